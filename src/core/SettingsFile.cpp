@@ -1,0 +1,218 @@
+#include "SettingsFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kHeaderSize = kSettingsHeader.size();
+constexpr std::size_t kReserved1Offset = 20;
+constexpr std::size_t kReserved2Offset = 21;
+constexpr std::size_t kNoScanlinesOffset = 22;
+constexpr std::size_t kEnableVsyncOffset = 23;
+constexpr std::size_t kVgaModeOffset = 24;
+constexpr std::size_t kFrameSkipOffset = 25;
+// The settings file holds VgaMode ten times: once among the switches and nine times at the end.
+constexpr std::size_t kVgaCopiesOffset = 26;
+// The same bound the kernel puts on a chain of symbolic links.
+constexpr int kMaxLinkHops = 40;
+constexpr int kMaxTemporaryNameAttempts = 100;
+
+static_assert(kHeaderSize == kReserved1Offset);
+
+// Reads until the buffer is full or the file ends; a read error means nothing usable was read.
+std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes) {
+    std::size_t count = 0;
+    while (count < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + count, bytes.size() - count);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        count += static_cast<std::size_t>(got);
+    }
+    return count;
+}
+
+// write() may take fewer bytes than asked; only every byte on disk counts as written.
+bool writeAll(int fd, const SettingsBytes& bytes) {
+    std::size_t count = 0;
+    while (count < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.data() + count, bytes.size() - count);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        count += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// Follows a chain of symbolic links to the path that finally receives the content. A dangling
+// link resolves to the missing path it names, so saving creates the file the link expects.
+std::optional<fs::path> resolveLinks(fs::path path) {
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0)
+            return errno == ENOENT ? std::optional(path) : std::nullopt;
+        if (!S_ISLNK(info.st_mode))
+            return path;
+        std::error_code error;
+        const fs::path target = fs::read_symlink(path, error);
+        if (error)
+            return std::nullopt;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return std::nullopt;
+}
+
+// Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
+// write bit at all has been protected on purpose and is left alone, whoever runs the program.
+bool isWritable(const fs::path& path, const struct stat& info) {
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// A hidden, unique name beside the target, so the final rename never crosses file systems.
+// New files get 0644 less the umask, as any file this program creates.
+int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary) {
+    std::random_device random;
+    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
+        temporary = folder / ("." + name.string() + "." + std::to_string(::getpid()) + "." +
+                              std::to_string(random()));
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// The replaced file keeps its owner where the system lets us (root saving a user's file must
+// not take it away from that user) and always keeps its permission bits.
+bool takeOverAttributes(int fd, const std::optional<struct stat>& earlier) {
+    if (!earlier)
+        return true;
+    if (earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid())
+        static_cast<void>(::fchown(fd, earlier->st_uid, earlier->st_gid));
+    return ::fchmod(fd, earlier->st_mode & 07777) == 0;
+}
+
+// Makes the rename itself survive a power cut; the new content is already in place, so a
+// failure here changes nothing about the result.
+void syncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    static_cast<void>(::fsync(fd));
+    ::close(fd);
+}
+
+bool replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
+                       const std::optional<struct stat>& earlier) {
+    fs::path temporary;
+    const int fd = createTemporary(folder, target.filename(), temporary);
+    if (fd < 0)
+        return false;
+    bool written = takeOverAttributes(fd, earlier) && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    syncFolder(folder);
+    return true;
+}
+
+} // namespace
+
+SettingsBytes encodeOptions(const OptionsRecord& record) {
+    SettingsBytes bytes{};
+    for (std::size_t i = 0; i < kHeaderSize; ++i)
+        bytes[i] = static_cast<std::uint8_t>(kSettingsHeader[i]);
+    bytes[kReserved1Offset] = record.Reserved1;
+    bytes[kReserved2Offset] = record.Reserved2;
+    bytes[kNoScanlinesOffset] = record.NoScanlines;
+    bytes[kEnableVsyncOffset] = record.EnableVsync;
+    bytes[kVgaModeOffset] = record.VgaMode;
+    bytes[kFrameSkipOffset] = record.FrameSkip;
+    for (std::size_t i = kVgaCopiesOffset; i < kSettingsFileSize; ++i)
+        bytes[i] = record.VgaMode;
+    return bytes;
+}
+
+void decodeOptions(std::span<const std::uint8_t> bytes, OptionsRecord& record) {
+    const auto take = [bytes](std::size_t offset, std::uint8_t& field) {
+        if (offset < bytes.size())
+            field = bytes[offset];
+    };
+    take(kReserved1Offset, record.Reserved1);
+    take(kReserved2Offset, record.Reserved2);
+    take(kNoScanlinesOffset, record.NoScanlines);
+    take(kEnableVsyncOffset, record.EnableVsync);
+    take(kVgaModeOffset, record.VgaMode);
+    take(kFrameSkipOffset, record.FrameSkip);
+    // Each later copy overwrites the one before, so the last copy present wins.
+    for (std::size_t offset = kVgaCopiesOffset; offset < kSettingsFileSize; ++offset)
+        take(offset, record.VgaMode);
+}
+
+bool loadOptionsFrom(const fs::path& path, OptionsRecord& record) {
+    // Looking first keeps us from even opening a device; the fstat below catches a swap in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    SettingsBytes bytes{};
+    std::optional<std::size_t> count;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        count = readUpTo(fd, bytes);
+    ::close(fd);
+    if (!count)
+        return false;
+    decodeOptions(std::span<const std::uint8_t>(bytes.data(), *count), record);
+    return true;
+}
+
+bool saveOptionsTo(const fs::path& path, OptionsRecord& record) {
+    record.Header = std::string(kSettingsHeader);
+    const std::optional<fs::path> target = resolveLinks(path);
+    if (!target)
+        return false;
+    const fs::path folder = target->has_parent_path() ? target->parent_path() : fs::path(".");
+    struct stat folderInfo {};
+    if (::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
+        !isWritable(folder, folderInfo))
+        return false;
+    std::optional<struct stat> earlier;
+    struct stat targetInfo {};
+    if (::lstat(target->c_str(), &targetInfo) == 0) {
+        // Only a regular file is ever replaced: not a directory, FIFO or device of that name.
+        if (!S_ISREG(targetInfo.st_mode) || !isWritable(*target, targetInfo))
+            return false;
+        earlier = targetInfo;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+    return replaceAtomically(*target, folder, encodeOptions(record), earlier);
+}
+
+void LoadOptions(OptionsRecord& record) {
+    static_cast<void>(loadOptionsFrom(fs::path(kSettingsFileName), record));
+}
+
+void SaveOptions(OptionsRecord& record) {
+    static_cast<void>(saveOptionsTo(fs::path(kSettingsFileName), record));
+}
