@@ -1,0 +1,54 @@
+// The thin face of the operating system: everything the windows need from it. The program
+// uses SystemHost; tests put a recorder in its place.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+// How the user's locale writes the clock and the date, as QDateTime format strings.
+struct ClockFormats {
+    QString longTime;   // hour, ":mm:ss", and the AM/PM marker on a 12-hour clock; no zone
+    QString shortDate;  // the locale's short date pattern
+
+    friend bool operator==(const ClockFormats&, const ClockFormats&) = default;
+};
+
+// What the open-file dialog is asked for.
+struct OpenFileRequest {
+    QString filterDescription;  // "Files of NEO-GEO"
+    QStringList patterns;       // "*.ROM", "*.038"
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // True when `name` (relative names against the working directory) is a regular file
+    // or a link to one; a directory of that name does not count.
+    virtual bool isFile(const std::string& name) const = 0;
+
+    // Starts `program` detached with `arguments` (no shell; relative names against the
+    // working directory, never PATH). A Windows or DOS program goes through wine when wine
+    // is on PATH. Returns whether a process was started; callers may ignore it.
+    virtual bool startProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
+
+    // Runs the open-file dialog modally over `parent`; the chosen path, or nothing when
+    // cancelled. A typed name of a file that does not exist is accepted. Never changes
+    // the working directory.
+    virtual std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) = 0;
+
+    // The current local date and time.
+    virtual QDateTime now() const = 0;
+
+    // The user's locale formats for the status line clock, read afresh at each call.
+    virtual ClockFormats clockFormats() const = 0;
+
+    // The platform's path separator.
+    virtual char pathSeparator() const = 0;
+};

@@ -1,0 +1,114 @@
+#include "HintRouter.h"
+
+#include "Hint.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace {
+
+QString longPart(const QString& hint)
+{
+    const QByteArray text = hint.toUtf8();
+    const std::string_view part = longHint(std::string_view(text.constData(), size_t(text.size())));
+    return QString::fromUtf8(part.data(), qsizetype(part.size()));
+}
+
+bool containsPointer(const QWidget* window, const QPoint& globalPos)
+{
+    return window && window->isVisible() && window->frameGeometry().contains(globalPos);
+}
+
+// The highlighted item of the open menus: the deepest menu that has one, walking from the
+// active popup up through the menus that opened it to the menu bar.
+const QAction* highlightedMenuItem(QWidget* popup)
+{
+    for (QWidget* widget = popup; widget; widget = widget->parentWidget()) {
+        if (auto* menu = qobject_cast<QMenu*>(widget)) {
+            if (menu->activeAction())
+                return menu->activeAction();
+        } else if (auto* bar = qobject_cast<QMenuBar*>(widget)) {
+            return bar->activeAction();
+        } else {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+HintRouter::HintRouter(QObject* parent) : QObject(parent)
+{
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &HintRouter::onIdle);
+}
+
+void HintRouter::onIdle()
+{
+    updateAt(QCursor::pos());
+}
+
+void HintRouter::updateAt(const QPoint& globalPos)
+{
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        const QAction* item = highlightedMenuItem(menu);
+        setHint(item ? longPart(hintOf(item)) : QString());
+        return;
+    }
+    const QWidget* control = controlAt(globalPos);
+    setHint(control ? longPart(hintOf(control)) : QString());
+}
+
+QWidget* HintRouter::controlAt(const QPoint& globalPos)
+{
+    // Without a window manager Qt does not know the stacking order, so the modal window,
+    // which lies over the window it blocks, is asked first.
+    QWidget* window = QApplication::activeModalWidget();
+    if (!containsPointer(window, globalPos)) {
+        window = nullptr;
+        for (QWidget* candidate : QApplication::topLevelWidgets()) {
+            const Qt::WindowType type = candidate->windowType();
+            if (type == Qt::ToolTip || type == Qt::Popup || !containsPointer(candidate, globalPos))
+                continue;
+            window = candidate;
+            break;
+        }
+    }
+    if (!window)
+        return nullptr;
+    QWidget* child = window->childAt(window->mapFromGlobal(globalPos));
+    return child ? child : window;
+}
+
+QString HintRouter::hintOf(const QWidget* widget)
+{
+    for (; widget; widget = widget->parentWidget()) {
+        const QString hint = widget->property("hint").toString();
+        if (!hint.isEmpty() || widget->isWindow())
+            return hint;
+    }
+    return {};
+}
+
+QString HintRouter::hintOf(const QAction* action)
+{
+    if (!action)
+        return {};
+    if (const QMenu* submenu = action->menu())
+        return submenu->property("hint").toString();
+    return action->property("hint").toString();
+}
+
+void HintRouter::setHint(const QString& hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    emit hintChanged();
+}

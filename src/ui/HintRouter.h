@@ -1,0 +1,42 @@
+// The application hint: the long hint of whatever the pointer rests on, in any window of
+// the program, looked up each time the event queue runs empty; while a menu is open, the
+// long hint of its highlighted item.
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+
+class QAction;
+class QWidget;
+
+class HintRouter : public QObject {
+    Q_OBJECT
+
+public:
+    explicit HintRouter(QObject* parent = nullptr);
+
+    // The long hint now in force; empty over no window of the program.
+    QString hint() const { return m_hint; }
+
+    // Looks up the hint for a pointer at `globalPos` (the idle handler passes the cursor).
+    void updateAt(const QPoint& globalPos);
+
+    // The full hint text of `widget` or, when empty, of the nearest enclosing control or
+    // window with a non-empty one.
+    static QString hintOf(const QWidget* widget);
+    // The full hint text of a menu item (a submenu's hint lives on the submenu).
+    static QString hintOf(const QAction* action);
+    // The control under `globalPos`, the modal window first; hidden controls do not count.
+    static QWidget* controlAt(const QPoint& globalPos);
+
+signals:
+    // Emitted only when the application hint changes to a different text.
+    void hintChanged();
+
+private:
+    void onIdle();
+    void setHint(const QString& hint);
+
+    QString m_hint;
+};

@@ -1,0 +1,35 @@
+#include "OrvelaneApplication.h"
+
+#include "FormLooks.h"
+#include "OrvelaneStyle.h"
+
+#include <QMessageBox>
+
+#include <exception>
+
+OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName("Orvelane");
+    setApplicationVersion("1.30");
+    setStyle(new OrvelaneStyle);
+    setPalette(FormLooks::classicPalette());
+    FormLooks::installFontSubstitutes();
+}
+
+bool OrvelaneApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        showError(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        showError(tr("Unknown error"));
+    }
+    return false;
+}
+
+void OrvelaneApplication::showError(const QString& message)
+{
+    QMessageBox box(QMessageBox::Critical, applicationName(), message + ".", QMessageBox::Ok);
+    box.exec();
+}

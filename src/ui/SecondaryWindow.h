@@ -1,0 +1,23 @@
+// What every secondary window shares: a fixed dialog border with only the system menu and
+// close box, centred on the screen when shown, looks from its .ui, and no key that closes
+// it but the platform's close-window keystroke.
+#pragma once
+
+#include <QDialog>
+
+class SecondaryWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit SecondaryWindow(QWidget* parent = nullptr);
+
+protected:
+    // Called by each window right after setupUi: applies the looks and fixes the size.
+    void finishSetup();
+
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// Puts `window` in the middle of the screen it is on.
+void centreOnScreen(QWidget* window);

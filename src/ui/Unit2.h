@@ -1,0 +1,18 @@
+// TForm2, the About window (Help > About of ..., tool button SpeedButton3).
+// Opened modally by the main window as a fresh instance each time.
+#pragma once
+
+#include "SecondaryWindow.h"
+#include "ui_Unit2.h"
+
+class TForm2 : public SecondaryWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm2(QWidget* parent = nullptr);
+
+private:
+    Ui::TForm2 m_ui;
+};
+
+extern TForm2* Form2;

@@ -1,0 +1,18 @@
+// TForm3, the About NEO R.A.G.E. window (Help > NEORAGE, tool button SpeedButton4).
+// Opened modally by the main window as a fresh instance each time.
+#pragma once
+
+#include "SecondaryWindow.h"
+#include "ui_Unit3.h"
+
+class TForm3 : public SecondaryWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm3(QWidget* parent = nullptr);
+
+private:
+    Ui::TForm3 m_ui;
+};
+
+extern TForm3* Form3;

@@ -1,0 +1,20 @@
+// TForm7, the NEOGEO play window (Play > NEOGEO > Play The Game, tool button SpeedButton2).
+// Opened modally by the main window as a fresh instance each time.
+#pragma once
+
+#include "Host.h"
+#include "SecondaryWindow.h"
+#include "ui_Unit7.h"
+
+class TForm7 : public SecondaryWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm7(Host& host, QWidget* parent = nullptr);
+
+private:
+    Host& m_host;
+    Ui::TForm7 m_ui;
+};
+
+extern TForm7* Form7;

@@ -1,0 +1,20 @@
+// TForm8, the NEO R.A.G.E. play window (Play > NEO-RAGE > Play The Game, tool button SpeedButton6).
+// Opened modally by the main window as a fresh instance each time.
+#pragma once
+
+#include "Host.h"
+#include "SecondaryWindow.h"
+#include "ui_Unit8.h"
+
+class TForm8 : public SecondaryWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm8(Host& host, QWidget* parent = nullptr);
+
+private:
+    Host& m_host;
+    Ui::TForm8 m_ui;
+};
+
+extern TForm8* Form8;
