@@ -1,4 +1,5 @@
 // Start-up: the program runs only when both companion files are in the working directory.
+#include "FreshModal.h"
 #include "OrvelaneApplication.h"
 #include "StartupCheck.h"
 #include "SystemHost.h"
@@ -17,14 +18,14 @@ namespace {
 
 void createWindows(Host& host)
 {
-    Form1 = new TForm1(host);
-    Form2 = new TForm2(Form1);
-    Form3 = new TForm3(Form1);
-    Form4 = new TForm4(Form1);
-    Form5 = new TForm5(Form1);
-    Form6 = new TForm6(Form1);
-    Form7 = new TForm7(host, Form1);
-    Form8 = new TForm8(host, Form1);
+    holdIn(Form1, new TForm1(host));
+    holdIn(Form2, new TForm2(Form1));
+    holdIn(Form3, new TForm3(Form1));
+    holdIn(Form4, new TForm4(Form1));
+    holdIn(Form5, new TForm5(Form1));
+    holdIn(Form6, new TForm6(Form1));
+    holdIn(Form7, new TForm7(host, Form1));
+    holdIn(Form8, new TForm8(host, Form1));
 }
 
 } // namespace

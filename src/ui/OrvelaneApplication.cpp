@@ -7,8 +7,16 @@
 
 #include <exception>
 
+// The pictures are compiled into this static library; naming them here keeps the linker
+// from dropping them.
+static void initPictures()
+{
+    Q_INIT_RESOURCE(resources);
+}
+
 OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    initPictures();
     setApplicationName("Orvelane");
     setApplicationVersion("1.30");
     setStyle(new OrvelaneStyle);

@@ -1,0 +1,47 @@
+// A Host that records what the windows ask of the platform and answers from a script.
+#pragma once
+
+#include "Host.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <set>
+
+class FakeHost : public Host {
+public:
+    struct Start {
+        std::string program;
+        std::vector<std::string> arguments;
+    };
+
+    std::set<std::string> files;                          // names that exist
+    std::deque<std::optional<std::string>> dialogAnswers; // one per dialog run; empty = cancel
+    std::vector<Start> starts;
+    std::vector<OpenFileRequest> dialogRequests;
+    QDateTime clock = QDateTime(QDate(2026, 12, 7), QTime(21, 5, 9, 250));
+    ClockFormats formats{"h:mm:ss AP", "M/d/yy"};
+    char separator = '/';
+
+    bool isFile(const std::string& name) const override { return files.count(name) > 0; }
+
+    bool startProgram(const std::string& program, const std::vector<std::string>& arguments) override
+    {
+        starts.push_back({program, arguments});
+        return true;
+    }
+
+    std::optional<std::string> chooseOpenFile(QWidget*, const OpenFileRequest& request) override
+    {
+        dialogRequests.push_back(request);
+        if (dialogAnswers.empty())
+            return std::nullopt;
+        auto answer = dialogAnswers.front();
+        dialogAnswers.pop_front();
+        return answer;
+    }
+
+    QDateTime now() const override { return clock; }
+    ClockFormats clockFormats() const override { return formats; }
+    char pathSeparator() const override { return separator; }
+};

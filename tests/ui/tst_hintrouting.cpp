@@ -1,0 +1,181 @@
+// Where hints show: the status line follows the pointer over every window of the program,
+// the highlighted menu item while a menu is open; tooltips only on the tool bar and status line.
+#include "FakeHost.h"
+#include "HintRouter.h"
+#include "HintTooltips.h"
+#include "OrvelaneApplication.h"
+#include "Unit1.h"
+#include "Unit7.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+class HintRoutingTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_workDir;
+    FakeHost m_host;
+    std::unique_ptr<TForm1> m_form;
+
+    template <typename T = QWidget> T* control(const char* name) const { return m_form->findChild<T*>(name); }
+
+    QString statusLine() const { return control<QLabel>("BarraDeEstado")->text(); }
+
+    // Rests the pointer on the middle of `widget` and lets the idle lookup run.
+    void pointAt(const QWidget* widget, QPoint offset = {})
+    {
+        m_form->hintRouter().updateAt(widget->mapToGlobal(widget->rect().center() + offset));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(QDir::setCurrent(m_workDir.path())); }
+
+    void init()
+    {
+        m_form = std::make_unique<TForm1>(m_host);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    }
+
+    void cleanup() { m_form.reset(); }
+
+    void statusLineShowsTheLongHintOfTheControlUnderThePointer_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("toolsOn");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("banner") << "Image1" << false << " Orvelane";
+        QTest::newRow("status line itself") << "BarraDeEstado" << false << " Orvelane";
+        QTest::newRow("clock panel") << "Panel1" << false << " Orvelane";
+        QTest::newRow("tool bar") << "BarraDeBotones" << false << " Orvelane";
+        QTest::newRow("disabled tools button") << "SpeedButton1" << false << " Undo  Tools";
+        QTest::newRow("play NEO RAGE button") << "SpeedButton6" << true
+                                              << " Play  The  Games  . . .  NEO R.A.G.E.";
+        QTest::newRow("about NEOGEO button") << "SpeedButton7" << true << " About  Of...  NEOGEO";
+    }
+
+    void statusLineShowsTheLongHintOfTheControlUnderThePointer()
+    {
+        QFETCH(QString, control);
+        QFETCH(bool, toolsOn);
+        QFETCH(QString, status);
+        if (toolsOn)
+            this->control<QAction>("Barradeherramientas1")->trigger();
+        pointAt(this->control(qPrintable(control)));
+        QCOMPARE(statusLine(), status);
+    }
+
+    void aHiddenButtonDoesNotCount()
+    {
+        // SpeedButton6 is hidden while the tool bar is off: the tool bar's hint shows.
+        auto* hidden = control<QToolButton>("SpeedButton6");
+        m_form->hintRouter().updateAt(control("BarraDeBotones")->mapToGlobal(hidden->geometry().center()));
+        QCOMPARE(statusLine(), QString(" Orvelane"));
+    }
+
+    void movingFromAButtonToTheBannerChangesTheStatusLine()
+    {
+        control<QAction>("Barradeherramientas1")->trigger();
+        pointAt(control("SpeedButton2"));
+        QCOMPARE(statusLine(), QString(" Play  The  Games  . . .  NEOGEO"));
+        pointAt(control("Image1"));
+        QCOMPARE(statusLine(), QString(" Orvelane"));
+    }
+
+    void outsideTheProgramTheHintIsEmpty()
+    {
+        pointAt(control("Image1"));
+        m_form->hintRouter().updateAt(m_form->frameGeometry().bottomRight() + QPoint(50, 50));
+        QCOMPARE(m_form->hintRouter().hint(), QString());
+    }
+
+    void theHandlerRunsOnlyWhenTheHintChanges()
+    {
+        QSignalSpy changes(&m_form->hintRouter(), &HintRouter::hintChanged);
+        pointAt(control("Image1"));
+        pointAt(control("Image1"), QPoint(5, 3));
+        pointAt(control("BarraDeEstado"));
+        QCOMPARE(changes.count(), 1);
+        pointAt(control("SpeedButton1"));
+        QCOMPARE(changes.count(), 2);
+    }
+
+    void overAModalWindowTheStatusLineFollowsItsHint()
+    {
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            m_form->hintRouter().updateAt(modal->mapToGlobal(modal->rect().center()));
+            seen = statusLine();
+            modal->close();
+        });
+        control<QAction>("Play2")->trigger();
+        QCOMPARE(seen, QString(" NEOGEO  . . .  Play  The  Game"));
+    }
+
+    void whileAMenuIsOpenTheHighlightedItemsHintShows()
+    {
+        auto* play = control<QMenu>("HardWare1");
+        auto* neoRage = control<QMenu>("J1");
+        play->popup(m_form->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(play->isVisible());
+        m_form->hintRouter().updateAt(QPoint(0, 0));
+        QCOMPARE(statusLine(), QString());
+        play->setActiveAction(control<QAction>("Terminar1"));
+        m_form->hintRouter().updateAt(QPoint(0, 0));
+        QCOMPARE(statusLine(), QString(" Exit  To  . . .  Orvelane"));
+        play->setActiveAction(neoRage->menuAction());
+        m_form->hintRouter().updateAt(QPoint(0, 0));
+        QCOMPARE(statusLine(), QString(" Orvelane  . . .  NEO R.A.G.E."));
+        play->close();
+        QTRY_VERIFY(!play->isVisible());
+        pointAt(control("Image1"));
+        QCOMPARE(statusLine(), QString(" Orvelane"));
+    }
+
+    void tooltipsShowTheShortHintOnlyOnTheToolBarAndStatusLine_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("tooltip");
+        QTest::newRow("tools button") << "SpeedButton1" << "Tools";
+        QTest::newRow("play NEOGEO") << "SpeedButton2" << "Play ... NEOGEO";
+        QTest::newRow("about NEO RAGE") << "SpeedButton4" << "About Of...  NEO RAGE";
+        QTest::newRow("tool bar") << "BarraDeBotones" << "Orvelane";
+        QTest::newRow("status line") << "BarraDeEstado" << " Orvelane";
+        QTest::newRow("date panel") << "Panel2" << " Orvelane";
+        QTest::newRow("banner: tooltips off") << "Image1" << "";
+    }
+
+    void tooltipsShowTheShortHintOnlyOnTheToolBarAndStatusLine()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, tooltip);
+        QCOMPARE(HintTooltips::tooltipFor(this->control(qPrintable(control))), tooltip);
+    }
+
+    void tooltipsAreOffInsideSecondaryWindows()
+    {
+        TForm7 play(m_host, m_form.get());
+        QVERIFY(!HintTooltips::showsHints(&play));
+        for (QWidget* child : play.findChildren<QWidget*>())
+            QVERIFY2(HintTooltips::tooltipFor(child).isEmpty(), qPrintable(child->objectName()));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    OrvelaneApplication app(argc, argv);
+    HintRoutingTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_hintrouting.moc"

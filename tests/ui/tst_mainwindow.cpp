@@ -1,0 +1,334 @@
+// The main window: its menu tree, commands, tool bar states, check marks and clock.
+#include "FakeHost.h"
+#include "HintRouter.h"
+#include "OrvelaneApplication.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "Unit4.h"
+#include "Unit5.h"
+#include "Unit6.h"
+#include "Unit7.h"
+#include "Unit8.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_workDir;
+    FakeHost m_host;
+    std::unique_ptr<TForm1> m_form;
+
+    template <typename T> T* control(const char* name) const
+    {
+        T* found = m_form->findChild<T*>(name);
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+
+    // Runs `command`, which opens a modal window, closes that window as soon as it shows
+    // and returns its class name.
+    static QString modalOpenedBy(const std::function<void()>& command)
+    {
+        QString opened;
+        QTimer::singleShot(0, [&opened] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                opened = modal->metaObject()->className();
+                modal->close();
+            }
+        });
+        command();
+        return opened;
+    }
+
+    QStringList visibleButtons() const
+    {
+        QStringList names;
+        for (auto* button : control<QWidget>("BarraDeBotones")->findChildren<QToolButton*>())
+            if (!button->isHidden())
+                names << button->objectName() + (button->isEnabled() ? "" : "(disabled)");
+        names.sort();
+        return names;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_workDir.isValid());
+        QVERIFY(QDir::setCurrent(m_workDir.path()));
+    }
+
+    void init()
+    {
+        m_host = FakeHost();
+        m_host.files = {"neogeo.exe", "neo-geo.rom"};
+        m_form = std::make_unique<TForm1>(m_host);
+    }
+
+    void cleanup() { m_form.reset(); }
+
+    void windowHasItsCaptionAndFixedClientArea()
+    {
+        QCOMPARE(m_form->windowTitle(), QString(" Orvelane   -   v 1.30"));
+        QCOMPARE(m_form->centralWidget()->size(), QSize(473, 216));
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
+        QVERIFY(!(m_form->windowFlags() & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(m_form->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(m_form->centralWidget()->palette().color(QPalette::Window), QColor(Qt::black));
+    }
+
+    void menuItemsHaveTheirCaptionsAndHints_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parentMenu");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("hint");
+        auto row = [](const char* name, const char* parent, const char* caption, const char* hint) {
+            QTest::newRow(name) << name << parent << caption << hint;
+        };
+        row("HardWare1", "MainMenu1", "&Play", " Orvelane");
+        row("J1", "HardWare1", "&NEO-RAGE", " Orvelane  . . .  NEO R.A.G.E.");
+        row("Play1", "J1", "Play The Game", " NEO R.A.G.E.  . . .  Play  The  Game");
+        row("Options1", "J1", "Configuration", " NEO R.A.G.E.  . . .  Configuration");
+        row("NEOGEO2", "HardWare1", "N&EOGEO", " Orvelane  . . .  NEOGEO");
+        row("Play2", "NEOGEO2", "Play The Game", " NEOGEO  . . .  Play  The  Game");
+        row("Terminar1", "HardWare1", "E&xit", " Exit  To  . . .  Orvelane");
+        row("Ver1", "MainMenu1", "&View", " Orvelane");
+        row("NOEGEO1", "Ver1", "&Check", " Check  Of . . .  NEO-GEO");
+        row("Hola1", "NOEGEO1", "NEO GEO", " Check  NEO GEO");
+        row("NEORAGE3", "NOEGEO1", "NEO R.A.G.E.", " Check  NEO R.A.G.E.");
+        row("SystemBIOS2", "NOEGEO1", "System  B.I.O.S.", " Check  System  B.I.O.S.  of . . .  NEO-GEO");
+        row("Barradeherramientas1", "Ver1", "&Tools", " Active  /  Undo  Tools");
+        row("List1", "MainMenu1", "&List", " Orvelane");
+        row("Gamesof1", "List1", "&Games of ...  NEO-GEO", " Encyclopedia  of  the  Existent  Games");
+        row("help", "MainMenu1", "&Help", " Orvelane");
+        row("NEORAGE1", "help", "&NEORAGE", " About  Of...  NEO R.A.G.E.");
+        row("NEOGEO1", "help", "N&EOGEO", " About  Of...  NEOGEO");
+        row("Aboutof1", "help", "&About of ...", " About  Of...  Orvelane");
+    }
+
+    void menuItemsHaveTheirCaptionsAndHints()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, parentMenu);
+        QFETCH(QString, caption);
+        QFETCH(QString, hint);
+        QWidget* parent = m_form->findChild<QWidget*>(parentMenu);
+        QVERIFY(parent);
+        const QAction* item = nullptr;
+        for (const QAction* candidate : parent->actions()) {
+            const QObject* owner = candidate->menu() ? static_cast<QObject*>(candidate->menu()) : candidate;
+            if (owner->objectName() == name)
+                item = candidate;
+        }
+        QVERIFY2(item, "the item is not in its parent menu");
+        QCOMPARE(item->text(), caption);
+        QCOMPARE(HintRouter::hintOf(item), hint);
+    }
+
+    void menusListTheirItemsInOrder()
+    {
+        auto names = [this](const char* menu) {
+            QStringList list;
+            for (const QAction* item : control<QWidget>(menu)->actions())
+                list << (item->isSeparator() ? QString("-")
+                                             : item->menu() ? item->menu()->objectName() : item->objectName());
+            return list.join(' ');
+        };
+        QCOMPARE(names("MainMenu1"), QString("HardWare1 Ver1 List1 help"));
+        QCOMPARE(names("HardWare1"), QString("J1 NEOGEO2 - Terminar1"));
+        QCOMPARE(names("Ver1"), QString("NOEGEO1 Barradeherramientas1"));
+        QCOMPARE(names("help"), QString("NEORAGE1 NEOGEO1 - Aboutof1"));
+    }
+
+    void eachCommandOpensItsWindow_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("toolButton");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("Play1") << "Play1" << false << "TForm8";
+        QTest::newRow("SpeedButton6") << "SpeedButton6" << true << "TForm8";
+        QTest::newRow("Options1") << "Options1" << false << "TForm5";
+        QTest::newRow("Play2") << "Play2" << false << "TForm7";
+        QTest::newRow("SpeedButton2") << "SpeedButton2" << true << "TForm7";
+        QTest::newRow("Gamesof1") << "Gamesof1" << false << "TForm6";
+        QTest::newRow("NEORAGE1") << "NEORAGE1" << false << "TForm3";
+        QTest::newRow("SpeedButton4") << "SpeedButton4" << true << "TForm3";
+        QTest::newRow("NEOGEO1") << "NEOGEO1" << false << "TForm4";
+        QTest::newRow("SpeedButton7") << "SpeedButton7" << true << "TForm4";
+        QTest::newRow("Aboutof1") << "Aboutof1" << false << "TForm2";
+        QTest::newRow("SpeedButton3") << "SpeedButton3" << true << "TForm2";
+    }
+
+    void eachCommandOpensItsWindow()
+    {
+        QFETCH(QString, command);
+        QFETCH(bool, toolButton);
+        QFETCH(QString, window);
+        m_form->show();
+        if (toolButton)
+            control<QAction>("Barradeherramientas1")->trigger();
+        const QString opened = modalOpenedBy([&] {
+            if (toolButton)
+                QTest::mouseClick(control<QToolButton>(qPrintable(command)), Qt::LeftButton);
+            else
+                control<QAction>(qPrintable(command))->trigger();
+        });
+        QCOMPARE(opened, window);
+    }
+
+    void everyOpeningIsAFreshInstance()
+    {
+        modalOpenedBy([this] { control<QAction>("Aboutof1")->trigger(); });
+        QPointer<TForm2> first = Form2;
+        QVERIFY(first);
+        modalOpenedBy([this] { control<QAction>("Aboutof1")->trigger(); });
+        QVERIFY(Form2 != nullptr);
+        QVERIFY2(first.isNull(), "the superseded instance is released");
+    }
+
+    void exitEndsTheEventLoop()
+    {
+        QTimer::singleShot(0, [this] { control<QAction>("Terminar1")->trigger(); });
+        QTimer guard;
+        guard.setSingleShot(true);
+        bool timedOut = false;
+        connect(&guard, &QTimer::timeout, [&timedOut] {
+            timedOut = true;
+            QCoreApplication::quit();
+        });
+        guard.start(5000);
+        QCoreApplication::exec();
+        QVERIFY(!timedOut);
+    }
+
+    void toolBarStartsWithOnlyTheToolsButtonGreyed()
+    {
+        QCOMPARE(visibleButtons(), QStringList{"SpeedButton1(disabled)"});
+        QVERIFY(!m_form->toolsOn());
+    }
+
+    void toolsToggleShowsAndHidesTheButtons()
+    {
+        const QStringList allOn{"SpeedButton1", "SpeedButton2", "SpeedButton3",
+                                "SpeedButton4", "SpeedButton6", "SpeedButton7"};
+        auto* tools = control<QAction>("Barradeherramientas1");
+        tools->trigger();
+        QCOMPARE(visibleButtons(), allOn);
+        QVERIFY(tools->isChecked());
+        tools->trigger();
+        QCOMPARE(visibleButtons(), QStringList{"SpeedButton1(disabled)"});
+        QVERIFY(!tools->isChecked());
+    }
+
+    void toolsButtonTurnsTheToolBarOff()
+    {
+        m_form->show();
+        control<QAction>("Barradeherramientas1")->trigger();
+        QTest::mouseClick(control<QToolButton>("SpeedButton1"), Qt::LeftButton);
+        QCOMPARE(visibleButtons(), QStringList{"SpeedButton1(disabled)"});
+        QVERIFY(!control<QAction>("Barradeherramientas1")->isChecked());
+    }
+
+    void checkMarksShowWhichFilesArePresent()
+    {
+        QVERIFY(control<QAction>("Hola1")->isChecked());
+        QVERIFY(!control<QAction>("NEORAGE3")->isChecked());
+        QVERIFY(control<QAction>("SystemBIOS2")->isChecked());
+    }
+
+    void clickingACheckItemChangesNothing()
+    {
+        control<QAction>("Hola1")->trigger();
+        control<QAction>("NEORAGE3")->trigger();
+        QVERIFY(control<QAction>("Hola1")->isChecked());
+        QVERIFY(!control<QAction>("NEORAGE3")->isChecked());
+    }
+
+    void noFilesMeansNoCheckMarks()
+    {
+        m_host.files.clear();
+        TForm1 bare(m_host);
+        for (const char* name : {"Hola1", "NEORAGE3", "SystemBIOS2"})
+            QVERIFY2(!bare.findChild<QAction*>(name)->isChecked(), name);
+    }
+
+    void clockPanelsAreEmptyUntilTheFirstTick()
+    {
+        QCOMPARE(control<QLabel>("Panel1")->text(), QString());
+        QCOMPARE(control<QLabel>("Panel2")->text(), QString());
+        QTRY_COMPARE(control<QLabel>("Panel1")->text(), QString("9:05:09 PM"));
+        QCOMPARE(control<QLabel>("Panel2")->text(), QString("12/7/26"));
+    }
+
+    void clockFollowsTheSecondsAndTheDate()
+    {
+        QTRY_VERIFY(!control<QLabel>("Panel1")->text().isEmpty());
+        m_host.clock = QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0, 3));
+        m_form->Timer1Timer();
+        QCOMPARE(control<QLabel>("Panel1")->text(), QString("12:00:00 AM"));
+        QCOMPARE(control<QLabel>("Panel2")->text(), QString("12/8/26"));
+    }
+
+    void statusLineShowsTheApplicationHint()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        auto* button = control<QToolButton>("SpeedButton1");
+        m_form->hintRouter().updateAt(button->mapToGlobal(button->rect().center()));
+        QCOMPARE(control<QLabel>("BarraDeEstado")->text(), QString(" Undo  Tools"));
+    }
+
+    void anEscapedErrorShowsAMessageAndTheProgramGoesOn()
+    {
+        struct Thrower : QObject {
+            bool event(QEvent* event) override
+            {
+                if (event->type() == QEvent::User)
+                    throw std::runtime_error("Disk not ready");
+                return QObject::event(event);
+            }
+        } thrower;
+        QString caption, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                caption = box->windowTitle();
+                text = box->text();
+                icon = box->icon();
+                box->accept();
+            }
+        });
+        QEvent trigger(QEvent::User);
+        QCoreApplication::sendEvent(&thrower, &trigger);
+        QCOMPARE(caption, QString("Orvelane"));
+        QCOMPARE(text, QString("Disk not ready."));
+        QCOMPARE(icon, QMessageBox::Critical);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    OrvelaneApplication app(argc, argv);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainwindow.moc"
