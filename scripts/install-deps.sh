@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Orvelane needs to build, test and run. Safe to run again:
+# it installs only what is missing and never asks a question.
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake make pkgconf
+  qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
+  # run: the platform plugins, the SVG picture and icon plugins, metric-compatible fonts
+  qt6-qpa-plugins libqt6svg6 fonts-liberation
+  # tests: a virtual display and a way to drive it; clang's fuzzer runtime
+  xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
