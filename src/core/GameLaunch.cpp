@@ -37,7 +37,8 @@ NeoRageLaunch composeNeoRageLaunch(const GamePath& path, const OptionsRecord& op
     launch.directoryCaption = withoutBlanks(path.gameDirectory);
     const std::string emulatorDirectory = path.emulatorDirectory + separator;
 
-    launch.parameters = emulatorDirectory + launch.directoryCaption + kBlank + withoutBlanks(path.gameFile) + kBlank;
+    launch.parameters =
+        emulatorDirectory + launch.directoryCaption + kBlank + withoutBlanks(path.gameFile) + kBlank;
     // Only a field of exactly 1 is "on"; any other byte from a foreign file adds nothing.
     if (options.NoScanlines == 1)
         launch.parameters += "-n ";

@@ -89,8 +89,8 @@ bool isWritable(const fs::path& path, const struct stat& info) {
 int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary) {
     std::random_device random;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        temporary = folder / ("." + name.string() + "." + std::to_string(::getpid()) + "." +
-                              std::to_string(random()));
+        temporary = folder /
+                    ("." + name.string() + "." + std::to_string(::getpid()) + "." + std::to_string(random()));
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd >= 0 || errno != EEXIST)
             return fd;

@@ -83,8 +83,8 @@ void TestGameLaunch::composesTheLaunch_data() {
             R"(C:\EMU\MSLUG MSLUG.038 )", R"(C:\EMU\neorage.exe)");
         row("only VGA and frame skip", R"(C:\EMU\KOF\KOF 98.ROM)", Switches{0, 255, 1, 1}, "KOF",
             R"(C:\EMU\KOF KOF98.ROM -vga -f )", R"(C:\EMU\neorage.exe)");
-        row("leading and doubled blanks dropped", R"(D:\My  Emu\ GAME  ONE \  a b .038)", Switches{0, 0, 0, 1},
-            "GAMEONE", R"(D:\My  Emu\GAMEONE ab.038 -f )", R"(D:\My  Emu\neorage.exe)");
+        row("leading and doubled blanks dropped", R"(D:\My  Emu\ GAME  ONE \  a b .038)",
+            Switches{0, 0, 0, 1}, "GAMEONE", R"(D:\My  Emu\GAMEONE ab.038 -f )", R"(D:\My  Emu\neorage.exe)");
     }
 }
 
@@ -129,10 +129,16 @@ void TestGameLaunch::pathIsCutAtItsLastTwoSeparators_data() {
     QTest::addColumn<QString>("gameDirectory");
     QTest::addColumn<QString>("gameFile");
     QTest::newRow("deep path") << "/home/ana/emu/neo rage/mslug/mslug.038" << '/' << "/home/ana/emu/neo rage"
-                               << "mslug" << "mslug.038";
-    QTest::newRow("two separators only") << "//x" << '/' << "" << "" << "x";
-    QTest::newRow("path ends in a separator") << R"(C:\EMU\MSLUG\)" << '\\' << R"(C:\EMU)" << "MSLUG" << "";
-    QTest::newRow("other separator stays in text") << R"(C:/EMU\MSLUG\A/B.ROM)" << '\\' << "C:/EMU" << "MSLUG"
+                               << "mslug"
+                               << "mslug.038";
+    QTest::newRow("two separators only") << "//x" << '/' << ""
+                                         << ""
+                                         << "x";
+    QTest::newRow("path ends in a separator") << R"(C:\EMU\MSLUG\)" << '\\' << R"(C:\EMU)"
+                                              << "MSLUG"
+                                              << "";
+    QTest::newRow("other separator stays in text") << R"(C:/EMU\MSLUG\A/B.ROM)" << '\\' << "C:/EMU"
+                                                   << "MSLUG"
                                                    << "A/B.ROM";
 }
 
@@ -163,8 +169,8 @@ void TestGameLaunch::longPathsAreComposedWhole() {
 void TestGameLaunch::secondShorterLaunchCarriesNothingOfTheFirst() {
     const OptionsRecord allOn = recordWith({1, 1, 1, 1});
     const OptionsRecord noneOn;
-    static_cast<void>(composeNeoRageLaunch(*splitGamePath(R"(C:\A LONG EMULATOR\SAM SHO\SAM SHO.ROM)", '\\'),
-                                           allOn, '\\'));
+    static_cast<void>(
+        composeNeoRageLaunch(*splitGamePath(R"(C:\A LONG EMULATOR\SAM SHO\SAM SHO.ROM)", '\\'), allOn, '\\'));
     const NeoRageLaunch second = composeNeoRageLaunch(*splitGamePath(R"(C:\KOF\K.ROM)", '\\'), noneOn, '\\');
     QCOMPARE(QString::fromStdString(second.parameters), QStringLiteral(R"(C:\KOF K.ROM )"));
     QCOMPARE(QString::fromStdString(second.programPath), QStringLiteral(R"(C:\neorage.exe)"));
@@ -179,13 +185,16 @@ void TestGameLaunch::parameterTextBecomesArguments_data() {
     QTest::newRow("worked example") << R"(C:\EMU\MSLUG MSLUG.038 -n -v )"
                                     << QStringList{R"(C:\EMU\MSLUG)", "MSLUG.038", "-n", "-v"};
     QTest::newRow("blank in emulator directory splits it")
-        << R"(C:\NEO RAGE\SAMSHO SAMSHO.ROM -f )" << QStringList{R"(C:\NEO)", R"(RAGE\SAMSHO)", "SAMSHO.ROM", "-f"};
+        << R"(C:\NEO RAGE\SAMSHO SAMSHO.ROM -f )"
+        << QStringList{R"(C:\NEO)", R"(RAGE\SAMSHO)", "SAMSHO.ROM", "-f"};
     QTest::newRow("runs and edges") << "  a   b  " << QStringList{"a", "b"};
-    QTest::newRow("quotes are plain characters") << R"("a b" 'c d')" << QStringList{R"("a)", R"(b")", "'c", "d'"};
+    QTest::newRow("quotes are plain characters")
+        << R"("a b" 'c d')" << QStringList{R"("a)", R"(b")", "'c", "d'"};
     QTest::newRow("shell characters pass as they are")
         << "$HOME;rm -rf *|x && `y` > z" << QStringList{"$HOME;rm", "-rf", "*|x", "&&", "`y`", ">", "z"};
     QTest::newRow("tabs and newlines are not blanks") << "a\tb c\nd" << QStringList{"a\tb", "c\nd"};
-    QTest::newRow("backslashes kept") << R"(\\server\share\ x\)" << QStringList{R"(\\server\share\)", R"(x\)"};
+    QTest::newRow("backslashes kept")
+        << R"(\\server\share\ x\)" << QStringList{R"(\\server\share\)", R"(x\)"};
 }
 
 void TestGameLaunch::parameterTextBecomesArguments() {

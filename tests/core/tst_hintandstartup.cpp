@@ -17,14 +17,27 @@ void TestHintAndStartup::hintSplitsAtTheFirstBar_data() {
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QString>("shortPart");
     QTest::addColumn<QString>("longPart");
-    QTest::newRow("tool button") << "Play ... NEOGEO| Play  The  Games  . . .  NEOGEO" << "Play ... NEOGEO"
+    QTest::newRow("tool button") << "Play ... NEOGEO| Play  The  Games  . . .  NEOGEO"
+                                 << "Play ... NEOGEO"
                                  << " Play  The  Games  . . .  NEOGEO";
-    QTest::newRow("no bar: whole text is both") << " Check  NEO GEO" << " Check  NEO GEO" << " Check  NEO GEO";
-    QTest::newRow("several bars") << "a|b|c" << "a" << "b|c";
-    QTest::newRow("bar first") << "| Orvelane" << "" << " Orvelane";
-    QTest::newRow("bar last") << "Exit|" << "Exit" << "";
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("blanks around the bar kept") << "  x  |  y  " << "  x  " << "  y  ";
+    QTest::newRow("no bar: whole text is both") << " Check  NEO GEO"
+                                                << " Check  NEO GEO"
+                                                << " Check  NEO GEO";
+    QTest::newRow("several bars") << "a|b|c"
+                                  << "a"
+                                  << "b|c";
+    QTest::newRow("bar first") << "| Orvelane"
+                               << ""
+                               << " Orvelane";
+    QTest::newRow("bar last") << "Exit|"
+                              << "Exit"
+                              << "";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "";
+    QTest::newRow("blanks around the bar kept") << "  x  |  y  "
+                                                << "  x  "
+                                                << "  y  ";
 }
 
 void TestHintAndStartup::hintSplitsAtTheFirstBar() {
@@ -44,8 +57,8 @@ void TestHintAndStartup::startupChecksSettingsFileThenTextFile_data() {
     const QStringList both{"ORVELANE.DAT", "ORVELANE.TXT"};
     QTest::newRow("both present") << true << true << true << both;
     QTest::newRow("only the settings file") << true << false << false << both;
-    QTest::newRow("only the text file: second test not made") << false << true << false
-                                                               << QStringList{"ORVELANE.DAT"};
+    QTest::newRow("only the text file: second test not made")
+        << false << true << false << QStringList{"ORVELANE.DAT"};
     QTest::newRow("neither") << false << false << false << QStringList{"ORVELANE.DAT"};
 }
 

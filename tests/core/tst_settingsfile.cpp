@@ -5,7 +5,6 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -119,8 +118,8 @@ void TestSettingsFile::savedBytesFollowTheLayout_data() {
     QTest::newRow("all off") << 0 << 0 << 0 << 0 << 0 << 0 << fileWith(kHeader, QByteArray(6, '\0'), '\0');
     QTest::newRow("only VGA") << 0 << 0 << 0 << 0 << 1 << 0
                               << fileWith(kHeader, QByteArray("\0\0\0\0\1\0", 6), '\1');
-    QTest::newRow("frame skip, reserved bytes set") << 7 << 200 << 0 << 0 << 0 << 1
-                                                    << fileWith(kHeader, QByteArray("\7\310\0\0\0\1", 6), '\0');
+    QTest::newRow("frame skip, reserved bytes set")
+        << 7 << 200 << 0 << 0 << 0 << 1 << fileWith(kHeader, QByteArray("\7\310\0\0\0\1", 6), '\0');
 }
 
 void TestSettingsFile::savedBytesFollowTheLayout() {
@@ -196,7 +195,8 @@ void TestSettingsFile::lastVgaModeCopyWins_data() {
     QTest::newRow("first copy on, nine copies off") << fileWith(kHeader, fields, '\0') << 0;
     QTest::newRow("first copy off, last copy on")
         << kHeader + QByteArray(6, '\0') + QByteArray(8, '\0') + QByteArray(1, '\1') << 1;
-    QTest::newRow("copies differ, last one is 2") << kHeader + fields + QByteArray("\1\0\1\0\1\0\1\0\2", 9) << 2;
+    QTest::newRow("copies differ, last one is 2")
+        << kHeader + fields + QByteArray("\1\0\1\0\1\0\1\0\2", 9) << 2;
 }
 
 void TestSettingsFile::lastVgaModeCopyWins() {

@@ -50,8 +50,10 @@ std::string expectedSwitches(const OptionsRecord& options) {
 void checkLaunch(const GamePath& path, const OptionsRecord& options, char separator) {
     const NeoRageLaunch launch = composeNeoRageLaunch(path, options, separator);
     const std::string emulatorDirectory = path.emulatorDirectory + separator;
-    require(launch.programPath == emulatorDirectory + "neorage.exe", "program sits in the emulator directory");
-    require(launch.directoryCaption == withoutBlanks(path.gameDirectory), "caption is the directory, no blanks");
+    require(launch.programPath == emulatorDirectory + "neorage.exe",
+            "program sits in the emulator directory");
+    require(launch.directoryCaption == withoutBlanks(path.gameDirectory),
+            "caption is the directory, no blanks");
     require(launch.parameters.starts_with(emulatorDirectory), "parameters start with the emulator directory");
 
     // After the emulator directory: caption, one blank, file name, one blank, switches; the first

@@ -42,7 +42,10 @@ const fs::path& scratchFolder() {
         const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
         std::string pattern = (base / "orvelane-fuzz-XXXXXX").string();
         require(::mkdtemp(pattern.data()) != nullptr, "a scratch folder can be made");
-        std::atexit([] { std::error_code ignored; fs::remove_all(scratchFolder(), ignored); });
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(scratchFolder(), ignored);
+        });
         return new fs::path(pattern);
     }();
     return *folder;
@@ -97,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkDecoded(data, size, decoded);
 
     const SettingsBytes encoded = encodeOptions(decoded);
-    require(std::equal(kSettingsHeader.begin(), kSettingsHeader.end(), encoded.begin()), "fixed header saved");
+    require(std::equal(kSettingsHeader.begin(), kSettingsHeader.end(), encoded.begin()),
+            "fixed header saved");
     OptionsRecord again = sentinelRecord();
     decodeOptions(encoded, again);
     require(again == decoded, "decoding what was encoded gives the record back");
