@@ -1,5 +1,6 @@
 #include "BevelPanel.h"
 
+#include <QApplication>
 #include <QPainter>
 
 namespace {
@@ -29,6 +30,12 @@ QRect drawBevel(QPainter& painter, QRect rect, BevelPanel::Bevel bevel, int widt
 
 BevelPanel::BevelPanel(QWidget* parent) : QLabel(parent)
 {
+    // A panel has the button-face colour of its own, whatever its parent's colour.
+    QPalette own = palette();
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    own.setColor(QPalette::Window, buttonFace);
+    own.setColor(QPalette::Button, buttonFace);
+    setPalette(own);
     setAutoFillBackground(true);
     setAlignment(Qt::AlignCenter);
     setTextFormat(Qt::PlainText);

@@ -48,7 +48,6 @@ void applyColours(QWidget* widget)
         for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
             palette.setColor(group, QPalette::Window, colour);
             palette.setColor(group, QPalette::Base, colour);
-            palette.setColor(group, QPalette::Button, colour);
         }
         widget->setAutoFillBackground(true);
         if (auto* area = qobject_cast<QAbstractScrollArea*>(widget))

@@ -3,6 +3,7 @@
 #include "FormLooks.h"
 #include "OrvelaneStyle.h"
 
+#include <QFont>
 #include <QMessageBox>
 
 #include <exception>
@@ -22,6 +23,10 @@ OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(
     setStyle(new OrvelaneStyle);
     setPalette(FormLooks::classicPalette());
     FormLooks::installFontSubstitutes();
+    // The desktop's dialog and menu font: "MS Sans Serif", 11 pixels high.
+    QFont dialogFont("MS Sans Serif");
+    dialogFont.setPixelSize(11);
+    setFont(dialogFont);
 }
 
 bool OrvelaneApplication::notify(QObject* receiver, QEvent* event)
