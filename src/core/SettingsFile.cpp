@@ -89,8 +89,11 @@ bool isWritable(const fs::path& path, const struct stat& info) {
 int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary) {
     std::random_device random;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        temporary = folder /
-                    ("." + name.string() + "." + std::to_string(::getpid()) + "." + std::to_string(random()));
+        // Appended piece by piece: g++ 12 at -O2 warns falsely about "." + std::string.
+        std::string leaf(".");
+        leaf.append(name.string()).append(".").append(std::to_string(::getpid()));
+        leaf.append(".").append(std::to_string(random()));
+        temporary = folder / leaf;
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd >= 0 || errno != EEXIST)
             return fd;
