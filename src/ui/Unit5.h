@@ -5,13 +5,27 @@
 #include "SecondaryWindow.h"
 #include "ui_Unit5.h"
 
+#include <cstdint>
+
 class TForm5 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm5(QWidget* parent = nullptr);
 
+public slots:
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox3Click();
+    void CheckBox4Click();
+    void BitBtn1Click();
+
 private:
+    void fitLabelsToText();
+    void connectHandlers();
+    void FormCreate();
+    void setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*clickHandler)());
+
     Ui::TForm5 m_ui;
 };
 

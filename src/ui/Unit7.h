@@ -12,6 +12,9 @@ class TForm7 : public SecondaryWindow {
 public:
     explicit TForm7(Host& host, QWidget* parent = nullptr);
 
+public slots:
+    void BitBtn1Click();
+
 private:
     Host& m_host;
     Ui::TForm7 m_ui;

@@ -1,9 +1,96 @@
 #include "Unit8.h"
 
+#include "GameLaunch.h"
+#include "SettingsFile.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <QTextDocument>
+
 TForm8* Form8 = nullptr;
+
+namespace {
+
+// The viewer lays its text out from its top-left corner on whole-pixel glyph widths, as the
+// desktop's rich-edit control does, so each stored line fits the width it was written for.
+void layOutLikeRichEdit(QPlainTextEdit* viewer)
+{
+    viewer->document()->setDocumentMargin(0);
+    QFont font = viewer->font();
+    font.setHintingPreference(QFont::PreferFullHinting);
+    viewer->setFont(font);
+}
+
+// What the window keeps for the whole run, shared by every instance: the switches as last
+// loaded (a lost settings file leaves them as they were), the chosen path, its three parts
+// and the parameter text of the latest launch.
+OptionsRecord Options;
+std::string ChosenPath;
+GamePath WorkTexts;
+std::string LaunchParams;
+
+const OpenFileRequest OpenDialog1{QStringLiteral("Files of NEO-GEO"), {QStringLiteral("*.ROM"), QStringLiteral("*.038")}};
+
+} // namespace
 
 TForm8::TForm8(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(host)
 {
     m_ui.setupUi(this);
     finishSetup();
+    layOutLikeRichEdit(m_ui.RichEdit1);
+    // Labels size themselves to their text, whatever face stands in for the window font.
+    m_ui.Label2->adjustSize();
+    connect(m_ui.BitBtn1, &QPushButton::clicked, this, &TForm8::BitBtn1Click);
+}
+
+void TForm8::BitBtn1Click()
+{
+    LoadOptions(Options);
+    ChosenPath.clear();
+    WorkTexts = {};
+
+    const std::optional<std::string> chosen = m_host.chooseOpenFile(this, OpenDialog1);
+    // A cancelled dialog starts nothing: no emulator is looked for in the root of the drive.
+    if (!chosen || chosen->empty())
+        return;
+    m_ui.Label1->clear();
+    ChosenPath = *chosen;
+
+    const std::optional<GamePath> split = splitGamePath(ChosenPath, m_host.pathSeparator());
+    if (!split) {
+        refuseGamePath();
+        return;
+    }
+    WorkTexts = *split;
+    launchChosenGame();
+}
+
+void TForm8::launchChosenGame()
+{
+    // The switches are read again right before composing, so a change made in the
+    // configuration window while the dialog was open still counts.
+    LoadOptions(Options);
+    const NeoRageLaunch launch = composeNeoRageLaunch(WorkTexts, Options, m_host.pathSeparator());
+    LaunchParams = launch.parameters;
+    showCaption(m_ui.Label1, "Loading ...");
+    showCaption(m_ui.Label3, launch.directoryCaption);
+    // The emulator is not waited for, and a program that cannot start is not reported.
+    m_host.startProgram(launch.programPath, splitParameters(LaunchParams));
+}
+
+void TForm8::refuseGamePath()
+{
+    // The emulator finds a game only as EMULATOR/GAME/FILE; a shorter path has no emulator
+    // directory to start from.
+    const QChar separator = QLatin1Char(m_host.pathSeparator());
+    QMessageBox::critical(this, QStringLiteral("Orvelane"),
+                          tr("Choose a game inside its own folder within the emulator's folder: "
+                             "EMULATOR%1GAME%1GAME.ROM.")
+                              .arg(separator));
+}
+
+void TForm8::showCaption(QLabel* label, const std::string& text)
+{
+    label->setText(QFile::decodeName(QByteArray::fromStdString(text)));
+    label->adjustSize();
 }

@@ -6,13 +6,22 @@
 #include "SecondaryWindow.h"
 #include "ui_Unit8.h"
 
+#include <string>
+
 class TForm8 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm8(Host& host, QWidget* parent = nullptr);
 
+public slots:
+    void BitBtn1Click();
+
 private:
+    void launchChosenGame();
+    void refuseGamePath();
+    static void showCaption(QLabel* label, const std::string& text);
+
     Host& m_host;
     Ui::TForm8 m_ui;
 };
