@@ -1,0 +1,412 @@
+// The NEO R.A.G.E. configuration window: what it writes to the settings file and when, and its looks.
+#include "BevelPanel.h"
+#include "OrvelaneApplication.h"
+#include "PictureLabel.h"
+#include "Unit5.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+const char* const kSettings = "ORVELANE.DAT";
+const QByteArray kHeader(" KELMOR   - DATA -  ");
+
+// A settings file's 35 bytes: header, the six fields, then VgaMode nine more times.
+QByteArray settingsBytes(int reserved1, int reserved2, int noScanlines, int enableVsync, int vgaMode,
+                         int frameSkip, const QByteArray& header = kHeader)
+{
+    QByteArray bytes = header;
+    for (int value : {reserved1, reserved2, noScanlines, enableVsync, vgaMode, frameSkip})
+        bytes.append(char(value));
+    bytes.append(9, char(vgaMode));
+    return bytes;
+}
+
+void writeSettings(const QByteArray& bytes)
+{
+    QFile file(kSettings);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readSettings()
+{
+    QFile file(kSettings);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Counts how many times the settings file is written whole, whether replaced by a rename or
+// rewritten in place, from the directory's change notifications.
+class SettingsWrites {
+public:
+    explicit SettingsWrites(const QString& folder) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (m_fd < 0 || inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
+                                          IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
+            qFatal("cannot watch %s", qPrintable(folder));
+    }
+    ~SettingsWrites() { ::close(m_fd); }
+    SettingsWrites(const SettingsWrites&) = delete;
+    SettingsWrites& operator=(const SettingsWrites&) = delete;
+
+    // Writes seen since the last call.
+    int take()
+    {
+        alignas(inotify_event) char buffer[4096];
+        int writes = 0;
+        ssize_t length;
+        while ((length = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (char* at = buffer; at < buffer + length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                if (event->len > 0 && qstrcmp(event->name, kSettings) == 0)
+                    ++writes;
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        return writes;
+    }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+class ConfigWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_workDir;
+    std::unique_ptr<SettingsWrites> m_writes;
+    QString m_startDir;
+
+    static std::unique_ptr<TForm5> openWindow()
+    {
+        auto form = std::make_unique<TForm5>();
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qFatal("the configuration window did not show");
+        return form;
+    }
+
+    template <typename T> static T* control(const QWidget* form, const QString& name)
+    {
+        T* found = form->findChild<T*>(name);
+        if (!found)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+
+    // The four boxes as a text of 0/1, CheckBox1 first.
+    static QString boxStates(const QWidget* form)
+    {
+        QString states;
+        for (int i = 1; i <= 4; ++i)
+            states += control<QCheckBox>(form, QString("CheckBox%1").arg(i))->isChecked() ? '1' : '0';
+        return states;
+    }
+
+    static void clickBox(const QWidget* form, int number)
+    {
+        QTest::mouseClick(control<QCheckBox>(form, QString("CheckBox%1").arg(number)), Qt::LeftButton);
+    }
+
+private slots:
+    void initTestCase() { m_startDir = QDir::currentPath(); }
+
+    void init()
+    {
+        m_workDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_workDir->isValid());
+        QVERIFY(QDir::setCurrent(m_workDir->path()));
+        m_writes = std::make_unique<SettingsWrites>(m_workDir->path());
+    }
+
+    void cleanup()
+    {
+        m_writes.reset();
+        QVERIFY(QDir::setCurrent(m_startDir));
+        m_workDir.reset();
+    }
+
+    void openingRewritesTheFileOncePerSwitchOn_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("boxes");
+        QTest::addColumn<int>("writes");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray noneOn = settingsBytes(0x5A, 0xA5, 0, 0, 0, 0, "any header at all...");
+        QTest::newRow("no switch on: untouched") << noneOn << "0000" << 0 << noneOn;
+        QTest::newRow("two switches on, foreign header")
+            << settingsBytes(0x5A, 0xA5, 1, 0, 0, 1, "XXXXXXXXXXXXXXXXXXXX") << "1001" << 2
+            << settingsBytes(0x5A, 0xA5, 1, 0, 0, 1);
+        QTest::newRow("all four on") << settingsBytes(7, 9, 1, 1, 1, 1) << "1111" << 4
+                                     << settingsBytes(7, 9, 1, 1, 1, 1);
+        QByteArray vgaCopiesDisagree = settingsBytes(3, 4, 0, 1, 0, 0);
+        vgaCopiesDisagree[34] = 1;
+        QTest::newRow("VgaMode copies disagree, last one wins")
+            << vgaCopiesDisagree << "0110" << 2 << settingsBytes(3, 4, 0, 1, 1, 0);
+        QByteArray vgaOnlyAt24 = settingsBytes(0, 0, 0, 0, 0, 0);
+        vgaOnlyAt24[24] = 1;
+        QTest::newRow("VgaMode set at 24 only is off") << vgaOnlyAt24 << "0000" << 0 << vgaOnlyAt24;
+    }
+
+    void openingRewritesTheFileOncePerSwitchOn()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, boxes);
+        QFETCH(int, writes);
+        QFETCH(QByteArray, after);
+        writeSettings(file);
+        m_writes->take();
+
+        auto form = openWindow();
+        QCOMPARE(boxStates(form.get()), boxes);
+        QCOMPARE(m_writes->take(), writes);
+        QCOMPARE(readSettings(), after);
+    }
+
+    void clickingABoxWritesItsSwitchAtOnce_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QList<int>>("offsets");
+        QTest::newRow("CheckBox1 No Scanlines") << 1 << QList<int>{22};
+        QTest::newRow("CheckBox2 Enable Vsync") << 2 << QList<int>{23};
+        QTest::newRow("CheckBox3 V.G.A.") << 3 << QList<int>{24, 26, 27, 28, 29, 30, 31, 32, 33, 34};
+        QTest::newRow("CheckBox4 FrameSkip") << 4 << QList<int>{25};
+    }
+
+    void clickingABoxWritesItsSwitchAtOnce()
+    {
+        QFETCH(int, box);
+        QFETCH(QList<int>, offsets);
+        const QByteArray allOff = settingsBytes(0x5A, 0xA5, 0, 0, 0, 0);
+        writeSettings(allOff);
+        auto form = openWindow();
+        m_writes->take();
+
+        clickBox(form.get(), box);
+        QCOMPARE(m_writes->take(), 1);
+        QByteArray expected = allOff;
+        for (int offset : offsets)
+            expected[offset] = 1;
+        QCOMPARE(readSettings(), expected);
+
+        clickBox(form.get(), box);
+        QCOMPARE(m_writes->take(), 1);
+        QCOMPARE(readSettings(), allOff);
+
+        // What was clicked is in the file already: closing saves nothing more.
+        clickBox(form.get(), box);
+        m_writes->take();
+        form->close();
+        form.reset();
+        QCOMPARE(m_writes->take(), 0);
+        QCOMPARE(readSettings(), expected);
+    }
+
+    void saveOptionsSavesAndLeavesTheWindowOpen()
+    {
+        writeSettings(settingsBytes(1, 2, 0, 1, 0, 0));
+        auto form = openWindow();
+        QVERIFY(QFile::remove(kSettings));
+        m_writes->take();
+
+        QTest::mouseClick(control<QPushButton>(form.get(), "BitBtn1"), Qt::LeftButton);
+        QCOMPARE(m_writes->take(), 1);
+        QCOMPARE(readSettings(), settingsBytes(1, 2, 0, 1, 0, 0));
+        QVERIFY(form->isVisible());
+    }
+
+    void aSecondOpeningShowsTheFileAsReread()
+    {
+        writeSettings(settingsBytes(0, 0, 0, 0, 0, 0));
+        auto first = openWindow();
+        clickBox(first.get(), 2);
+        first->close();
+
+        writeSettings(settingsBytes(0, 0, 0, 0, 0, 1));
+        auto second = openWindow();
+        QCOMPARE(boxStates(second.get()), QString("0001"));
+        QCOMPARE(readSettings(), settingsBytes(0, 0, 0, 0, 0, 1));
+    }
+
+    void aForeignSwitchByteIsKeptUntilItsBoxIsClicked_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<int>("otherBox");
+        QTest::newRow("NoScanlines 2") << 1 << 4;
+        QTest::newRow("EnableVsync 2") << 2 << 1;
+        QTest::newRow("VgaMode 2") << 3 << 2;
+        QTest::newRow("FrameSkip 2") << 4 << 3;
+    }
+
+    void aForeignSwitchByteIsKeptUntilItsBoxIsClicked()
+    {
+        QFETCH(int, box);
+        QFETCH(int, otherBox);
+        int fields[4] = {0, 0, 0, 0};
+        fields[box - 1] = 2;
+        const QByteArray foreign = settingsBytes(0, 0, fields[0], fields[1], fields[2], fields[3]);
+        writeSettings(foreign);
+        m_writes->take();
+
+        auto form = openWindow();
+        QCOMPARE(boxStates(form.get()), QString("0000"));
+        QCOMPARE(m_writes->take(), 0);
+
+        clickBox(form.get(), otherBox);
+        fields[otherBox - 1] = 1;
+        QCOMPARE(readSettings(), settingsBytes(0, 0, fields[0], fields[1], fields[2], fields[3]));
+
+        clickBox(form.get(), box);
+        fields[box - 1] = 1;
+        QCOMPARE(readSettings(), settingsBytes(0, 0, fields[0], fields[1], fields[2], fields[3]));
+        clickBox(form.get(), box);
+        fields[box - 1] = 0;
+        QCOMPARE(readSettings(), settingsBytes(0, 0, fields[0], fields[1], fields[2], fields[3]));
+    }
+
+    void aDeletedFileIsRecreatedWithTheReservedBytesLastLoaded()
+    {
+        writeSettings(settingsBytes(0x11, 0x22, 0, 0, 0, 0));
+        openWindow().reset();
+        QVERIFY(QFile::remove(kSettings));
+
+        auto form = openWindow();
+        QCOMPARE(boxStates(form.get()), QString("0000"));
+        QVERIFY(!QFile::exists(kSettings));
+        clickBox(form.get(), 3);
+        const QByteArray recreated = readSettings();
+        QCOMPARE(recreated.size(), 35);
+        QCOMPARE(recreated, settingsBytes(0x11, 0x22, 0, 0, 1, 0));
+    }
+
+    void escapeLeavesTheWindowOpen()
+    {
+        auto form = openWindow();
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+        QVERIFY(form->isVisible());
+    }
+
+    void windowHasItsCaptionHintAndLooks()
+    {
+        TForm5 form;
+        QCOMPARE(form.windowTitle(), QString(" NEO R.A.G.E. - Configuration"));
+        QCOMPARE(form.property("hint").toString(), QString(" NEO R.A.G.E.  . . .  Configuration"));
+        QCOMPARE(form.size(), QSize(361, 181));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::black));
+        QCOMPARE(control<PictureLabel>(&form, "Image1")->picture(), QString(":/pictures/banner.svg"));
+        QVERIFY(control<PictureLabel>(&form, "Image1")->stretch());
+        QCOMPARE(control<BevelPanel>(&form, "Panel1")->bevelOuter(), BevelPanel::Raised);
+        QCOMPARE(control<BevelPanel>(&form, "Panel1")->palette().color(QPalette::Window), QColor(192, 192, 192));
+        // The Sound and Joystick boxes are empty frames.
+        QVERIFY(control<QGroupBox>(&form, "GroupBox4")->findChildren<QWidget*>().isEmpty());
+        QVERIFY(control<QGroupBox>(&form, "GroupBox5")->findChildren<QWidget*>().isEmpty());
+        // The boxes carry no caption of their own, take focus in order and draw a black mark on white.
+        for (int i = 1; i <= 4; ++i) {
+            auto* box = control<QCheckBox>(&form, QString("CheckBox%1").arg(i));
+            QVERIFY(box->text().isEmpty());
+            QCOMPARE(box->palette().color(QPalette::Base), QColor(Qt::white));
+            QCOMPARE(box->palette().color(QPalette::Text), QColor(Qt::black));
+            if (i < 4)
+                QCOMPARE(box->nextInFocusChain()->objectName(), QString("CheckBox%1").arg(i + 1));
+        }
+        QVERIFY(!control<QPushButton>(&form, "BitBtn1")->autoDefault());
+        QVERIFY(!control<QPushButton>(&form, "BitBtn1")->isDefault());
+    }
+
+    void controlsHaveTheirPlaceTextAndFont_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parentName");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<bool>("sizesToText");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("pixelSize");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<QColor>("colour");
+        auto row = [](const char* name, const char* parent, QRect geometry, bool sizesToText, const char* text,
+                      int pixelSize, bool bold, QColor colour) {
+            QTest::newRow(name) << name << parent << geometry << sizesToText << text << pixelSize << bold << colour;
+        };
+        const QColor white(Qt::white), black(Qt::black);
+        row("Image1", "TForm5", {0, 8, 361, 25}, false, "", 11, false, black);
+        row("Panel1", "TForm5", {4, 51, 354, 126}, false, "", 11, false, black);
+        row("GroupBox4", "Panel1", {1, 3, 113, 118}, false, " Sound ", 13, true, white);
+        row("GroupBox5", "Panel1", {117, 3, 121, 89}, false, " Joystick ", 13, true, white);
+        row("GroupBox6", "Panel1", {240, 3, 113, 118}, false, " Video ", 13, true, white);
+        row("CheckBox1", "GroupBox6", {8, 24, 17, 17}, false, "", 13, true, black);
+        row("CheckBox2", "GroupBox6", {8, 40, 17, 17}, false, "", 13, true, black);
+        row("CheckBox3", "GroupBox6", {8, 56, 17, 17}, false, "", 13, true, black);
+        row("CheckBox4", "GroupBox6", {8, 72, 17, 17}, false, "", 13, true, black);
+        row("Label1", "GroupBox6", {30, 24, 70, 15}, true, "No Scanlines", 13, false, black);
+        row("Label2", "GroupBox6", {30, 40, 73, 15}, true, "Enable Vsync", 13, false, black);
+        row("Label3", "GroupBox6", {30, 56, 35, 15}, true, "V.G.A.", 13, false, black);
+        row("Label4", "GroupBox6", {30, 72, 55, 15}, true, "FrameSkip", 13, false, black);
+        row("BitBtn1", "Panel1", {127, 96, 101, 25}, false, "Save Options", 12, true, black);
+    }
+
+    void controlsHaveTheirPlaceTextAndFont()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, parentName);
+        QFETCH(QRect, geometry);
+        QFETCH(bool, sizesToText);
+        QFETCH(QString, text);
+        QFETCH(int, pixelSize);
+        QFETCH(bool, bold);
+        QFETCH(QColor, colour);
+        TForm5 form;
+        auto* widget = control<QWidget>(&form, name);
+        QCOMPARE(widget->parentWidget()->objectName(), parentName);
+        QCOMPARE(widget->font().pixelSize(), pixelSize);
+        QCOMPARE(widget->font().bold(), bold);
+        if (pixelSize != 11)
+            QCOMPARE(widget->font().family(), QString("Times New Roman"));
+        if (auto* group = qobject_cast<QGroupBox*>(widget))
+            QCOMPARE(group->title(), text);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            QCOMPARE(button->text(), text);
+        if (auto* label = qobject_cast<QLabel*>(widget); label && name.startsWith("Label")) {
+            QCOMPARE(label->text(), text);
+            QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
+        }
+        if (qobject_cast<QGroupBox*>(widget))
+            QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
+        if (qobject_cast<QPushButton*>(widget))
+            QCOMPARE(widget->palette().color(QPalette::ButtonText), colour);
+        if (!sizesToText) {
+            QCOMPARE(widget->geometry(), geometry);
+            return;
+        }
+        // A label that sizes itself to its text keeps its place and shows all of its text;
+        // the stand-in face may run a pixel or two off the measured width.
+        QCOMPARE(widget->pos(), geometry.topLeft());
+        QCOMPARE(widget->height(), geometry.height());
+        QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
+        QVERIFY2(qAbs(widget->width() - geometry.width()) <= 3, qPrintable(QString::number(widget->width())));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    OrvelaneApplication app(argc, argv);
+    ConfigWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_configwindow.moc"
