@@ -1,9 +1,51 @@
 #include "Unit6.h"
 
+#include <QFontMetricsF>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <cmath>
+
 TForm6* Form6 = nullptr;
 
-TForm6::TForm6(QWidget* parent) : SecondaryWindow(parent)
-{
+namespace {
+
+// Titles and note run in 15-pixel lines whatever face stands in for Times New Roman, so the
+// list holds all 164 titles and the note and signature strip stay where they are laid out.
+constexpr int kTextLineHeight = 15;
+
+void fixLineHeight(QTextEdit* viewer, int pixels) {
+    QTextDocument* text = viewer->document();
+    text->setDocumentMargin(0);
+    QTextBlockFormat lines;
+    lines.setLineHeight(pixels, QTextBlockFormat::FixedHeight);
+    QTextCursor all(text);
+    all.select(QTextCursor::Document);
+    all.mergeBlockFormat(lines);
+}
+
+// The heading keeps its centred box, which ends at the content's right edge. Where the
+// substitute face runs wider than the box, the blanks give back the difference so neither
+// end letter is cut. Word spacing is applied in 1/64 pixel steps, hence the rounding.
+void fitToBox(QLabel* heading) {
+    QFont font = heading->font();
+    const qreal natural = QFontMetricsF(font).horizontalAdvance(heading->text());
+    const qreal excess = natural - heading->width();
+    if (excess <= 0)
+        return;
+    font.setWordSpacing(-1);
+    const qreal gainPerPixel = natural - QFontMetricsF(font).horizontalAdvance(heading->text());
+    if (gainPerPixel <= 0)
+        return;
+    font.setWordSpacing(-std::ceil(excess / gainPerPixel * 64) / 64);
+    heading->setFont(font);
+}
+
+} // namespace
+
+TForm6::TForm6(QWidget* parent) : SecondaryWindow(parent) {
     m_ui.setupUi(this);
     finishSetup();
+    fitToBox(m_ui.Label1);
+    fixLineHeight(m_ui.RichEdit1, kTextLineHeight);
+    fixLineHeight(m_ui.RichEdit2, kTextLineHeight);
 }
