@@ -24,19 +24,20 @@ void fixLineHeight(QTextEdit* viewer, int pixels) {
 }
 
 // The heading keeps its centred box, which ends at the content's right edge. Where the
-// substitute face runs wider than the box, the blanks give back the difference so neither
-// end letter is cut. Word spacing is applied in 1/64 pixel steps, hence the rounding.
-void fitToBox(QLabel* heading) {
+// substitute face runs wider than the box, its letters close up by the difference, spread
+// evenly, so neither end letter is cut. Spacing comes in 1/64 pixel steps, hence the rounding.
+void fitToBox(QLabel* heading)
+{
     QFont font = heading->font();
     const qreal natural = QFontMetricsF(font).horizontalAdvance(heading->text());
     const qreal excess = natural - heading->width();
     if (excess <= 0)
         return;
-    font.setWordSpacing(-1);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, -1);
     const qreal gainPerPixel = natural - QFontMetricsF(font).horizontalAdvance(heading->text());
     if (gainPerPixel <= 0)
         return;
-    font.setWordSpacing(-std::ceil(excess / gainPerPixel * 64) / 64);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, -std::ceil(excess / gainPerPixel * 64) / 64);
     heading->setFont(font);
 }
 
