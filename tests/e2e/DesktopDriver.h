@@ -1,0 +1,63 @@
+// Drives the test display as a user would, through xdotool, and reads it back through
+// xwininfo and ImageMagick's import. Every call is bounded in time: a tool that hangs is
+// killed and the call fails.
+#pragma once
+
+#include "XConnection.h"
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class DesktopDriver {
+public:
+    // Drives the display `displayName` (":N").
+    explicit DesktopDriver(const QString& displayName);
+
+    // Mapped top-level windows whose caption is exactly `caption`.
+    QList<XWindowId> visibleWindows(const QString& caption) const;
+    // The first such window to show within `timeoutMs`.
+    std::optional<XWindowId> waitForWindow(const QString& caption, int timeoutMs = 10000) const;
+    // Whether `window` is unmapped or destroyed within `timeoutMs`.
+    bool waitUntilGone(XWindowId window, int timeoutMs = 10000) const;
+    // Whether `window` is mapped and viewable.
+    bool isVisible(XWindowId window) const;
+
+    // The window's rectangle on the screen, without any frame (there is no window manager).
+    std::optional<QRect> geometry(XWindowId window) const;
+
+    // Gives `window` the keyboard focus, then presses each of `keys` in turn
+    // (xdotool names: "alt+p", "Return", "Escape").
+    bool pressKeys(XWindowId window, const QStringList& keys) const;
+    // Gives `window` the keyboard focus, then types `text` character by character.
+    bool typeText(XWindowId window, const QString& text) const;
+    // Moves the pointer to `position`, relative to the window's top-left corner, and clicks
+    // the left button.
+    bool click(XWindowId window, QPoint position) const;
+    // Moves the pointer to `position`, relative to the window's top-left corner.
+    bool movePointer(XWindowId window, QPoint position) const;
+
+    // Saves the whole screen, or `area` of it, as a PNG file.
+    bool screenshot(const QString& pngPath, std::optional<QRect> area = std::nullopt) const;
+    // The pixels of `area` of the screen, three bytes each, row by row; empty on failure.
+    QByteArray grabPixels(const QRect& area) const;
+
+    // What went wrong in the last failed call, for test messages.
+    QString lastError() const { return m_lastError; }
+
+    // An extended regular expression that matches `text` and nothing else (xdotool's
+    // --name takes one).
+    static QString exactPattern(const QString& text);
+
+private:
+    bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+             int timeoutMs = 5000) const;
+    bool focus(XWindowId window) const;
+
+    QString m_displayName;
+    mutable QString m_lastError;
+};

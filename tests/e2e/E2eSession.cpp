@@ -1,0 +1,58 @@
+#include "E2eSession.h"
+
+#include "OrvelaneScreens.h"
+
+#include <QProcessEnvironment>
+
+E2eSession::E2eSession(const QString& displayName, const QString& workingDirectory)
+    : m_displayName(displayName), m_workingDirectory(workingDirectory), m_desktop(displayName)
+{
+}
+
+E2eSession::~E2eSession()
+{
+    if (m_program.state() == QProcess::NotRunning)
+        return;
+    m_program.kill();
+    m_program.waitForFinished(3000);
+}
+
+bool E2eSession::start()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_displayName);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    m_program.setProcessEnvironment(environment);
+    m_program.setWorkingDirectory(m_workingDirectory);
+    m_program.setProcessChannelMode(QProcess::MergedChannels);
+    m_program.start(QStringLiteral(ORVELANE_PROGRAM), {});
+    return m_program.waitForStarted(10000);
+}
+
+std::optional<int> E2eSession::waitForExit(int timeoutMs)
+{
+    if (m_program.state() != QProcess::NotRunning && !m_program.waitForFinished(timeoutMs))
+        return std::nullopt;
+    if (m_program.exitStatus() != QProcess::NormalExit)
+        return std::nullopt;
+    return m_program.exitCode();
+}
+
+bool E2eSession::keepsRunningFor(int ms)
+{
+    if (m_program.state() == QProcess::NotRunning)
+        return false;
+    return !m_program.waitForFinished(ms);
+}
+
+QString E2eSession::output()
+{
+    m_output += m_program.readAll();
+    return QString::fromLocal8Bit(m_output);
+}
+
+std::optional<XWindowId> E2eSession::waitForMainWindow(int timeoutMs) const
+{
+    return m_desktop.waitForWindow(Orvelane::kMainCaption, timeoutMs);
+}

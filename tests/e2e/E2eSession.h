@@ -1,0 +1,44 @@
+// One run of the real program on the test display: started in a given working directory,
+// watched until it ends, killed if a test leaves it running.
+#pragma once
+
+#include "DesktopDriver.h"
+
+#include <QProcess>
+#include <QString>
+
+#include <optional>
+
+class E2eSession {
+public:
+    // A session on `displayName` (":N") running the program in `workingDirectory`.
+    E2eSession(const QString& displayName, const QString& workingDirectory);
+    // Kills the program if it is still running.
+    ~E2eSession();
+
+    E2eSession(const E2eSession&) = delete;
+    E2eSession& operator=(const E2eSession&) = delete;
+
+    // Starts the program with no arguments; whether it started.
+    bool start();
+    bool isRunning() const { return m_program.state() != QProcess::NotRunning; }
+    // The exit code if the program ends normally within `timeoutMs`; nothing if it keeps
+    // running or crashes.
+    std::optional<int> waitForExit(int timeoutMs = 10000);
+    // Whether the program is still running after `ms` milliseconds.
+    bool keepsRunningFor(int ms);
+    // Everything the program wrote to stdout and stderr, for failure messages.
+    QString output();
+
+    // The main window once it shows.
+    std::optional<XWindowId> waitForMainWindow(int timeoutMs = 10000) const;
+
+    const DesktopDriver& desktop() const { return m_desktop; }
+
+private:
+    QProcess m_program;
+    QString m_displayName;
+    QString m_workingDirectory;
+    DesktopDriver m_desktop;
+    QByteArray m_output;
+};

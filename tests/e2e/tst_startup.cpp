@@ -1,0 +1,136 @@
+// Start-up and shutdown of the real program: it runs only with both companion files in its
+// working directory, shows its main window, and ends with status 0 however it is left.
+#include "E2eSession.h"
+#include "E2eSupport.h"
+#include "OrvelaneScreens.h"
+#include "VirtualDisplay.h"
+#include "Workspace.h"
+#include "XConnection.h"
+
+#include <QTest>
+
+#include <memory>
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private:
+    VirtualDisplay m_display;
+    std::unique_ptr<DesktopDriver> m_desktop;
+
+private slots:
+    void initTestCase()
+    {
+        const QStringList missing = VirtualDisplay::missingTools();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
+        QVERIFY2(m_display.start(), qPrintable(m_display.error()));
+        m_desktop = std::make_unique<DesktopDriver>(m_display.name());
+    }
+
+    void cleanup() { E2e::saveScreenIfFailed(*m_desktop); }
+
+    void showsTheMainWindowWithBothFiles()
+    {
+        Workspace workspace;
+        QVERIFY(workspace.writeSettings());
+        QVERIFY(workspace.writeCompanionText());
+        E2eSession session(m_display.name(), workspace.workingDirectory());
+        QVERIFY(session.start());
+
+        const auto window = session.waitForMainWindow();
+        QVERIFY2(window, qPrintable(session.desktop().lastError() + session.output()));
+        const auto frame = session.desktop().geometry(*window);
+        QVERIFY(frame);
+        QCOMPARE(frame->width(), Orvelane::kMainClientSize.width());
+        const int menuBarHeight = frame->height() - Orvelane::kMainClientSize.height();
+        QVERIFY2(menuBarHeight >= 18 && menuBarHeight <= 30,
+                 qPrintable(QStringLiteral("menu bar %1 px tall").arg(menuBarHeight)));
+        // Centred on the 1024 x 768 screen.
+        QVERIFY(qAbs(frame->center().x() - 512) <= 1);
+        QVERIFY(qAbs(frame->center().y() - 384) <= 1);
+    }
+
+    void endsAtOnceWithoutAWindow_data()
+    {
+        QTest::addColumn<bool>("settingsFile");
+        QTest::addColumn<bool>("companionText");
+        QTest::addColumn<QString>("directoryInstead");
+
+        QTest::newRow("only the settings file") << true << false << QString();
+        QTest::newRow("only the companion text") << false << true << QString();
+        QTest::newRow("neither") << false << false << QString();
+        QTest::newRow("a directory named ORVELANE.DAT") << false << true << QStringLiteral("ORVELANE.DAT");
+        QTest::newRow("a directory named ORVELANE.TXT") << true << false << QStringLiteral("ORVELANE.TXT");
+    }
+
+    void endsAtOnceWithoutAWindow()
+    {
+        QFETCH(bool, settingsFile);
+        QFETCH(bool, companionText);
+        QFETCH(QString, directoryInstead);
+
+        Workspace workspace;
+        if (settingsFile)
+            QVERIFY(workspace.writeSettings());
+        if (companionText)
+            QVERIFY(workspace.writeCompanionText());
+        if (!directoryInstead.isEmpty())
+            QVERIFY(workspace.makeDirectory(directoryInstead));
+
+        XConnection watcher(m_display.name());
+        QVERIFY(watcher.isOpen());
+        watcher.watchMappedWindows();
+        E2eSession session(m_display.name(), workspace.workingDirectory());
+        QVERIFY(session.start());
+        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+        QCOMPARE(watcher.mappedWindowCount(), 0);
+    }
+
+    // The other side of the check above: the watcher does see the windows of a program
+    // that starts, so a zero there means something.
+    void aStartingProgramIsSeenMappingWindows()
+    {
+        Workspace workspace;
+        QVERIFY(workspace.writeSettings());
+        QVERIFY(workspace.writeCompanionText());
+        XConnection watcher(m_display.name());
+        watcher.watchMappedWindows();
+        E2eSession session(m_display.name(), workspace.workingDirectory());
+        QVERIFY(session.start());
+        QVERIFY(session.waitForMainWindow());
+        QVERIFY(watcher.mappedWindowCount() > 0);
+    }
+
+    void exitFromThePlayMenuEndsWithStatusZero()
+    {
+        Workspace workspace;
+        QVERIFY(workspace.writeSettings());
+        QVERIFY(workspace.writeCompanionText());
+        E2eSession session(m_display.name(), workspace.workingDirectory());
+        QVERIFY(session.start());
+        const auto window = session.waitForMainWindow();
+        QVERIFY(window);
+
+        QVERIFY2(session.desktop().pressKeys(*window, Orvelane::kExitKeys), qPrintable(session.desktop().lastError()));
+        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+    }
+
+    void closingTheMainWindowEndsWithStatusZero()
+    {
+        Workspace workspace;
+        QVERIFY(workspace.writeSettings());
+        QVERIFY(workspace.writeCompanionText());
+        E2eSession session(m_display.name(), workspace.workingDirectory());
+        QVERIFY(session.start());
+        const auto window = session.waitForMainWindow();
+        QVERIFY(window);
+
+        XConnection closer(m_display.name());
+        QVERIFY(closer.sendDeleteWindow(*window));
+        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(StartupTest)
+#include "tst_startup.moc"

@@ -1,0 +1,256 @@
+// The secondary windows of the real program: each opens from its menu item and from its
+// tool button, shows with its caption and client size in the middle of the screen, stays
+// open on Escape, closes through its close box, and leaves the main window working again.
+#include "E2eSession.h"
+#include "E2eSupport.h"
+#include "OrvelaneScreens.h"
+#include "VirtualDisplay.h"
+#include "Workspace.h"
+#include "XConnection.h"
+
+#include <QTest>
+
+#include <memory>
+
+using namespace Orvelane;
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+
+private:
+    VirtualDisplay m_display;
+    Workspace m_workspace;
+    std::unique_ptr<E2eSession> m_session;
+    std::unique_ptr<XConnection> m_x;
+    XWindowId m_main = 0;
+    int m_menuBarHeight = 0;
+    bool m_toolsOn = false;
+
+    const DesktopDriver& desktop() const { return m_session->desktop(); }
+
+    QPoint toolButton(int left) const { return toolButtonCentre(left, m_menuBarHeight); }
+
+    // The tool bar row of the main window, as pixels.
+    QByteArray toolBarPixels() const
+    {
+        const auto frame = desktop().geometry(m_main);
+        if (!frame)
+            return {};
+        return desktop().grabPixels(QRect(frame->x(), frame->y() + m_menuBarHeight, frame->width(), 30));
+    }
+
+    // Rests the pointer on the banner, away from the tool buttons and their raised look.
+    bool pointerOnBanner() const { return desktop().movePointer(m_main, QPoint(236, m_menuBarHeight + 110)); }
+
+    // Checks the window with `caption` shows within the time allowed, at its size, centred.
+    XWindowId expectWindow(const QString& caption, QSize clientSize)
+    {
+        const auto window = desktop().waitForWindow(caption);
+        if (!window) {
+            QTest::qFail(qPrintable(desktop().lastError()), __FILE__, __LINE__);
+            return 0;
+        }
+        const auto frame = desktop().geometry(*window);
+        if (!frame || frame->size() != clientSize || qAbs(frame->center().x() - 512) > 1 ||
+            qAbs(frame->center().y() - 384) > 1) {
+            const QString shown = frame ? QStringLiteral("%1x%2 at %3,%4")
+                                              .arg(frame->width())
+                                              .arg(frame->height())
+                                              .arg(frame->x())
+                                              .arg(frame->y())
+                                        : desktop().lastError();
+            QTest::qFail(qPrintable(caption + QStringLiteral(" shows as ") + shown), __FILE__, __LINE__);
+            return 0;
+        }
+        return *window;
+    }
+
+    // Escape leaves the window open; its close box (WM_DELETE_WINDOW) closes it, and the
+    // program goes on.
+    void closeThroughTheCloseBox(XWindowId window)
+    {
+        QVERIFY(desktop().pressKeys(window, {QStringLiteral("Escape")}));
+        QTest::qWait(300);
+        QVERIFY2(desktop().isVisible(window), "Escape closed the window");
+        QVERIFY(m_x->sendDeleteWindow(window));
+        QVERIFY2(desktop().waitUntilGone(window), qPrintable(desktop().lastError()));
+        QVERIFY(m_session->isRunning());
+    }
+
+    void setTools(bool on)
+    {
+        if (m_toolsOn == on)
+            return;
+        QVERIFY(desktop().pressKeys(m_main, kToolsKeys));
+        m_toolsOn = on;
+        QTest::qWait(200);
+    }
+
+
+private slots:
+    void initTestCase()
+    {
+        const QStringList missing = VirtualDisplay::missingTools();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
+        QVERIFY2(m_display.start(), qPrintable(m_display.error()));
+        m_x = std::make_unique<XConnection>(m_display.name());
+        QVERIFY(m_x->isOpen());
+        QVERIFY(m_workspace.writeSettings());
+        QVERIFY(m_workspace.writeCompanionText());
+        m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace.workingDirectory());
+        QVERIFY(m_session->start());
+        const auto main = m_session->waitForMainWindow();
+        QVERIFY2(main, qPrintable(desktop().lastError() + m_session->output()));
+        m_main = *main;
+        const auto frame = desktop().geometry(m_main);
+        QVERIFY(frame);
+        m_menuBarHeight = frame->height() - kMainClientSize.height();
+    }
+
+    void cleanup()
+    {
+        if (!m_session)
+            return;
+        E2e::saveScreenIfFailed(desktop());
+        if (QTest::currentTestFailed() && !m_session->isRunning())
+            qWarning("the program has ended: %s", qPrintable(m_session->output()));
+        // A failed check may leave a window open; the next test starts from the main window.
+        for (const QString& caption : {kAboutCaption, kAboutNeoRageCaption, kAboutNeoGeoCaption, kConfigurationCaption,
+                                       kGamesListCaption, kNeoGeoPlayCaption, kNeoRagePlayCaption}) {
+            for (const XWindowId window : desktop().visibleWindows(caption)) {
+                m_x->sendDeleteWindow(window);
+                desktop().waitUntilGone(window, 3000);
+            }
+        }
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_session && m_session->isRunning()) {
+            QVERIFY(desktop().pressKeys(m_main, kExitKeys));
+            QCOMPARE(m_session->waitForExit(5000), std::optional<int>(0));
+        }
+    }
+
+    void opensFromItsMenuItem_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QSize>("clientSize");
+        QTest::addColumn<QStringList>("keys");
+
+        QTest::newRow("NEO R.A.G.E. play") << kNeoRagePlayCaption << QSize(240, 133) << kPlayNeoRageKeys;
+        QTest::newRow("NEO R.A.G.E. configuration") << kConfigurationCaption << QSize(361, 181) << kConfigurationKeys;
+        QTest::newRow("NEOGEO play") << kNeoGeoPlayCaption << QSize(242, 94) << kPlayNeoGeoKeys;
+        QTest::newRow("games list") << kGamesListCaption << QSize(281, 192) << kGamesListKeys;
+        QTest::newRow("about NEO R.A.G.E.") << kAboutNeoRageCaption << QSize(310, 116) << kAboutNeoRageKeys;
+        QTest::newRow("about NEOGEO") << kAboutNeoGeoCaption << QSize(261, 77) << kAboutNeoGeoKeys;
+        QTest::newRow("about Orvelane") << kAboutCaption << QSize(348, 194) << kAboutKeys;
+    }
+
+    void opensFromItsMenuItem()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QSize, clientSize);
+        QFETCH(QStringList, keys);
+
+        QVERIFY2(desktop().pressKeys(m_main, keys), qPrintable(desktop().lastError()));
+        const XWindowId window = expectWindow(caption, clientSize);
+        QVERIFY(window != 0);
+        closeThroughTheCloseBox(window);
+    }
+
+    void hiddenToolButtonsOpenNothing()
+    {
+        setTools(false);
+        QVERIFY(desktop().click(m_main, toolButton(kPlayNeoRageButtonLeft)));
+        QVERIFY(desktop().click(m_main, toolButton(kAboutButtonLeft)));
+        QTest::qWait(700);
+        QVERIFY(desktop().visibleWindows(kNeoRagePlayCaption).isEmpty());
+        QVERIFY(desktop().visibleWindows(kAboutCaption).isEmpty());
+    }
+
+    void toolsTwiceRestoresTheToolBar()
+    {
+        setTools(false);
+        QVERIFY(pointerOnBanner());
+        const QByteArray toolsOff = toolBarPixels();
+        QVERIFY(!toolsOff.isEmpty());
+
+        setTools(true);
+        const QByteArray toolsOn = toolBarPixels();
+        QVERIFY(!toolsOn.isEmpty());
+        QVERIFY2(toolsOn != toolsOff, "the tool bar looks the same with Tools on");
+
+        setTools(false);
+        QCOMPARE(toolBarPixels(), toolsOff);
+    }
+
+    void opensFromItsToolButton_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QSize>("clientSize");
+        QTest::addColumn<int>("buttonLeft");
+
+        QTest::newRow("NEO R.A.G.E. play") << kNeoRagePlayCaption << QSize(240, 133) << kPlayNeoRageButtonLeft;
+        QTest::newRow("NEOGEO play") << kNeoGeoPlayCaption << QSize(242, 94) << kPlayNeoGeoButtonLeft;
+        QTest::newRow("about Orvelane") << kAboutCaption << QSize(348, 194) << kAboutButtonLeft;
+        QTest::newRow("about NEO R.A.G.E.") << kAboutNeoRageCaption << QSize(310, 116) << kAboutNeoRageButtonLeft;
+        QTest::newRow("about NEOGEO") << kAboutNeoGeoCaption << QSize(261, 77) << kAboutNeoGeoButtonLeft;
+    }
+
+    void opensFromItsToolButton()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QSize, clientSize);
+        QFETCH(int, buttonLeft);
+
+        setTools(true);
+        QVERIFY2(desktop().click(m_main, toolButton(buttonLeft)), qPrintable(desktop().lastError()));
+        const XWindowId window = expectWindow(caption, clientSize);
+        QVERIFY(window != 0);
+        closeThroughTheCloseBox(window);
+    }
+
+    void theToolsButtonPutsTheButtonsAway()
+    {
+        setTools(true);
+        QVERIFY2(desktop().click(m_main, toolButton(kToolsButtonLeft)), qPrintable(desktop().lastError()));
+        m_toolsOn = false;
+        QTest::qWait(300);
+        QVERIFY2(desktop().click(m_main, toolButton(kAboutNeoGeoButtonLeft)), qPrintable(desktop().lastError()));
+        QTest::qWait(700);
+        QVERIFY(desktop().visibleWindows(kAboutNeoGeoCaption).isEmpty());
+        // View > Tools still brings them back.
+        setTools(true);
+        QVERIFY(desktop().click(m_main, toolButton(kAboutNeoGeoButtonLeft)));
+        const XWindowId window = expectWindow(kAboutNeoGeoCaption, QSize(261, 77));
+        QVERIFY(window != 0);
+        closeThroughTheCloseBox(window);
+    }
+
+    void theMainWindowWaitsWhileAWindowIsOpen()
+    {
+        QVERIFY(desktop().pressKeys(m_main, kAboutKeys));
+        const auto about = desktop().waitForWindow(kAboutCaption);
+        QVERIFY(about);
+
+        // Neither its menu nor its close box reaches the main window meanwhile.
+        QVERIFY(desktop().pressKeys(m_main, kAboutNeoGeoKeys));
+        QVERIFY(m_x->sendDeleteWindow(m_main));
+        QVERIFY(m_session->keepsRunningFor(700));
+        QVERIFY(desktop().visibleWindows(kAboutNeoGeoCaption).isEmpty());
+        QVERIFY(desktop().isVisible(m_main));
+
+        QVERIFY(m_x->sendDeleteWindow(*about));
+        QVERIFY(desktop().waitUntilGone(*about));
+        // And once it is closed, the main window takes input again.
+        QVERIFY(desktop().pressKeys(m_main, kAboutNeoGeoKeys));
+        const XWindowId aboutNeoGeo = expectWindow(kAboutNeoGeoCaption, QSize(261, 77));
+        QVERIFY(aboutNeoGeo != 0);
+        closeThroughTheCloseBox(aboutNeoGeo);
+    }
+};
+
+QTEST_GUILESS_MAIN(WindowsTest)
+#include "tst_windows.moc"
