@@ -15,7 +15,8 @@ class ScrollBoxStyle : public QProxyStyle {
 public:
     ScrollBoxStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
 
-    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
         switch (metric) {
         case PM_ScrollBarExtent:
             return ScrollBox::kScrollBarWidth;
@@ -28,7 +29,8 @@ public:
     }
 
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                  QStyleHintReturn* returnData) const override {
+                  QStyleHintReturn* returnData) const override
+    {
         switch (hint) {
         case SH_ScrollBar_LeftClickAbsolutePosition:
         case SH_ScrollView_FrameOnlyAroundContents:
@@ -40,7 +42,8 @@ public:
     }
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
-                     const QWidget* widget) const override {
+                     const QWidget* widget) const override
+    {
         if (element == CE_ShapedFrame) {
             if (auto* frame = qstyleoption_cast<const QStyleOptionFrame*>(option)) {
                 QStyleOptionFrame systemColours(*frame);
@@ -53,7 +56,8 @@ public:
     }
 
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
-                            const QWidget* widget) const override {
+                            const QWidget* widget) const override
+    {
         if (control == CC_ScrollBar) {
             if (auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option)) {
                 QStyleOptionSlider systemColours(*bar);
@@ -68,7 +72,8 @@ public:
 
 } // namespace
 
-ScrollBox::ScrollBox(QWidget* parent) : QScrollArea(parent) {
+ScrollBox::ScrollBox(QWidget* parent) : QScrollArea(parent)
+{
     auto* style = new ScrollBoxStyle;
     style->setParent(this);
     setStyle(style);

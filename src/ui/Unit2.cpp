@@ -12,7 +12,8 @@ namespace {
 // closes the content just under the last line.
 constexpr int kTextLineHeight = 13;
 
-void fixLineHeight(QTextEdit* viewer, int pixels) {
+void fixLineHeight(QTextEdit* viewer, int pixels)
+{
     QTextDocument* text = viewer->document();
     text->setDocumentMargin(0);
     QTextBlockFormat lines;
@@ -24,7 +25,8 @@ void fixLineHeight(QTextEdit* viewer, int pixels) {
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent) : SecondaryWindow(parent) {
+TForm2::TForm2(QWidget* parent) : SecondaryWindow(parent)
+{
     m_ui.setupUi(this);
     finishSetup();
     fixLineHeight(m_ui.RichEdit1, kTextLineHeight);

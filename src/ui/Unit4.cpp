@@ -8,7 +8,8 @@ namespace {
 
 // Labels size themselves to their text. Where the face standing in for Arial runs wider
 // than the laid-out box, the box grows to the right so the last letter is not cut.
-void growToText(QLabel* label) {
+void growToText(QLabel* label)
+{
     const QFontMetrics metrics(label->font());
     const int needed =
         qMax(metrics.boundingRect(label->text()).right() + 1, metrics.horizontalAdvance(label->text()));
@@ -18,7 +19,8 @@ void growToText(QLabel* label) {
 
 } // namespace
 
-TForm4::TForm4(QWidget* parent) : SecondaryWindow(parent) {
+TForm4::TForm4(QWidget* parent) : SecondaryWindow(parent)
+{
     m_ui.setupUi(this);
     finishSetup();
     for (QLabel* label : m_ui.Panel1->findChildren<QLabel*>())

@@ -13,7 +13,8 @@ namespace {
 // list holds all 164 titles and the note and signature strip stay where they are laid out.
 constexpr int kTextLineHeight = 15;
 
-void fixLineHeight(QTextEdit* viewer, int pixels) {
+void fixLineHeight(QTextEdit* viewer, int pixels)
+{
     QTextDocument* text = viewer->document();
     text->setDocumentMargin(0);
     QTextBlockFormat lines;
@@ -43,7 +44,8 @@ void fitToBox(QLabel* heading)
 
 } // namespace
 
-TForm6::TForm6(QWidget* parent) : SecondaryWindow(parent) {
+TForm6::TForm6(QWidget* parent) : SecondaryWindow(parent)
+{
     m_ui.setupUi(this);
     finishSetup();
     fitToBox(m_ui.Label1);

@@ -20,7 +20,8 @@
 
 namespace {
 
-std::unique_ptr<QDialog> makeWindow(const QString& name) {
+std::unique_ptr<QDialog> makeWindow(const QString& name)
+{
     if (name == "TForm2")
         return std::make_unique<TForm2>();
     if (name == "TForm3")
@@ -28,7 +29,8 @@ std::unique_ptr<QDialog> makeWindow(const QString& name) {
     return std::make_unique<TForm4>();
 }
 
-template <typename T> T* control(const QWidget* window, const QString& name) {
+template <typename T> T* control(const QWidget* window, const QString& name)
+{
     T* found = window->findChild<T*>(name);
     if (!found)
         qFatal("no control %s", qPrintable(name));
@@ -37,7 +39,8 @@ template <typename T> T* control(const QWidget* window, const QString& name) {
 
 // The parent as the window's layout names it: a control inside a scroll box's content
 // belongs to the scroll box.
-QString layoutParent(const QWidget* widget) {
+QString layoutParent(const QWidget* widget)
+{
     const QWidget* parent = widget->parentWidget();
     for (const QWidget* outer = parent->parentWidget(); outer; outer = outer->parentWidget())
         if (auto* box = qobject_cast<const QScrollArea*>(outer); box && box->widget() == parent)
@@ -46,13 +49,15 @@ QString layoutParent(const QWidget* widget) {
 }
 
 // The pixel width a label's text needs in the label's own font.
-int textWidth(const QLabel* label) {
+int textWidth(const QLabel* label)
+{
     const QFontMetrics metrics(label->font());
     return qMax(metrics.boundingRect(label->text()).right() + 1, metrics.horizontalAdvance(label->text()));
 }
 
 // The colours drawn inside `box` (window coordinates) when the shown window is grabbed.
-QSet<QRgb> coloursIn(QWidget* window, const QRect& box) {
+QSet<QRgb> coloursIn(QWidget* window, const QRect& box)
+{
     const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QSet<QRgb> colours;
     for (int y = box.top(); y <= box.bottom(); ++y)
@@ -61,18 +66,21 @@ QSet<QRgb> coloursIn(QWidget* window, const QRect& box) {
     return colours;
 }
 
-QRect boxInWindow(const QWidget* window, const QWidget* control) {
+QRect boxInWindow(const QWidget* window, const QWidget* control)
+{
     return QRect(control->mapTo(window, QPoint(0, 0)), control->size());
 }
 
-int brightest(const QSet<QRgb>& colours) {
+int brightest(const QSet<QRgb>& colours)
+{
     int most = 0;
     for (QRgb colour : colours)
         most = std::max({most, qRed(colour), qGreen(colour), qBlue(colour)});
     return most;
 }
 
-QStringList aboutLines(const TForm2& form) {
+QStringList aboutLines(const TForm2& form)
+{
     return control<QTextEdit>(&form, "RichEdit1")->toPlainText().split('\n');
 }
 
@@ -82,12 +90,14 @@ class AboutWindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void aboutTextHasThirtySixLines() {
+    void aboutTextHasThirtySixLines()
+    {
         TForm2 form;
         QCOMPARE(aboutLines(form).size(), 36);
     }
 
-    void aboutLineKeepsItsLeadingBlanks_data() {
+    void aboutLineKeepsItsLeadingBlanks_data()
+    {
         QTest::addColumn<int>("line");
         QTest::addColumn<int>("blanks");
         const int blanks[36] = {0, 0, 2,  22, 2, 22, 2, 22, 2, 2, 22, 2, 2, 0, 0, 0, 0, 2,
@@ -95,7 +105,8 @@ private slots:
         for (int line = 1; line <= 36; ++line)
             QTest::addRow("line %d", line) << line << blanks[line - 1];
     }
-    void aboutLineKeepsItsLeadingBlanks() {
+    void aboutLineKeepsItsLeadingBlanks()
+    {
         QFETCH(int, line);
         QFETCH(int, blanks);
         TForm2 form;
@@ -104,7 +115,8 @@ private slots:
         QCOMPARE(int(leading), blanks);
     }
 
-    void aboutLineReadsExactly_data() {
+    void aboutLineReadsExactly_data()
+    {
         QTest::addColumn<int>("line");
         QTest::addColumn<QString>("text");
         QTest::newRow("CPU") << 3 << "  CPU ........... Motorola 68000 running at 12.5 Mhz";
@@ -117,21 +129,24 @@ private slots:
         QTest::newRow("Italian") << 32 << QString::fromUtf8("- Orvelane \u00e8 una Front-End,");
         QTest::newRow("last line empty") << 36 << "";
     }
-    void aboutLineReadsExactly() {
+    void aboutLineReadsExactly()
+    {
         QFETCH(int, line);
         QFETCH(QString, text);
         TForm2 form;
         QCOMPARE(aboutLines(form).value(line - 1), text);
     }
 
-    void italianGraveIsOneCharacter() {
+    void italianGraveIsOneCharacter()
+    {
         TForm2 form;
         const QString line = aboutLines(form).value(31);
         QCOMPARE(line.count(QChar(0x00e8)), 1);
         QCOMPARE(int(line.size()), 27);
     }
 
-    void controlsSitWhereLaidOut_data() {
+    void controlsSitWhereLaidOut_data()
+    {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parent");
@@ -172,7 +187,8 @@ private slots:
         row("TForm4", "Label5", "Panel1", 97, 10, 55, 16);
         row("TForm4", "Label6", "Panel1", 96, 11, 55, 16);
     }
-    void controlsSitWhereLaidOut() {
+    void controlsSitWhereLaidOut()
+    {
         QFETCH(QString, window);
         QFETCH(QString, name);
         QFETCH(QString, parent);
@@ -188,14 +204,16 @@ private slots:
         QCOMPARE(widget->width(), textLabel ? qMax(box.width(), textWidth(label)) : box.width());
     }
 
-    void windowsKeepTheirClientSize_data() {
+    void windowsKeepTheirClientSize_data()
+    {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QSize>("size");
         QTest::newRow("About") << "TForm2" << QSize(348, 194);
         QTest::newRow("NEO R.A.G.E.") << "TForm3" << QSize(310, 116);
         QTest::newRow("NEOGEO") << "TForm4" << QSize(261, 77);
     }
-    void windowsKeepTheirClientSize() {
+    void windowsKeepTheirClientSize()
+    {
         QFETCH(QString, window);
         QFETCH(QSize, size);
         const auto form = makeWindow(window);
@@ -204,7 +222,8 @@ private slots:
         QCOMPARE(form->maximumSize(), size);
     }
 
-    void labelsKeepTheirLooks_data() {
+    void labelsKeepTheirLooks_data()
+    {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("family");
@@ -236,7 +255,8 @@ private slots:
         row("TForm4", "Label5", "Arial", 13, true, false, QColor(128, 128, 128), false);
         row("TForm4", "Label6", "Arial", 13, true, false, QColor(0, 0, 0), true);
     }
-    void labelsKeepTheirLooks() {
+    void labelsKeepTheirLooks()
+    {
         QFETCH(QString, window);
         QFETCH(QString, name);
         QFETCH(QString, family);
@@ -258,30 +278,23 @@ private slots:
         QVERIFY2(textWidth(label) <= label->width(), "a letter would be cut off");
     }
 
-    void pairedLabelsCarryOneText_data() {
+    void pairedLabelsCarryOneText_data()
+    {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("under");
         QTest::addColumn<QString>("over");
-        QTest::newRow("e-mail") << "TForm2"
-                                << "Label1"
-                                << "Label2";
-        QTest::newRow("product") << "TForm3"
-                                 << "Label1"
-                                 << "ProductName";
-        QTest::newRow("authors") << "TForm3"
-                                 << "Label2"
-                                 << "Label4";
-        QTest::newRow("NEO") << "TForm3"
-                             << "Label5"
-                             << "Label6";
-        QTest::newRow("author") << "TForm4"
-                                << "Label2"
-                                << "Label4";
-        QTest::newRow("NEOGEO") << "TForm4"
-                                << "Label5"
-                                << "Label6";
+        const auto row = [](const char* window, const char* under, const char* over) {
+            QTest::addRow("%s.%s+%s", window, under, over) << window << under << over;
+        };
+        row("TForm2", "Label1", "Label2");
+        row("TForm3", "Label1", "ProductName");
+        row("TForm3", "Label2", "Label4");
+        row("TForm3", "Label5", "Label6");
+        row("TForm4", "Label2", "Label4");
+        row("TForm4", "Label5", "Label6");
     }
-    void pairedLabelsCarryOneText() {
+    void pairedLabelsCarryOneText()
+    {
         QFETCH(QString, window);
         QFETCH(QString, under);
         QFETCH(QString, over);
@@ -291,7 +304,8 @@ private slots:
         QCOMPARE(control<QLabel>(form.get(), over)->text(), text);
     }
 
-    void emulatorCreditsReadAsLaidOut() {
+    void emulatorCreditsReadAsLaidOut()
+    {
         TForm3 neorage;
         QCOMPARE(control<QLabel>(&neorage, "ProductName")->text(), "Real  Arcade  Game  Emulator");
         QVERIFY(control<QLabel>(&neorage, "Label2")->text().contains(QRegularExpression("\\S  &  \\S")));
@@ -304,29 +318,26 @@ private slots:
         QCOMPARE(control<QLabel>(&neogeo, "Label3")->text(), "1998");
     }
 
-    void laterControlsDrawOverEarlier_data() {
+    void laterControlsDrawOverEarlier_data()
+    {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("parent");
         QTest::addColumn<QStringList>("picturesAndLabels");
         QTest::addColumn<QStringList>("above");
-        QTest::newRow("About") << "TForm2"
-                               << "TForm2" << QStringList{"Image4", "Label1", "Label2", "Image7"}
-                               << QStringList{"ScrollBox1", "Panel1"};
-        QTest::newRow("About content")
-            << "TForm2"
-            << "ScrollBox1Content" << QStringList{"Image1", "Image2", "Image3", "Image6", "Label3", "Image8"}
-            << QStringList{"RichEdit1"};
-        QTest::newRow("NEO R.A.G.E.")
-            << "TForm3"
-            << "Panel1" << QStringList{"Label1", "ProductName", "Label2", "Label4", "Image4",
-                                       "Label3", "Label5",      "Label6", "Label7"}
-            << QStringList{};
-        QTest::newRow("NEOGEO") << "TForm4"
-                                << "Panel1"
-                                << QStringList{"Label2", "Label4", "Image4", "Label3", "Label5", "Label6"}
-                                << QStringList{};
+        const auto row = [](const char* window, const char* parent, QStringList picturesAndLabels,
+                            QStringList above) {
+            QTest::addRow("%s.%s", window, parent) << window << parent << picturesAndLabels << above;
+        };
+        row("TForm2", "TForm2", {"Image4", "Label1", "Label2", "Image7"}, {"ScrollBox1", "Panel1"});
+        row("TForm2", "ScrollBox1Content", {"Image1", "Image2", "Image3", "Image6", "Label3", "Image8"},
+            {"RichEdit1"});
+        row("TForm3", "Panel1",
+            {"Label1", "ProductName", "Label2", "Label4", "Image4", "Label3", "Label5", "Label6", "Label7"},
+            {});
+        row("TForm4", "Panel1", {"Label2", "Label4", "Image4", "Label3", "Label5", "Label6"}, {});
     }
-    void laterControlsDrawOverEarlier() {
+    void laterControlsDrawOverEarlier()
+    {
         QFETCH(QString, window);
         QFETCH(QString, parent);
         QFETCH(QStringList, picturesAndLabels);
@@ -340,7 +351,8 @@ private slots:
         QCOMPARE(stacking, picturesAndLabels + above);
     }
 
-    void versionShowsInGreyText() {
+    void versionShowsInGreyText()
+    {
         TForm2 form;
         form.show();
         const auto* version = control<QLabel>(&form, "Label3");
@@ -350,7 +362,8 @@ private slots:
         QCOMPARE(brightest(colours), 0x80);
     }
 
-    void aboutTextIsSilverOnBlackThoughDisabled() {
+    void aboutTextIsSilverOnBlackThoughDisabled()
+    {
         TForm2 form;
         form.show();
         const auto* text = control<QTextEdit>(&form, "RichEdit1");
@@ -363,7 +376,8 @@ private slots:
         QCOMPARE(brightest(colours), 0xc0);
     }
 
-    void aboutTextRunsInThirteenPixelLines() {
+    void aboutTextRunsInThirteenPixelLines()
+    {
         TForm2 form;
         const QTextDocument* text = control<QTextEdit>(&form, "RichEdit1")->document();
         QCOMPARE(text->documentMargin(), 0.0);
@@ -373,7 +387,8 @@ private slots:
         QVERIFY(text->idealWidth() <= 257);
     }
 
-    void flagStandsLevelWithItsParagraph_data() {
+    void flagStandsLevelWithItsParagraph_data()
+    {
         QTest::addColumn<QString>("flag");
         QTest::addColumn<int>("line");
         QTest::addColumn<QString>("opening");
@@ -381,7 +396,8 @@ private slots:
         QTest::newRow("United Kingdom") << "Image2" << 27 << "- Orvelane  is a  Front-End,";
         QTest::newRow("Italy") << "Image3" << 32 << QString::fromUtf8("- Orvelane \u00e8 una Front-End,");
     }
-    void flagStandsLevelWithItsParagraph() {
+    void flagStandsLevelWithItsParagraph()
+    {
         QFETCH(QString, flag);
         QFETCH(int, line);
         QFETCH(QString, opening);
@@ -395,7 +411,8 @@ private slots:
         QVERIFY(control<QWidget>(&form, flag)->x() >= text->x() + text->document()->idealWidth());
     }
 
-    void aboutScrollBoxScrollsAsLaidOut() {
+    void aboutScrollBoxScrollsAsLaidOut()
+    {
         TForm2 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
@@ -414,7 +431,8 @@ private slots:
         QCOMPARE(box->viewport()->palette().color(box->viewport()->backgroundRole()), QColor(Qt::black));
     }
 
-    void arrowMovesEightPixelsAndTrackOneHeight() {
+    void arrowMovesEightPixelsAndTrackOneHeight()
+    {
         TForm2 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
@@ -434,7 +452,8 @@ private slots:
         QCOMPARE(box->widget()->y(), -8 - 101);
     }
 
-    void draggingTheThumbMovesTheTextOnRelease() {
+    void draggingTheThumbMovesTheTextOnRelease()
+    {
         TForm2 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
@@ -446,7 +465,8 @@ private slots:
         QCOMPARE(box->widget()->y(), -200);
     }
 
-    void scrolledToTheBottomShowsItalianFlagAndSignature() {
+    void scrolledToTheBottomShowsItalianFlagAndSignature()
+    {
         TForm2 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
@@ -457,7 +477,8 @@ private slots:
         QVERIFY(seen.contains(control<QWidget>(&form, "Image8")->geometry()));
     }
 
-    void freshAboutWindowStartsAtTheTop() {
+    void freshAboutWindowStartsAtTheTop()
+    {
         {
             TForm2 earlier;
             earlier.show();
@@ -472,7 +493,8 @@ private slots:
         QCOMPARE(control<ScrollBox>(&fresh, "ScrollBox1")->widget()->pos(), QPoint(0, 0));
     }
 
-    void enterAndEscapeLeaveTheWindowOpen_data() {
+    void enterAndEscapeLeaveTheWindowOpen_data()
+    {
         QTest::addColumn<QString>("window");
         QTest::addColumn<int>("key");
         for (const char* window : {"TForm2", "TForm3", "TForm4"}) {
@@ -481,7 +503,8 @@ private slots:
             QTest::addRow("%s keypad Enter", window) << window << int(Qt::Key_Enter);
         }
     }
-    void enterAndEscapeLeaveTheWindowOpen() {
+    void enterAndEscapeLeaveTheWindowOpen()
+    {
         QFETCH(QString, window);
         QFETCH(int, key);
         const auto form = makeWindow(window);
@@ -491,12 +514,14 @@ private slots:
         QCOMPARE(form->result(), 0);
     }
 
-    void nothingTakesFocusOrShowsTooltips_data() {
+    void nothingTakesFocusOrShowsTooltips_data()
+    {
         QTest::addColumn<QString>("window");
         for (const char* window : {"TForm2", "TForm3", "TForm4"})
             QTest::newRow(window) << window;
     }
-    void nothingTakesFocusOrShowsTooltips() {
+    void nothingTakesFocusOrShowsTooltips()
+    {
         QFETCH(QString, window);
         const auto form = makeWindow(window);
         form->show();
@@ -510,7 +535,8 @@ private slots:
     }
 
     void everyPartShowsTheWindowHint_data() { nothingTakesFocusOrShowsTooltips_data(); }
-    void everyPartShowsTheWindowHint() {
+    void everyPartShowsTheWindowHint()
+    {
         QFETCH(QString, window);
         const auto form = makeWindow(window);
         QCOMPARE(HintRouter::hintOf(form.get()), " Orvelane");
@@ -521,7 +547,8 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     OrvelaneApplication app(argc, argv);
     AboutWindowsTest test;
     return QTest::qExec(&test, argc, argv);

@@ -16,23 +16,27 @@
 
 namespace {
 
-template <typename T> T* control(const QWidget* window, const char* name) {
+template <typename T> T* control(const QWidget* window, const char* name)
+{
     T* found = window->findChild<T*>(name);
     if (!found)
         qFatal("no control %s", name);
     return found;
 }
 
-QStringList linesOf(const TForm6& form, const char* viewer) {
+QStringList linesOf(const TForm6& form, const char* viewer)
+{
     return control<QTextEdit>(&form, viewer)->toPlainText().split('\n');
 }
 
-QStringList titles(const TForm6& form) {
+QStringList titles(const TForm6& form)
+{
     return linesOf(form, "RichEdit1");
 }
 
 // The colours drawn inside `control`'s box when its shown window is grabbed.
-QSet<QRgb> coloursOf(QWidget* window, const QWidget* control) {
+QSet<QRgb> coloursOf(QWidget* window, const QWidget* control)
+{
     const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const QRect box = QRect(control->mapTo(window, QPoint(0, 0)), control->size()).intersected(image.rect());
     QSet<QRgb> colours;
@@ -42,7 +46,8 @@ QSet<QRgb> coloursOf(QWidget* window, const QWidget* control) {
     return colours;
 }
 
-int brightest(const QSet<QRgb>& colours) {
+int brightest(const QSet<QRgb>& colours)
+{
     int most = 0;
     for (QRgb colour : colours)
         most = std::max({most, qRed(colour), qGreen(colour), qBlue(colour)});
@@ -55,7 +60,8 @@ class GamesListTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void listHolds164TitlesFromFirstToLast() {
+    void listHolds164TitlesFromFirstToLast()
+    {
         TForm6 form;
         const QStringList list = titles(form);
         QCOMPARE(list.size(), 164);
@@ -64,7 +70,8 @@ private slots:
         QCOMPARE(list.last(), "Zupapa!" + QString(14, ' '));
     }
 
-    void titleStandsAtItsPlace_data() {
+    void titleStandsAtItsPlace_data()
+    {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("title");
         QTest::newRow("Futsal") << 45 << "Futsal";
@@ -78,14 +85,16 @@ private slots:
         QTest::newRow("Voltage Fighter") << 151 << "Voltage Fighter - Gowkaizer";
         QTest::newRow("World Soccer") << 161 << "World Soccer '96";
     }
-    void titleStandsAtItsPlace() {
+    void titleStandsAtItsPlace()
+    {
         QFETCH(int, number);
         QFETCH(QString, title);
         TForm6 form;
         QCOMPARE(titles(form).value(number - 1), title);
     }
 
-    void titlesAreAlphabeticalWhenApostrophesAreIgnored() {
+    void titlesAreAlphabeticalWhenApostrophesAreIgnored()
+    {
         TForm6 form;
         const QStringList list = titles(form);
         for (qsizetype i = 1; i < list.size(); ++i) {
@@ -95,7 +104,8 @@ private slots:
         }
     }
 
-    void noteHasItsSixLines() {
+    void noteHasItsSixLines()
+    {
         TForm6 form;
         const QStringList note = linesOf(form, "RichEdit2");
         QCOMPARE(note.size(), 6);
@@ -108,7 +118,8 @@ private slots:
         QVERIFY(QRegularExpression("^       [\\w.]+@example\\.org$").match(note.at(5)).hasMatch());
     }
 
-    void controlsSitWhereLaidOut_data() {
+    void controlsSitWhereLaidOut_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parent");
         QTest::addColumn<QRect>("box");
@@ -125,7 +136,8 @@ private slots:
         QTest::newRow("RichEdit2") << "RichEdit2"
                                    << "ScrollBox1" << QRect(8, 2541, 217, 93);
     }
-    void controlsSitWhereLaidOut() {
+    void controlsSitWhereLaidOut()
+    {
         QFETCH(QString, name);
         QFETCH(QString, parent);
         QFETCH(QRect, box);
@@ -139,13 +151,15 @@ private slots:
         QCOMPARE(widget->geometry(), box);
     }
 
-    void windowKeepsItsClientSize() {
+    void windowKeepsItsClientSize()
+    {
         TForm6 form;
         QCOMPARE(form.size(), QSize(281, 192));
         QCOMPARE(form.minimumSize(), form.maximumSize());
     }
 
-    void textAreasDrawOverTheBoxSurface() {
+    void textAreasDrawOverTheBoxSurface()
+    {
         TForm6 form;
         QStringList stacking;
         for (const QObject* child : control<ScrollBox>(&form, "ScrollBox1")->widget()->children())
@@ -153,7 +167,8 @@ private slots:
         QCOMPARE(stacking, (QStringList{"Label1", "Image2", "RichEdit1", "RichEdit2"}));
     }
 
-    void headingShowsGreyOnBlackAndWhole() {
+    void headingShowsGreyOnBlackAndWhole()
+    {
         TForm6 form;
         form.show();
         const auto* heading = control<QLabel>(&form, "Label1");
@@ -171,14 +186,16 @@ private slots:
         QCOMPARE(brightest(colours), 0x80);
     }
 
-    void textAreasKeepTheirColoursThoughDisabled_data() {
+    void textAreasKeepTheirColoursThoughDisabled_data()
+    {
         QTest::addColumn<QString>("viewer");
         QTest::addColumn<QColor>("colour");
         QTest::addColumn<int>("scrollTo");
         QTest::newRow("titles white") << "RichEdit1" << QColor(255, 255, 255) << 0;
         QTest::newRow("note silver") << "RichEdit2" << QColor(192, 192, 192) << 2541;
     }
-    void textAreasKeepTheirColoursThoughDisabled() {
+    void textAreasKeepTheirColoursThoughDisabled()
+    {
         QFETCH(QString, viewer);
         QFETCH(QColor, colour);
         QFETCH(int, scrollTo);
@@ -196,7 +213,8 @@ private slots:
         QCOMPARE(brightest(colours), colour.red());
     }
 
-    void linesAreFifteenPixelsAndAllFit() {
+    void linesAreFifteenPixelsAndAllFit()
+    {
         TForm6 form;
         for (const char* name : {"RichEdit1", "RichEdit2"}) {
             const auto* viewer = control<QTextEdit>(&form, name);
@@ -209,7 +227,8 @@ private slots:
         }
     }
 
-    void listScrollBoxScrollsAsLaidOut() {
+    void listScrollBoxScrollsAsLaidOut()
+    {
         TForm6 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
@@ -227,7 +246,8 @@ private slots:
         QCOMPARE(box->viewport()->palette().color(box->viewport()->backgroundRole()), QColor(Qt::black));
     }
 
-    void scrolledToTheBottomShowsNoteEndAndSignature() {
+    void scrolledToTheBottomShowsNoteEndAndSignature()
+    {
         TForm6 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
@@ -238,7 +258,8 @@ private slots:
         QVERIFY(seen.bottom() >= note->y() + 6 * 15);
     }
 
-    void freshListStartsAtTheTop() {
+    void freshListStartsAtTheTop()
+    {
         {
             TForm6 earlier;
             earlier.show();
@@ -252,7 +273,8 @@ private slots:
         QCOMPARE(control<ScrollBox>(&fresh, "ScrollBox1")->widget()->pos(), QPoint(0, 0));
     }
 
-    void clickingATitleSelectsNothing() {
+    void clickingATitleSelectsNothing()
+    {
         TForm6 form;
         form.show();
         auto* list = control<QTextEdit>(&form, "RichEdit1");
@@ -263,13 +285,15 @@ private slots:
         QVERIFY(form.isVisible());
     }
 
-    void enterAndEscapeLeaveTheWindowOpen_data() {
+    void enterAndEscapeLeaveTheWindowOpen_data()
+    {
         QTest::addColumn<int>("key");
         QTest::newRow("Escape") << int(Qt::Key_Escape);
         QTest::newRow("Enter") << int(Qt::Key_Return);
         QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
     }
-    void enterAndEscapeLeaveTheWindowOpen() {
+    void enterAndEscapeLeaveTheWindowOpen()
+    {
         QFETCH(int, key);
         TForm6 form;
         form.show();
@@ -277,7 +301,8 @@ private slots:
         QVERIFY(form.isVisible());
     }
 
-    void nothingTakesFocusOrShowsTooltips() {
+    void nothingTakesFocusOrShowsTooltips()
+    {
         TForm6 form;
         form.show();
         form.activateWindow();
@@ -289,7 +314,8 @@ private slots:
         }
     }
 
-    void everyPartShowsTheListHint() {
+    void everyPartShowsTheListHint()
+    {
         TForm6 form;
         const QString hint = " Orvelane  . . .  List  of  Games";
         QCOMPARE(HintRouter::hintOf(&form), hint);
@@ -300,7 +326,8 @@ private slots:
     }
 };
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     OrvelaneApplication app(argc, argv);
     GamesListTest test;
     return QTest::qExec(&test, argc, argv);
