@@ -285,6 +285,28 @@ private slots:
         QVERIFY2(textWidth(label) <= label->width(), "a letter would be cut off");
     }
 
+    void onlyTheLaidOutControlsAreDisabled_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("disabled");
+        QTest::newRow("About") << "TForm2" << QStringList{"Image1", "Image2", "Image3",   "Image4",
+                                                          "Label3", "Panel1", "RichEdit1"};
+        QTest::newRow("NEO R.A.G.E.") << "TForm3" << QStringList{};
+        QTest::newRow("NEOGEO") << "TForm4" << QStringList{};
+    }
+    void onlyTheLaidOutControlsAreDisabled()
+    {
+        QFETCH(QString, window);
+        QFETCH(QStringList, disabled);
+        const auto form = makeWindow(window);
+        QStringList found;
+        for (const QWidget* child : form->findChildren<QWidget*>())
+            if (!child->objectName().startsWith("qt_") && !child->isEnabledTo(child->parentWidget()))
+                found << child->objectName();
+        found.sort();
+        QCOMPARE(found, disabled);
+    }
+
     void pairedLabelsCarryOneText_data()
     {
         QTest::addColumn<QString>("window");

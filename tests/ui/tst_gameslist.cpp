@@ -165,6 +165,17 @@ private slots:
         QCOMPARE(form.minimumSize(), form.maximumSize());
     }
 
+    void onlyTheHeadingSignatureAndTextsAreDisabled()
+    {
+        TForm6 form;
+        QStringList found;
+        for (const QWidget* child : form.findChildren<QWidget*>())
+            if (!child->objectName().startsWith("qt_") && !child->isEnabledTo(child->parentWidget()))
+                found << child->objectName();
+        found.sort();
+        QCOMPARE(found, (QStringList{"Image2", "Label1", "RichEdit1", "RichEdit2"}));
+    }
+
     void textAreasDrawOverTheBoxSurface()
     {
         TForm6 form;
