@@ -1,0 +1,292 @@
+// Starting the emulators from the real program: the NEO R.A.G.E. play window hands the
+// chosen game's path, split and composed with the stored switches, to "neorage.exe" in the
+// emulator's folder; the NEOGEO play window starts "neogeo.exe" bare. Recording stand-ins
+// take the emulators' places.
+#include "E2eSession.h"
+#include "E2eSupport.h"
+#include "OrvelaneScreens.h"
+#include "RecordingStub.h"
+#include "VirtualDisplay.h"
+#include "Workspace.h"
+#include "XConnection.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QTest>
+
+#include <memory>
+
+using namespace Orvelane;
+
+namespace {
+
+const QString kOpenDialogCaption = QStringLiteral("Open");
+
+// What NEO R.A.G.E. is handed, worked out the long way: the emulator folder as it is, the
+// game folder and file name with their blanks dropped, the switches that are on; the
+// parameter text then goes over as its blank-separated words.
+QStringList expectedArguments(const QString& emulatorDirectory, const QString& gameDirectory,
+                              const QString& gameFile, const QStringList& switches)
+{
+    QString parameters = emulatorDirectory + u'/' + QString(gameDirectory).remove(u' ') + u' ' +
+                         QString(gameFile).remove(u' ') + u' ';
+    for (const QString& option : switches)
+        parameters += option + u' ';
+    return parameters.split(u' ', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class LaunchTest : public QObject {
+    Q_OBJECT
+
+private:
+    VirtualDisplay m_display;
+    std::unique_ptr<XConnection> m_x;
+    // Each test function's own; they outlive it until cleanup() has taken its picture.
+    std::unique_ptr<Workspace> m_workspace;
+    std::unique_ptr<E2eSession> m_session;
+
+    // Starts the program in the workspace's working directory; its main window, or 0 after
+    // a recorded failure.
+    XWindowId startProgram()
+    {
+        m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
+        if (!m_session->start()) {
+            QTest::qFail("the program did not start", __FILE__, __LINE__);
+            return 0;
+        }
+        const auto main = m_session->waitForMainWindow();
+        if (!main) {
+            QTest::qFail(qPrintable(m_session->desktop().lastError() + m_session->output()), __FILE__, __LINE__);
+            return 0;
+        }
+        return *main;
+    }
+
+    XWindowId openWindow(const E2eSession& session, XWindowId main, const QStringList& keys, const QString& caption)
+    {
+        const auto window = session.desktop().pressKeys(main, keys) ? session.desktop().waitForWindow(caption)
+                                                                   : std::nullopt;
+        if (!window)
+            QTest::qFail(qPrintable(session.desktop().lastError()), __FILE__, __LINE__);
+        return window.value_or(0);
+    }
+
+    // Types `path` into the open-file dialog's name box and confirms it.
+    void choose(const E2eSession& session, const QString& path)
+    {
+        const DesktopDriver& desktop = session.desktop();
+        const auto dialog = desktop.waitForWindow(kOpenDialogCaption);
+        QVERIFY2(dialog, qPrintable(desktop.lastError()));
+        QVERIFY2(desktop.typeText(*dialog, path), qPrintable(desktop.lastError()));
+        QVERIFY(desktop.pressKeys(*dialog, {QStringLiteral("Return")}));
+        // Return may first only close the name box's completion list.
+        if (!desktop.waitUntilGone(*dialog, 2000))
+            QVERIFY(desktop.pressKeys(*dialog, {QStringLiteral("Return")}));
+        QVERIFY2(desktop.waitUntilGone(*dialog), qPrintable(desktop.lastError()));
+    }
+
+    void closeWindow(const E2eSession& session, XWindowId window)
+    {
+        QVERIFY(m_x->sendDeleteWindow(window));
+        QVERIFY(session.desktop().waitUntilGone(window));
+    }
+
+    static QStringList filesNamed(const QString& root, const QString& name)
+    {
+        QStringList found;
+        QDirIterator it(root, {name}, QDir::AllEntries | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << it.next();
+        return found;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QStringList missing = VirtualDisplay::missingTools();
+        if (!missing.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
+        QVERIFY2(m_display.start(), qPrintable(m_display.error()));
+        m_x = std::make_unique<XConnection>(m_display.name());
+        QVERIFY(m_x->isOpen());
+    }
+
+    void init() { m_workspace = std::make_unique<Workspace>(); }
+
+    void cleanup()
+    {
+        if (m_session)
+            E2e::saveScreenIfFailed(m_session->desktop());
+        m_session.reset();
+        m_workspace.reset();
+    }
+
+    void neoRageGetsTheChosenGameAndTheStoredSwitches()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(workspace.writeSettings({.noScanlines = true, .enableVsync = true}));
+        QVERIFY(workspace.writeCompanionText());
+        const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
+        QVERIFY(workspace.writeFile(QStringLiteral("My Emu/MS LUG/MS LUG.038")));
+        QVERIFY(workspace.writeFile(QStringLiteral("My Emu/KOF/K.ROM")));
+        QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("My Emu/neorage.exe")), log));
+        const QString emulatorDirectory = workspace.rootPath(QStringLiteral("My Emu"));
+
+        const XWindowId main = startProgram();
+        QVERIFY(main != 0);
+        E2eSession& session = *m_session;
+        XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        QVERIFY(play != 0);
+        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        choose(session, emulatorDirectory + QStringLiteral("/MS LUG/MS LUG.038"));
+
+        QList<StubStart> starts = RecordingStub::waitForStarts(log, 1);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(starts[0].program, emulatorDirectory + QStringLiteral("/neorage.exe"));
+        QCOMPARE(starts[0].workingDirectory, QDir(workspace.workingDirectory()).canonicalPath());
+        QCOMPARE(starts[0].arguments, expectedArguments(emulatorDirectory, QStringLiteral("MS LUG"),
+                                                        QStringLiteral("MS LUG.038"),
+                                                        {QStringLiteral("-n"), QStringLiteral("-v")}));
+        // The emulator folder keeps its blank, so it reaches the emulator as two words.
+        QCOMPARE(starts[0].arguments.first(), workspace.rootPath(QStringLiteral("My")));
+        closeWindow(session, play);
+
+        // The switches travel through the settings file: V.G.A. on and No Scanlines off in
+        // the configuration window count for the very next launch.
+        const XWindowId configuration = openWindow(session, main, kConfigurationKeys, kConfigurationCaption);
+        QVERIFY(configuration != 0);
+        QVERIFY(session.desktop().click(configuration, QPoint(260, 86)));
+        QVERIFY(session.desktop().click(configuration, QPoint(260, 118)));
+        QTest::qWait(300);
+        closeWindow(session, configuration);
+
+        play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        QVERIFY(play != 0);
+        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        choose(session, emulatorDirectory + QStringLiteral("/KOF/K.ROM"));
+        starts = RecordingStub::waitForStarts(log, 2);
+        QCOMPARE(starts.size(), 2);
+        // Only this launch's own texts, nothing left over from the longer first one.
+        QCOMPARE(starts[1].arguments, expectedArguments(emulatorDirectory, QStringLiteral("KOF"), QStringLiteral("K.ROM"),
+                                                        {QStringLiteral("-vga"), QStringLiteral("-v")}));
+
+        closeWindow(session, play);
+        QVERIFY(session.desktop().pressKeys(main, kExitKeys));
+        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+    }
+
+    void shellCharactersInNamesReachNeoRageVerbatim()
+    {
+        Workspace& workspace = *m_workspace;
+        // The emulator folder is the working directory itself, so the dialog, which opens
+        // there, takes the game as a relative name. Qt's dialog reads double quotes in its
+        // name box as a list of names, so they stand only in the folder's own name.
+        const QString emulatorFolder = QStringLiteral("Emu \"x\" 'y' $(touch PWNED) ;|& `touch PWNED`");
+        const QString gameDirectory = QStringLiteral("G'a;m|e&$(touch PWNED)");
+        const QString gameFile = QStringLiteral("F`touch PWNED`;x|y&z'.038");
+        workspace.useWorkingDirectory(emulatorFolder);
+        QVERIFY(workspace.writeSettings({.frameSkip = true}));
+        QVERIFY(workspace.writeCompanionText());
+        const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
+        QVERIFY(RecordingStub::write(QDir(workspace.workingDirectory()).filePath(QStringLiteral("neorage.exe")), log));
+        QVERIFY(workspace.writeFile(gameDirectory + u'/' + gameFile));
+        const QString emulatorDirectory = QDir(workspace.workingDirectory()).canonicalPath();
+
+        const XWindowId main = startProgram();
+        QVERIFY(main != 0);
+        E2eSession& session = *m_session;
+        const XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        QVERIFY(play != 0);
+        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        choose(session, gameDirectory + u'/' + gameFile);
+
+        const QList<StubStart> starts = RecordingStub::waitForStarts(log, 1);
+        QCOMPARE(starts.size(), 1);
+        QCOMPARE(starts[0].program, emulatorDirectory + QStringLiteral("/neorage.exe"));
+        QCOMPARE(starts[0].workingDirectory, emulatorDirectory);
+        QCOMPARE(starts[0].arguments,
+                 expectedArguments(emulatorDirectory, gameDirectory, gameFile, {QStringLiteral("-f")}));
+        QTest::qWait(300);
+        QCOMPARE(filesNamed(workspace.rootPath(), QStringLiteral("PWNED")), QStringList());
+        QCOMPARE(RecordingStub::read(log).size(), 1);
+    }
+
+    void cancellingTheDialogStartsNothing()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(workspace.writeSettings());
+        QVERIFY(workspace.writeCompanionText());
+        const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
+        // Were a cancelled dialog to fall through to an empty path, this is the emulator
+        // the working directory would offer.
+        QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("neorage.exe")), log));
+
+        const XWindowId main = startProgram();
+        QVERIFY(main != 0);
+        E2eSession& session = *m_session;
+        const XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        QVERIFY(play != 0);
+        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        const auto dialog = session.desktop().waitForWindow(kOpenDialogCaption);
+        QVERIFY(dialog);
+        QVERIFY(session.desktop().pressKeys(*dialog, {QStringLiteral("Escape")}));
+        QVERIFY(session.desktop().waitUntilGone(*dialog));
+
+        QVERIFY(session.keepsRunningFor(700));
+        QVERIFY(RecordingStub::read(log).isEmpty());
+        QVERIFY(session.desktop().isVisible(play));
+    }
+
+    void neoGeoStartsOncePerPressWithNoArguments()
+    {
+        Workspace& workspace = *m_workspace;
+        // The NEO R.A.G.E. switches are no business of NEOGEO's.
+        QVERIFY(workspace.writeSettings({.noScanlines = true, .vgaMode = true}));
+        QVERIFY(workspace.writeCompanionText());
+        const QString log = workspace.rootPath(QStringLiteral("neogeo.log"));
+        QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("neogeo.exe")), log));
+
+        const XWindowId main = startProgram();
+        QVERIFY(main != 0);
+        E2eSession& session = *m_session;
+        const XWindowId play = openWindow(session, main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
+        QVERIFY(play != 0);
+        QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
+        QCOMPARE(RecordingStub::waitForStarts(log, 1).size(), 1);
+        QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
+        RecordingStub::waitForStarts(log, 2);
+        QTest::qWait(500);
+        const QList<StubStart> starts = RecordingStub::read(log);
+        QCOMPARE(starts.size(), 2);
+        for (const StubStart& start : starts) {
+            QCOMPARE(start.arguments, QStringList());
+            QCOMPARE(start.workingDirectory, QDir(workspace.workingDirectory()).canonicalPath());
+            QVERIFY2(start.program.endsWith(QStringLiteral("/neogeo.exe")), qPrintable(start.program));
+        }
+        QVERIFY(session.desktop().isVisible(play));
+    }
+
+    void withoutNeoGeoThePressChangesNothing()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(workspace.writeSettings());
+        QVERIFY(workspace.writeCompanionText());
+
+        const XWindowId main = startProgram();
+        QVERIFY(main != 0);
+        E2eSession& session = *m_session;
+        const XWindowId play = openWindow(session, main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
+        QVERIFY(play != 0);
+        QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
+        QVERIFY(session.keepsRunningFor(700));
+        QVERIFY(session.desktop().isVisible(play));
+        closeWindow(session, play);
+        const XWindowId about = openWindow(session, main, kAboutKeys, kAboutCaption);
+        QVERIFY(about != 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(LaunchTest)
+#include "tst_launch.moc"
