@@ -2,6 +2,8 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QFontDatabase>
+#include <QHash>
 #include <QLabel>
 #include <QVariant>
 #include <QWidget>
@@ -13,12 +15,21 @@ namespace {
 const QColor kButtonFace(192, 192, 192);
 const QColor kGreyText(128, 128, 128);
 
+// The window fonts and the installed faces that stand in for them, metric-compatible.
+const QHash<QString, QString>& standIns()
+{
+    static const QHash<QString, QString> faces{
+        {"MS Sans Serif", "Liberation Sans"}, {"Arial", "Liberation Sans"}, {"Times New Roman", "Liberation Serif"}};
+    return faces;
+}
+
 void applyFont(QWidget* widget)
 {
     const QVariant pixelSize = widget->property("pixelSize");
     if (!pixelSize.isValid())
         return;
     QFont font = widget->font();
+    font.setFamily(installedFamily(font.family()));
     font.setPixelSize(pixelSize.toInt());
     widget->setFont(font);
 }
@@ -98,13 +109,22 @@ void apply(QWidget* form)
     }
 }
 
+QString installedFamily(const QString& family)
+{
+    // Asking for the installed face by name spares Qt a fallback search for each missing
+    // family, a good part of the start-up time.
+    const auto standIn = standIns().constFind(family);
+    if (standIn == standIns().constEnd() || QFontDatabase::hasFamily(family) || !QFontDatabase::hasFamily(*standIn))
+        return family;
+    return *standIn;
+}
+
 void installFontSubstitutes()
 {
     // "MS Sans Serif" is a bitmap face of the same metrics family as Arial at these sizes;
     // without a substitute Qt picks DejaVu Sans, which runs wide.
-    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial"});
-    QFont::insertSubstitutions("Arial", {"Liberation Sans"});
-    QFont::insertSubstitutions("Times New Roman", {"Liberation Serif"});
+    for (auto face = standIns().constBegin(); face != standIns().constEnd(); ++face)
+        QFont::insertSubstitution(face.key(), face.value());
 }
 
 } // namespace FormLooks

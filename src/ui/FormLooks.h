@@ -27,6 +27,11 @@ QColor greyText();
 // Applies the looks properties to `form` and every widget inside it.
 void apply(QWidget* form);
 
+// The installed face to draw `family` with: the family itself when installed, else its
+// metric-compatible stand-in ("MS Sans Serif", "Arial": Liberation Sans; "Times New Roman":
+// Liberation Serif).
+QString installedFamily(const QString& family);
+
 // Substitutes installed faces for the window fonts (metric-compatible where they exist).
 void installFontSubstitutes();
 

@@ -24,7 +24,7 @@ OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(
     setPalette(FormLooks::classicPalette());
     FormLooks::installFontSubstitutes();
     // The desktop's dialog and menu font: "MS Sans Serif", 11 pixels high.
-    QFont dialogFont("MS Sans Serif");
+    QFont dialogFont(FormLooks::installedFamily("MS Sans Serif"));
     dialogFont.setPixelSize(11);
     setFont(dialogFont);
 }

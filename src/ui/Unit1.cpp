@@ -42,10 +42,13 @@ void TForm1::fixWindowShape()
     m_ui.N2->setSeparator(true);
 }
 
+// Glyphs are drawn when their button is first shown: at start-up only the Tools button is.
 void TForm1::loadGlyphs()
 {
     const qreal ratio = devicePixelRatioF();
     for (QToolButton* button : m_ui.BarraDeBotones->findChildren<QToolButton*>()) {
+        if (button->isHidden() || !button->icon().isNull())
+            continue;
         button->setIcon(Glyphs::icon(button->property("glyph").toString(),
                                      button->property("twoStateGlyph").toBool(), ratio));
     }
@@ -130,6 +133,7 @@ void TForm1::setToolButtons(bool on)
     m_ui.SpeedButton1->setVisible(true);
     for (QToolButton* button : others)
         button->setVisible(on);
+    loadGlyphs();
     m_ui.SpeedButton1->setEnabled(on);
     for (QToolButton* button : others)
         button->setEnabled(on);
