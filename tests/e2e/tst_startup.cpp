@@ -28,7 +28,11 @@ private slots:
         m_desktop = std::make_unique<DesktopDriver>(m_display.name());
     }
 
-    void cleanup() { E2e::saveScreenIfFailed(*m_desktop); }
+    void cleanup()
+    {
+        if (m_desktop)
+            E2e::saveScreenIfFailed(*m_desktop);
+    }
 
     void showsTheMainWindowWithBothFiles()
     {
