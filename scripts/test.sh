@@ -12,3 +12,4 @@ ctest --preset release
 if [ -x tests/fuzz/run.sh ] || [ -f tests/fuzz/run.sh ]; then
   bash tests/fuzz/run.sh
 fi
+bash scripts/check-package.sh
