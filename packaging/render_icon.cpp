@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
-
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -29,8 +28,10 @@ std::optional<Request> parse(int argc, char** argv) {
         complain(QStringLiteral("usage: orvelane_render_icon ICON.svg OUTPUT-DIR NAME SIZE..."));
         return std::nullopt;
     }
-    Request request{QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]),
-                    QString::fromLocal8Bit(argv[3]), {}};
+    Request request{QString::fromLocal8Bit(argv[1]),
+                    QString::fromLocal8Bit(argv[2]),
+                    QString::fromLocal8Bit(argv[3]),
+                    {}};
     for (int i = 4; i < argc; ++i) {
         bool ok = false;
         const int size = QString::fromLocal8Bit(argv[i]).toInt(&ok);
