@@ -1,0 +1,50 @@
+// Starts outside programs detached, without a shell, and reaps each one when it ends so
+// none is left behind as a zombie. Used by SystemHost.
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
+
+class ProgramStarter : public QObject {
+    Q_OBJECT
+public:
+    // A starter that lives in the calling thread; children it starts there are reaped by
+    // that thread's event loop.
+    explicit ProgramStarter(QObject* parent = nullptr);
+    // Children still running are handed to waiting threads, so they are reaped all the same.
+    ~ProgramStarter() override;
+
+    ProgramStarter(const ProgramStarter&) = delete;
+    ProgramStarter& operator=(const ProgramStarter&) = delete;
+
+    // Starts `program` with `arguments` passed verbatim, in a session of its own, in our
+    // working directory and environment, inheriting only stdin, stdout and stderr; never
+    // waits for it. A name without "/" is taken from the working directory, never from PATH.
+    // A file beginning with "MZ" (Windows or DOS) is started as `wine program arguments...`
+    // when wine is on PATH, and not at all otherwise. Anything that is not a regular
+    // executable file starts nothing. Returns whether a process was started.
+    bool start(const std::string& program, const std::vector<std::string>& arguments);
+
+    // How many of the children this starter started have not been reaped yet.
+    int unreapedChildren() const;
+
+private:
+    struct Watch {
+        int pidfd;
+        int pid;
+    };
+
+    void watch(int pid);
+    void childEnded(QSocketNotifier* notifier);
+
+    // Shared with the waiting threads, which may outlive this starter.
+    std::shared_ptr<std::atomic<int>> m_unreaped;
+    std::map<QSocketNotifier*, Watch> m_watched;
+};

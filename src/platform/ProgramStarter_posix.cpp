@@ -1,0 +1,238 @@
+#include "ProgramStarter.h"
+
+#include <QAbstractEventDispatcher>
+#include <QSocketNotifier>
+#include <QThread>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// What actually gets executed: the file, and the whole argument vector from argv[0] on.
+struct Command {
+    std::string file;
+    std::vector<std::string> argv;
+};
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isExecutableFile(const std::string& path) {
+    return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool beginsWithMZ(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    char head[2] = {};
+    ssize_t got;
+    do {
+        got = ::pread(fd, head, sizeof head, 0);
+    } while (got < 0 && errno == EINTR);
+    ::close(fd);
+    return got == 2 && head[0] == 'M' && head[1] == 'Z';
+}
+
+// Only absolute PATH entries count: an empty or relative entry would mean the working
+// directory, which holds the user's game files, and a "wine" lying there is not to be run.
+std::optional<std::string> findOnPath(const std::string& name) {
+    const char* env = std::getenv("PATH");
+    const std::string path = env ? env : "/bin:/usr/bin";
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        std::size_t end = path.find(':', begin);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string dir = path.substr(begin, end - begin);
+        if (!dir.empty() && dir.front() == '/') {
+            const std::string candidate = dir + "/" + name;
+            if (isExecutableFile(candidate))
+                return candidate;
+        }
+        begin = end + 1;
+    }
+    return std::nullopt;
+}
+
+bool holdsNul(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
+
+// Decides what to run for `program`, or nothing. A C string cannot carry a NUL byte, so a
+// name or an argument holding one would reach the child cut short: such a request starts
+// nothing rather than something else.
+std::optional<Command> resolve(const std::string& program, const std::vector<std::string>& arguments) {
+    if (program.empty() || holdsNul(program))
+        return std::nullopt;
+    for (const std::string& argument : arguments)
+        if (holdsNul(argument))
+            return std::nullopt;
+
+    const std::string path = program.find('/') == std::string::npos ? "./" + program : program;
+    if (!isRegularFile(path))
+        return std::nullopt;
+
+    Command command;
+    if (beginsWithMZ(path)) {
+        const std::optional<std::string> wine = findOnPath("wine");
+        if (!wine)
+            return std::nullopt;
+        command.file = *wine;
+        command.argv = {"wine", path};
+    } else {
+        if (!isExecutableFile(path))
+            return std::nullopt;
+        command.file = path;
+        command.argv = {path};
+    }
+    command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        posix_spawnattr_init(&attributes);
+        posix_spawn_file_actions_init(&actions);
+        // A session of its own, so the emulator outlives us and our terminal's signals.
+        // Signals we ignore or block are not the emulator's business: it starts clean.
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
+                                                  POSIX_SPAWN_SETSIGDEF);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        sigset_t all;
+        sigfillset(&all);
+        posix_spawnattr_setsigdefault(&attributes, &all);
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_t actions;
+};
+
+pid_t spawn(const Command& command) {
+    std::vector<char*> argv;
+    argv.reserve(command.argv.size() + 1);
+    for (const std::string& argument : command.argv)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    SpawnSetup setup;
+    pid_t pid = -1;
+    const int error =
+        posix_spawn(&pid, command.file.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
+    return error == 0 ? pid : -1;
+}
+
+pid_t waitFor(pid_t pid, int options) {
+    pid_t result;
+    do {
+        result = ::waitpid(pid, nullptr, options);
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+// The last resort when the child cannot be watched from the event loop: a thread that
+// blocks on this one child only, never on "any child", so Qt's own children stay Qt's.
+void reapInBackground(pid_t pid, std::shared_ptr<std::atomic<int>> unreaped) {
+    try {
+        std::thread([pid, unreaped] {
+            waitFor(pid, 0);
+            --*unreaped;
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the child is reaped when we exit, as any orphan is.
+    }
+}
+
+int openPidfd(pid_t pid) {
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
+
+} // namespace
+
+ProgramStarter::ProgramStarter(QObject* parent)
+    : QObject(parent), m_unreaped(std::make_shared<std::atomic<int>>(0)) {}
+
+ProgramStarter::~ProgramStarter() {
+    for (const auto& [notifier, watched] : m_watched) {
+        delete notifier;
+        ::close(watched.pidfd);
+        if (waitFor(watched.pid, WNOHANG) == 0)
+            reapInBackground(watched.pid, m_unreaped);
+        else
+            --*m_unreaped;
+    }
+}
+
+bool ProgramStarter::start(const std::string& program, const std::vector<std::string>& arguments) {
+    const std::optional<Command> command = resolve(program, arguments);
+    if (!command)
+        return false;
+    const pid_t pid = spawn(*command);
+    if (pid <= 0)
+        return false;
+    watch(pid);
+    return true;
+}
+
+int ProgramStarter::unreapedChildren() const {
+    return m_unreaped->load();
+}
+
+// The child stays unreaped until we reap it, so its pid cannot be reused meanwhile and
+// pidfd_open cannot catch a stranger, even when the child has already ended.
+void ProgramStarter::watch(int pid) {
+    ++*m_unreaped;
+    const bool hasEventLoop =
+        QThread::currentThread() == thread() && QAbstractEventDispatcher::instance(thread()) != nullptr;
+    const int pidfd = hasEventLoop ? openPidfd(pid) : -1;
+    if (pidfd < 0) {
+        reapInBackground(pid, m_unreaped);
+        return;
+    }
+    auto* notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, this);
+    m_watched.emplace(notifier, Watch{pidfd, pid});
+    connect(notifier, &QSocketNotifier::activated, this, [this, notifier] { childEnded(notifier); });
+}
+
+void ProgramStarter::childEnded(QSocketNotifier* notifier) {
+    const auto found = m_watched.find(notifier);
+    if (found == m_watched.end())
+        return;
+    const Watch watched = found->second;
+    m_watched.erase(found);
+    notifier->setEnabled(false);
+    notifier->deleteLater();
+    ::close(watched.pidfd);
+
+    // A readable pidfd means the child has ended; should the kernel say so early, a
+    // waiting thread finishes the job rather than a busy notifier.
+    if (waitFor(watched.pid, WNOHANG) == 0)
+        reapInBackground(watched.pid, m_unreaped);
+    else
+        --*m_unreaped;
+}

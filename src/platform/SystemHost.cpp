@@ -1,0 +1,64 @@
+#include "SystemHost.h"
+
+#include "LocaleClockFormats.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <sys/stat.h>
+
+SystemHost::SystemHost() = default;
+
+bool SystemHost::isFile(const std::string& name) const {
+    struct stat st {};
+    return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool SystemHost::startProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    return m_starter.start(program, arguments);
+}
+
+QString openFileFilter(const OpenFileRequest& request) {
+    const QString patterns = request.patterns.isEmpty() ? QStringLiteral("*") : request.patterns.join(u' ');
+    return request.filterDescription + QStringLiteral(" (") + patterns + u')';
+}
+
+std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request) {
+    // Left to itself the dialog reopens wherever the last game was chosen; it is to open in
+    // the working directory every time, and a typed bare name means a file there.
+    QFileDialog dialog(parent, QString(), QDir::currentPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Any name will do, even one of a file not there yet: the emulator decides what it can load.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Game files come as "MSLUG.038" and "mslug.038" alike; the filter must show both. The
+    // case rule is read when the patterns are set, so it goes first.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    dialog.setNameFilter(openFileFilter(request));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty())
+        return std::nullopt;
+    const QString path = QDir::toNativeSeparators(QFileInfo(chosen.first()).absoluteFilePath());
+    return QFile::encodeName(path).toStdString();
+}
+
+QDateTime SystemHost::now() const {
+    return QDateTime::currentDateTime();
+}
+
+ClockFormats SystemHost::clockFormats() const {
+    return clockFormatsFor(QLocale::system());
+}
+
+char SystemHost::pathSeparator() const {
+    return '/';
+}
+
+int SystemHost::unreapedChildren() const {
+    return m_starter.unreapedChildren();
+}

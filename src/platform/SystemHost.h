@@ -1,0 +1,36 @@
+// The real operating system behind Host: the program builds one SystemHost at start-up and
+// hands it to the windows.
+#pragma once
+
+#include "Host.h"
+#include "ProgramStarter.h"
+
+class QString;
+
+class SystemHost : public Host {
+public:
+    SystemHost();
+
+    // A regular file, or a link to one, by stat.
+    bool isFile(const std::string& name) const override;
+    // Through ProgramStarter: detached, no shell, reaped when it ends.
+    bool startProgram(const std::string& program, const std::vector<std::string>& arguments) override;
+    // Qt's own file dialog, titled empty, opening in the working directory, which it
+    // leaves as it was; the filter's patterns match in any letter case.
+    std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
+    // QDateTime::currentDateTime().
+    QDateTime now() const override;
+    // clockFormatsFor() the system locale as it stands now.
+    ClockFormats clockFormats() const override;
+    // '/'.
+    char pathSeparator() const override;
+
+    // Children started through this host that have not been reaped yet.
+    int unreapedChildren() const;
+
+private:
+    ProgramStarter m_starter;
+};
+
+// The dialog's filter text for `request`: "Files of NEO-GEO (*.ROM *.038)".
+QString openFileFilter(const OpenFileRequest& request);
