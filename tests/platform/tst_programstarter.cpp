@@ -1,0 +1,360 @@
+// Starting the emulators: arguments arrive as given with no shell in between, the child
+// gets our working directory, no descriptor of ours and a session of its own, Windows
+// programs go through wine, and every child is reaped when it ends.
+#include "ProgramStarter.h"
+#include "StubProgram.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using stub::Record;
+
+namespace {
+
+// True when one of our threads sits in a blocking wait for `pid`.
+bool threadWaitsFor(qint64 pid) {
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile syscall(tasks.filePath(task + QStringLiteral("/syscall")));
+        if (!syscall.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QByteArray> fields = syscall.readAll().split(' ');
+        bool ok = false;
+        if (fields.size() > 1 && fields[0].toLong() == SYS_wait4 && fields[1].toLongLong(&ok, 16) == pid && ok)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestProgramStarter : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void argumentsArriveVerbatimAndNoShellRuns();
+    void childRunsInOurWorkingDirectory();
+    void childInheritsOnlyStandardDescriptors();
+    void childHasASessionOfItsOwn();
+    void startDoesNotWaitAndTheEndedChildIsReaped();
+    void manyChildrenAreAllReaped();
+    void nothingStartsForWhatIsNotAProgram_data();
+    void nothingStartsForWhatIsNotAProgram();
+    void relativeNameIsTakenFromWorkingDirectoryNotPath();
+    void nameFoundOnlyOnPathStartsNothing();
+    void windowsProgramGoesThroughWine_data();
+    void windowsProgramGoesThroughWine();
+    void windowsProgramWithoutWineStartsNothing();
+    void wineOutsideAnAbsolutePathEntryIsNotUsed_data();
+    void wineOutsideAnAbsolutePathEntryIsNotUsed();
+    void ordinaryProgramDoesNotGoThroughWine();
+    void childStartedWithoutEventLoopIsReaped();
+    void childStillRunningWhenStarterGoesIsReaped();
+
+private:
+    QString path(const QString& name) const { return QDir(m_work->path()).filePath(name); }
+    QString makeRecorder(const QString& program, const QString& recordName = QStringLiteral("record"));
+    QString makeBinDirectory();
+    Record waitForRecord(const QString& recordDir);
+    void setPath(const QString& value) { qputenv("PATH", value.toLocal8Bit()); }
+
+    std::unique_ptr<QTemporaryDir> m_work;
+    std::vector<std::unique_ptr<QTemporaryDir>> m_extraDirs;
+    QString m_savedCwd;
+    QByteArray m_savedPath;
+};
+
+void TestProgramStarter::init() {
+    m_savedCwd = QDir::currentPath();
+    m_savedPath = qgetenv("PATH");
+    // Blanks in the name: a launcher that pastes paths into a command text breaks here.
+    m_work = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane work dir XXXXXX"));
+    QVERIFY(m_work->isValid());
+    QVERIFY(QDir::setCurrent(m_work->path()));
+}
+
+void TestProgramStarter::cleanup() {
+    QDir::setCurrent(m_savedCwd);
+    qputenv("PATH", m_savedPath);
+    m_extraDirs.clear();
+    m_work.reset();
+}
+
+// Writes the recorder `program` (relative to the work dir) recording into `recordName`.
+QString TestProgramStarter::makeRecorder(const QString& program, const QString& recordName) {
+    const QString recordDir = path(recordName);
+    QDir().mkpath(recordDir);
+    if (!stub::writeFile(path(program), stub::recorderScript(recordDir), true))
+        return {};
+    return recordDir;
+}
+
+QString TestProgramStarter::makeBinDirectory() {
+    m_extraDirs.push_back(std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane bin XXXXXX")));
+    return m_extraDirs.back()->path();
+}
+
+Record TestProgramStarter::waitForRecord(const QString& recordDir) {
+    std::optional<Record> record;
+    if (!QTest::qWaitFor([&] { return (record = stub::readRecord(recordDir)).has_value(); }, 10000))
+        qWarning("the stub left no record in %s", qPrintable(recordDir));
+    return record.value_or(Record{});
+}
+
+void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns() {
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+    const std::vector<std::string> arguments = {
+        "$(touch x)", "`touch y`", "; touch z", "| touch w", "& touch v", "it's \"quoted\"", "",
+        "two  blanks", "*", "\\back\\slash", "new\nline", "$HOME", "Ünïcödé ゲーム", std::string(4000, 'a')};
+    ProgramStarter starter;
+    QVERIFY(starter.start("./emu", arguments));
+    const Record record = waitForRecord(recordDir);
+
+    QList<QByteArray> expected;
+    for (const std::string& argument : arguments)
+        expected.append(QByteArray::fromStdString(argument));
+    QCOMPARE(record.arguments, expected);
+    const QStringList entries = QDir(m_work->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    QCOMPARE(entries, QStringList({QStringLiteral("emu"), QStringLiteral("record")}));
+}
+
+void TestProgramStarter::childRunsInOurWorkingDirectory() {
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+    ProgramStarter starter;
+    QVERIFY(starter.start("emu", {}));
+    const Record record = waitForRecord(recordDir);
+    QCOMPARE(record.workingDirectory, QFileInfo(QDir::currentPath()).canonicalFilePath());
+    QVERIFY(record.arguments.isEmpty());
+}
+
+void TestProgramStarter::childInheritsOnlyStandardDescriptors() {
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+    // Opened without close-on-exec, as careless code elsewhere in a program might.
+    const int leaky = ::open("/dev/null", O_RDONLY);
+    QVERIFY(leaky > 2);
+    ProgramStarter starter;
+    const bool started = starter.start("emu", {"game"});
+    ::close(leaky);
+    QVERIFY(started);
+    const Record record = waitForRecord(recordDir);
+    // 0, 1 and 2, and the one descriptor ls opens to read the list (the lowest free one).
+    QCOMPARE(record.descriptors, QStringList({"0", "1", "2", "3"}));
+}
+
+void TestProgramStarter::childHasASessionOfItsOwn() {
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+    ProgramStarter starter;
+    QVERIFY(starter.start("emu", {}));
+    const Record record = waitForRecord(recordDir);
+    QVERIFY(record.pid > 0);
+    QVERIFY(record.session != ::getsid(0));
+    QCOMPARE(record.session, record.pid);
+}
+
+void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped() {
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+    QVERIFY(stub::writeFile(QDir(recordDir).filePath(QStringLiteral("hold")), {}, false));
+    ProgramStarter starter;
+    QVERIFY(starter.start("emu", {}));
+    const Record record = waitForRecord(recordDir);
+    QVERIFY(stub::processExists(record.pid));
+    QCOMPARE(starter.unreapedChildren(), 1);
+    // The event loop watches the child; no thread is tied up waiting for it.
+    QVERIFY(!threadWaitsFor(record.pid));
+
+    QVERIFY(QFile::remove(QDir(recordDir).filePath(QStringLiteral("hold"))));
+    QTRY_COMPARE_WITH_TIMEOUT(starter.unreapedChildren(), 0, 10000);
+    QVERIFY(!stub::processExists(record.pid));
+    errno = 0;
+    QCOMPARE(::waitpid(static_cast<pid_t>(record.pid), nullptr, WNOHANG), -1);
+    QCOMPARE(errno, ECHILD);
+}
+
+void TestProgramStarter::manyChildrenAreAllReaped() {
+    ProgramStarter starter;
+    std::vector<QString> records;
+    for (int i = 0; i < 8; ++i) {
+        const QString name = QStringLiteral("emu%1").arg(i);
+        records.push_back(makeRecorder(name, name + QStringLiteral(" record")));
+        QVERIFY(starter.start(name.toStdString(), {std::to_string(i)}));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(starter.unreapedChildren(), 0, 10000);
+    for (const QString& recordDir : records) {
+        const Record record = waitForRecord(recordDir);
+        QVERIFY(record.pid > 0);
+        QVERIFY(!stub::processExists(record.pid));
+    }
+}
+
+void TestProgramStarter::nothingStartsForWhatIsNotAProgram_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QByteArray>("argument");
+    QTest::newRow("missing") << QStringLiteral("neogeo.exe") << QByteArray("x");
+    QTest::newRow("directory") << QStringLiteral("folder") << QByteArray("x");
+    QTest::newRow("not executable") << QStringLiteral("plain") << QByteArray("x");
+    QTest::newRow("dangling link") << QStringLiteral("dangling") << QByteArray("x");
+    QTest::newRow("empty name") << QString() << QByteArray("x");
+    QTest::newRow("argument with a NUL byte") << QStringLiteral("runs") << QByteArray("a\0b", 3);
+}
+
+void TestProgramStarter::nothingStartsForWhatIsNotAProgram() {
+    QFETCH(QString, program);
+    QFETCH(QByteArray, argument);
+    const QString marker = path(QStringLiteral("ran"));
+    QVERIFY(QDir().mkdir(path(QStringLiteral("folder"))));
+    QVERIFY(stub::writeFile(path(QStringLiteral("plain")), stub::markerScript(marker), false));
+    QVERIFY(stub::writeFile(path(QStringLiteral("runs")), stub::markerScript(marker), true));
+    QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling"))));
+
+    ProgramStarter starter;
+    QVERIFY(!starter.start(program.toStdString(), {argument.toStdString()}));
+    QCOMPARE(starter.unreapedChildren(), 0);
+    QTest::qWait(100);
+    QVERIFY(!QFileInfo::exists(marker));
+}
+
+void TestProgramStarter::relativeNameIsTakenFromWorkingDirectoryNotPath() {
+    const QString bin = makeBinDirectory();
+    const QString impostorRan = path(QStringLiteral("impostor ran"));
+    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("emu")), stub::markerScript(impostorRan), true));
+    setPath(bin);
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+
+    ProgramStarter starter;
+    QVERIFY(starter.start("emu", {"game"}));
+    QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"game"});
+    QTRY_COMPARE(starter.unreapedChildren(), 0);
+    QVERIFY(!QFileInfo::exists(impostorRan));
+}
+
+void TestProgramStarter::nameFoundOnlyOnPathStartsNothing() {
+    const QString bin = makeBinDirectory();
+    const QString ran = path(QStringLiteral("ran"));
+    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("neogeo.exe")), stub::markerScript(ran), true));
+    setPath(bin);
+    ProgramStarter starter;
+    QVERIFY(!starter.start("neogeo.exe", {}));
+    QTest::qWait(100);
+    QVERIFY(!QFileInfo::exists(ran));
+}
+
+void TestProgramStarter::windowsProgramGoesThroughWine_data() {
+    QTest::addColumn<bool>("absolute");
+    QTest::addColumn<bool>("executable");
+    QTest::newRow("bare name") << false << false;
+    QTest::newRow("bare name, execute bit set") << false << true;
+    QTest::newRow("absolute path") << true << false;
+}
+
+void TestProgramStarter::windowsProgramGoesThroughWine() {
+    QFETCH(bool, absolute);
+    QFETCH(bool, executable);
+    const QString bin = makeBinDirectory();
+    const QString recordDir = path(QStringLiteral("wine record"));
+    QVERIFY(QDir().mkpath(recordDir));
+    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::recorderScript(recordDir), true));
+    setPath(QStringLiteral("/nonexistent:") + bin);
+    QVERIFY(stub::writeFile(path(QStringLiteral("neorage.exe")), QByteArray("MZ\x90\0\3", 5), executable));
+
+    const std::string program = absolute ? path(QStringLiteral("neorage.exe")).toStdString() : "neorage.exe";
+    ProgramStarter starter;
+    QVERIFY(starter.start(program, {"C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
+    const Record record = waitForRecord(recordDir);
+    const QByteArray expectedProgram = absolute ? QByteArray::fromStdString(program) : "./neorage.exe";
+    QCOMPARE(record.arguments, QList<QByteArray>({expectedProgram, "C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
+    QCOMPARE(record.workingDirectory, QFileInfo(m_work->path()).canonicalFilePath());
+    QTRY_COMPARE(starter.unreapedChildren(), 0);
+}
+
+void TestProgramStarter::windowsProgramWithoutWineStartsNothing() {
+    setPath(makeBinDirectory());
+    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), QByteArray("MZ\n: > ran\n"), true));
+    ProgramStarter starter;
+    QVERIFY(!starter.start("neogeo.exe", {}));
+    QCOMPARE(starter.unreapedChildren(), 0);
+    QTest::qWait(100);
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("ran"))));
+}
+
+void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed_data() {
+    QTest::addColumn<QString>("pathValue");
+    QTest::newRow("empty entry") << QStringLiteral(":/nonexistent");
+    QTest::newRow("dot entry") << QStringLiteral(".");
+    QTest::newRow("relative entry") << QStringLiteral("sub");
+}
+
+// A "wine" among the game files must not be picked up through a PATH entry that means the
+// working directory or something under it.
+void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed() {
+    QFETCH(QString, pathValue);
+    const QString ran = path(QStringLiteral("ran"));
+    QVERIFY(QDir().mkdir(path(QStringLiteral("sub"))));
+    QVERIFY(stub::writeFile(path(QStringLiteral("wine")), stub::markerScript(ran), true));
+    QVERIFY(stub::writeFile(path(QStringLiteral("sub/wine")), stub::markerScript(ran), true));
+    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), QByteArray("MZ"), false));
+    setPath(pathValue);
+    ProgramStarter starter;
+    QVERIFY(!starter.start("neogeo.exe", {}));
+    QTest::qWait(100);
+    QVERIFY(!QFileInfo::exists(ran));
+}
+
+void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine() {
+    const QString bin = makeBinDirectory();
+    const QString wineRan = path(QStringLiteral("wine ran"));
+    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::markerScript(wineRan), true));
+    setPath(bin);
+    const QString recordDir = makeRecorder(QStringLiteral("neorage.exe"));
+    ProgramStarter starter;
+    QVERIFY(starter.start("neorage.exe", {"MSLUG"}));
+    QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"MSLUG"});
+    QTRY_COMPARE(starter.unreapedChildren(), 0);
+    QVERIFY(!QFileInfo::exists(wineRan));
+}
+
+// A thread with no event loop cannot watch the child; a waiting thread reaps it instead.
+void TestProgramStarter::childStartedWithoutEventLoopIsReaped() {
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+    bool started = false;
+    int unreapedAtEnd = -1;
+    std::thread plain([&] {
+        ProgramStarter starter;
+        started = starter.start("emu", {});
+        for (int i = 0; i < 500 && starter.unreapedChildren() > 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        unreapedAtEnd = starter.unreapedChildren();
+    });
+    plain.join();
+    QVERIFY(started);
+    QCOMPARE(unreapedAtEnd, 0);
+    const Record record = waitForRecord(recordDir);
+    QVERIFY(!stub::processExists(record.pid));
+}
+
+void TestProgramStarter::childStillRunningWhenStarterGoesIsReaped() {
+    const QString recordDir = makeRecorder(QStringLiteral("emu"));
+    const QString hold = QDir(recordDir).filePath(QStringLiteral("hold"));
+    QVERIFY(stub::writeFile(hold, {}, false));
+    auto starter = std::make_unique<ProgramStarter>();
+    QVERIFY(starter->start("emu", {}));
+    const Record record = waitForRecord(recordDir);
+    starter.reset();
+
+    QVERIFY(stub::processExists(record.pid));
+    QVERIFY(QFile::remove(hold));
+    QTRY_VERIFY_WITH_TIMEOUT(!stub::processExists(record.pid), 10000);
+}
+
+QTEST_GUILESS_MAIN(TestProgramStarter)
+#include "tst_programstarter.moc"

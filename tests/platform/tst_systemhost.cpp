@@ -1,0 +1,279 @@
+// The real host: which names count as files, how the clock and date are written for a
+// locale, and the open-file dialog the play window runs.
+#include "LocaleClockFormats.h"
+#include "StubProgram.h"
+#include "SystemHost.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+class TestSystemHost : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void isFileCountsRegularFilesAndLinksToThem_data();
+    void isFileCountsRegularFilesAndLinksToThem();
+    void clockFormatsFollowTheLocale_data();
+    void clockFormatsFollowTheLocale();
+    void longTimeIsRebuiltFromTheLocaleFormat_data();
+    void longTimeIsRebuiltFromTheLocaleFormat();
+    void everyLocaleGetsHourMinutesSecondsAndNoZone();
+    void startProgramStartsAndReaps();
+    void dialogAsksForGameFilesInTheWorkingDirectory();
+    void dialogShowsGameFilesInAnyLetterCase();
+    void dialogAcceptsTypedNameOfMissingFile();
+    void choosingFileElsewhereKeepsTheWorkingDirectory();
+
+private:
+    QString path(const QString& name) const { return QDir(m_work->path()).filePath(name); }
+    std::optional<std::string> runDialog(const std::function<void(QFileDialog*)>& whenOpen);
+
+    std::unique_ptr<QTemporaryDir> m_work;
+    QString m_savedCwd;
+    SystemHost m_host;
+};
+
+// Accepts from the event loop rather than from the polling timer: accepting may put up a
+// message box whose own loop must leave that timer free to run.
+void acceptSoon(QFileDialog* dialog) {
+    QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+}
+
+const OpenFileRequest kGameFiles{QStringLiteral("Files of NEO-GEO"), {QStringLiteral("*.ROM"), QStringLiteral("*.038")}};
+
+void TestSystemHost::init() {
+    m_savedCwd = QDir::currentPath();
+    m_work = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane host XXXXXX"));
+    QVERIFY(m_work->isValid());
+    QVERIFY(QDir::setCurrent(m_work->path()));
+}
+
+void TestSystemHost::cleanup() {
+    QDir::setCurrent(m_savedCwd);
+    m_work.reset();
+}
+
+// Runs chooseOpenFile and hands the dialog to `whenOpen` once it is up; `whenOpen` must
+// accept or reject it. A dialog can be closed a moment too early, before its own event
+// loop runs, and would then wait for ever; so `whenOpen` is called again until it is gone.
+// A dialog that will not close is cancelled after a few seconds, so the test fails rather
+// than hangs.
+std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QFileDialog*)>& whenOpen) {
+    QPointer<QFileDialog> found;
+    int attempts = 0;
+    QTimer poll;
+    poll.setInterval(50);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (!found)
+            found = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!found)
+            return;
+        if (QWidget* top = QApplication::activeModalWidget(); top && top != found)
+            top->close();  // a message box the dialog put up over itself
+        else if (++attempts <= 100)
+            whenOpen(found);
+        else
+            static_cast<QDialog*>(found)->reject();
+    });
+    poll.start();
+    return m_host.chooseOpenFile(nullptr, kGameFiles);
+}
+
+void TestSystemHost::isFileCountsRegularFilesAndLinksToThem_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("isFile");
+    QTest::newRow("file by relative name") << QStringLiteral("neo-geo.rom") << true;
+    QTest::newRow("file by absolute name") << QStringLiteral("@/neo-geo.rom") << true;
+    QTest::newRow("empty file") << QStringLiteral("empty.exe") << true;
+    QTest::newRow("directory") << QStringLiteral("neogeo.exe") << false;
+    QTest::newRow("link to a file") << QStringLiteral("neorage.exe") << true;
+    QTest::newRow("link to a directory") << QStringLiteral("linked dir") << false;
+    QTest::newRow("dangling link") << QStringLiteral("dangling") << false;
+    QTest::newRow("missing") << QStringLiteral("missing.rom") << false;
+    QTest::newRow("other letter case") << QStringLiteral("NEO-GEO.ROM") << false;
+    QTest::newRow("empty name") << QString() << false;
+}
+
+void TestSystemHost::isFileCountsRegularFilesAndLinksToThem() {
+    QFETCH(QString, name);
+    QFETCH(bool, isFile);
+    QVERIFY(stub::writeFile(path(QStringLiteral("neo-geo.rom")), "BIOS", false));
+    QVERIFY(stub::writeFile(path(QStringLiteral("empty.exe")), {}, false));
+    QVERIFY(QDir().mkdir(path(QStringLiteral("neogeo.exe"))));
+    QVERIFY(QFile::link(path(QStringLiteral("neo-geo.rom")), path(QStringLiteral("neorage.exe"))));
+    QVERIFY(QFile::link(path(QStringLiteral("neogeo.exe")), path(QStringLiteral("linked dir"))));
+    QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling"))));
+    name.replace(QStringLiteral("@"), m_work->path());
+    QCOMPARE(m_host.isFile(QFile::encodeName(name).toStdString()), isFile);
+}
+
+void TestSystemHost::clockFormatsFollowTheLocale_data() {
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("longTime");
+    QTest::addColumn<QString>("shortDate");
+    QTest::newRow("en_US") << "en_US" << "h:mm:ss AP" << "M/d/yy";
+    QTest::newRow("de_DE") << "de_DE" << "HH:mm:ss" << "dd.MM.yy";
+    QTest::newRow("C") << "C" << "HH:mm:ss" << QLocale::c().dateFormat(QLocale::ShortFormat);
+    QTest::newRow("ko_KR, marker first") << "ko_KR" << "AP h:mm:ss" << "yy. M. d.";
+    QTest::newRow("zh_CN, zone first") << "zh_CN" << "HH:mm:ss" << "yyyy/M/d";
+    QTest::newRow("fr_CA, quoted units") << "fr_CA" << "HH:mm:ss" << "yyyy-MM-dd";
+    QTest::newRow("fi_FI, dots") << "fi_FI" << "H:mm:ss" << "d.M.yyyy";
+}
+
+void TestSystemHost::clockFormatsFollowTheLocale() {
+    QFETCH(QString, locale);
+    QFETCH(QString, longTime);
+    QFETCH(QString, shortDate);
+    const ClockFormats expected{longTime, shortDate};
+    QCOMPARE(clockFormatsFor(QLocale(locale)), expected);
+}
+
+void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat_data() {
+    QTest::addColumn<QString>("localeFormat");
+    QTest::addColumn<QString>("longTime");
+    QTest::newRow("zone after") << "h:mm:ss AP t" << "h:mm:ss AP";
+    QTest::newRow("long zone name") << "HH:mm:ss tttt" << "HH:mm:ss";
+    QTest::newRow("zone in brackets") << "H:mm:ss (t)" << "H:mm:ss";
+    QTest::newRow("lowercase marker kept") << "hh:mm:ss ap t" << "hh:mm:ss ap";
+    QTest::newRow("one-letter marker first") << "A h:mm:ss" << "A h:mm:ss";
+    QTest::newRow("marker glued to the hour") << "APh:mm:ss" << "APh:mm:ss";
+    QTest::newRow("day period letter") << "Bh:mm:ss [t]" << "APh:mm:ss";
+    QTest::newRow("marker followed by a comma") << "h:mm:ss AP, t" << "h:mm:ss AP";
+    QTest::newRow("units as letters") << "H時mm分ss秒 t" << "H:mm:ss";
+    QTest::newRow("quoted letters are text") << "HH 'h' mm 'min' ss 's' t" << "HH:mm:ss";
+    QTest::newRow("quoted marker letters are text") << "'Alarm at' HH:mm:ss" << "HH:mm:ss";
+    QTest::newRow("quote inside quotes") << "'o''clock' h:mm:ss AP" << "h:mm:ss AP";
+    QTest::newRow("three hour letters") << "hhh:mm:ss" << "hh:mm:ss";
+    QTest::newRow("no hour at all") << "mm:ss" << "HH:mm:ss";
+    QTest::newRow("empty") << "" << "HH:mm:ss";
+}
+
+void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat() {
+    QFETCH(QString, localeFormat);
+    QFETCH(QString, longTime);
+    QCOMPARE(clockLongTimeFormat(localeFormat), longTime);
+}
+
+// Whatever a locale's data holds, the status line gets its hour, minutes and seconds,
+// possibly the marker, and never the zone.
+void TestSystemHost::everyLocaleGetsHourMinutesSecondsAndNoZone() {
+    static const QRegularExpression shape(
+        QStringLiteral("^(?:(?:AP|ap|Ap|aP|A|a) ?)?(?:h|hh|H|HH):mm:ss(?: ?(?:AP|ap|Ap|aP|A|a))?$"));
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    QVERIFY(locales.size() > 100);
+    for (const QLocale& locale : locales) {
+        const ClockFormats formats = clockFormatsFor(locale);
+        const QString context = locale.name() + u' ' + locale.timeFormat(QLocale::LongFormat);
+        QVERIFY2(shape.match(formats.longTime).hasMatch(), qPrintable(context + " -> " + formats.longTime));
+        QVERIFY2(!formats.longTime.startsWith(u'A') || !formats.longTime.endsWith(u'P'), qPrintable(context));
+        QVERIFY2(!formats.shortDate.isEmpty(), qPrintable(context));
+    }
+}
+
+void TestSystemHost::startProgramStartsAndReaps() {
+    const QString recordDir = path(QStringLiteral("record"));
+    QVERIFY(QDir().mkdir(recordDir));
+    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), stub::recorderScript(recordDir), true));
+    QVERIFY(m_host.startProgram("neogeo.exe", {}));
+    QTRY_VERIFY(stub::readRecord(recordDir).has_value());
+    QTRY_COMPARE(m_host.unreapedChildren(), 0);
+    QVERIFY(!stub::processExists(stub::readRecord(recordDir)->pid));
+    QVERIFY(!m_host.startProgram("neorage.exe", {}));
+}
+
+void TestSystemHost::dialogAsksForGameFilesInTheWorkingDirectory() {
+    QStringList filters;
+    QFileDialog::FileMode fileMode = QFileDialog::Directory;
+    QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptSave;
+    QString directory;
+    const std::optional<std::string> chosen = runDialog([&](QFileDialog* dialog) {
+        filters = dialog->nameFilters();
+        fileMode = dialog->fileMode();
+        acceptMode = dialog->acceptMode();
+        directory = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    QVERIFY(!chosen.has_value());
+    QCOMPARE(filters, QStringList{QStringLiteral("Files of NEO-GEO (*.ROM *.038)")});
+    QCOMPARE(fileMode, QFileDialog::AnyFile);
+    QCOMPARE(acceptMode, QFileDialog::AcceptOpen);
+    QCOMPARE(QFileInfo(directory).canonicalFilePath(), QFileInfo(m_work->path()).canonicalFilePath());
+}
+
+void TestSystemHost::dialogShowsGameFilesInAnyLetterCase() {
+    for (const char* name : {"mslug.rom", "MSLUG.038", "kof98.Rom", "notes.txt", "neogeo.exe"})
+        QVERIFY(stub::writeFile(path(QString::fromLatin1(name)), "x", false));
+    QStringList shown;
+    runDialog([&](QFileDialog* dialog) {
+        shown.clear();
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        if (model) {
+            const QModelIndex folder = model->index(m_work->path());
+            // The model reads the folder in a thread of its own: wait for the three game
+            // files, then a little for anything else it would list.
+            if (!QTest::qWaitFor([&] { return model->rowCount(folder) >= 3; }, 5000))
+                qWarning("the dialog listed only %d entries", model->rowCount(folder));
+            QTest::qWait(200);
+            for (int row = 0; row < model->rowCount(folder); ++row) {
+                const QModelIndex item = model->index(row, 0, folder);
+                if (model->flags(item).testFlag(Qt::ItemIsEnabled))
+                    shown << item.data().toString();
+            }
+        }
+        dialog->reject();
+    });
+    shown.sort();
+    QCOMPARE(shown, QStringList({"MSLUG.038", "kof98.Rom", "mslug.rom"}));
+}
+
+void TestSystemHost::dialogAcceptsTypedNameOfMissingFile() {
+    const std::optional<std::string> chosen = runDialog([](QFileDialog* dialog) {
+        if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            edit->setText(QStringLiteral("new game.038"));
+        acceptSoon(dialog);
+    });
+    QVERIFY(chosen.has_value());
+    QCOMPARE(QString::fromStdString(*chosen), QFileInfo(m_work->path()).absoluteFilePath() + "/new game.038");
+    QVERIFY(!QFileInfo::exists(path(QStringLiteral("new game.038"))));
+}
+
+// Other files are looked up by relative name after a game has been chosen, so the dialog
+// must leave the working directory where it was.
+void TestSystemHost::choosingFileElsewhereKeepsTheWorkingDirectory() {
+    QTemporaryDir games(QDir::tempPath() + QStringLiteral("/orvelane games XXXXXX"));
+    QVERIFY(games.isValid());
+    QVERIFY(QDir().mkdir(games.filePath(QStringLiteral("MSLUG"))));
+    const QString game = games.filePath(QStringLiteral("MSLUG/MSLUG.038"));
+    QVERIFY(stub::writeFile(game, "x", false));
+    const QString before = QDir::currentPath();
+
+    const std::optional<std::string> chosen = runDialog([&](QFileDialog* dialog) {
+        if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            edit->setText(game);
+        acceptSoon(dialog);
+    });
+    QVERIFY(chosen.has_value());
+    QCOMPARE(QFileInfo(QString::fromStdString(*chosen)).canonicalFilePath(), QFileInfo(game).canonicalFilePath());
+    QCOMPARE(QDir::currentPath(), before);
+    char buffer[4096] = {};
+    QVERIFY(::getcwd(buffer, sizeof buffer) != nullptr);
+    QCOMPARE(QString::fromLocal8Bit(buffer), before);
+}
+
+QTEST_MAIN(TestSystemHost)
+#include "tst_systemhost.moc"
