@@ -1,6 +1,8 @@
 #include "SettingsFile.h"
 
 #include <cerrno>
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <random>
@@ -84,15 +86,63 @@ bool isWritable(const fs::path& path, const struct stat& info) {
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// Temporaries are named ".<name>.<pid of the writer>.<random number>".
+std::string temporaryPrefix(const fs::path& name) {
+    // Appended piece by piece: g++ 12 at -O2 warns falsely about "." + std::string.
+    std::string prefix(".");
+    prefix.append(name.string()).append(".");
+    return prefix;
+}
+
+// The writer's pid in a temporary's name, or nothing when the name is not one of ours.
+std::optional<pid_t> writerOf(std::string_view leaf, std::string_view prefix) {
+    const auto number = [](std::string_view text, std::size_t longest) -> std::optional<long> {
+        if (text.empty() || text.size() > longest ||
+            text.find_first_not_of("0123456789") != std::string_view::npos)
+            return std::nullopt;
+        return std::stol(std::string(text));
+    };
+    if (!leaf.starts_with(prefix))
+        return std::nullopt;
+    leaf.remove_prefix(prefix.size());
+    const std::size_t dot = leaf.find('.');
+    if (dot == std::string_view::npos || !number(leaf.substr(dot + 1), 10))
+        return std::nullopt;
+    // Pids run below ten million; a zero would name our own process group, not a process.
+    const std::optional<long> pid = number(leaf.substr(0, dot), 7);
+    if (!pid || *pid <= 0)
+        return std::nullopt;
+    return static_cast<pid_t>(*pid);
+}
+
+// A save cut short (the program killed, the machine switched off) leaves its temporary
+// behind, and every such kill would add one more hidden file to the user's folder. The name
+// says who wrote it: once that process is gone, nobody will ever rename it into place.
+void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name) {
+    DIR* const listing = ::opendir(folder.c_str());
+    if (!listing)
+        return;
+    const std::string prefix = temporaryPrefix(name);
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::optional<pid_t> writer = writerOf(entry->d_name, prefix);
+        struct stat info {};
+        if (!writer || *writer == ::getpid() ||
+            ::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kSettingsFileSize)
+            continue;
+        if (::kill(*writer, 0) != 0 && errno == ESRCH)
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
 // A hidden, unique name beside the target, so the final rename never crosses file systems.
 // New files get 0644 less the umask, as any file this program creates.
 int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary) {
     std::random_device random;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        // Appended piece by piece: g++ 12 at -O2 warns falsely about "." + std::string.
-        std::string leaf(".");
-        leaf.append(name.string()).append(".").append(std::to_string(::getpid()));
-        leaf.append(".").append(std::to_string(random()));
+        std::string leaf = temporaryPrefix(name);
+        leaf.append(std::to_string(::getpid())).append(".").append(std::to_string(random()));
         temporary = folder / leaf;
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd >= 0 || errno != EEXIST)
@@ -134,6 +184,7 @@ bool replaceAtomically(const fs::path& target, const fs::path& folder, const Set
         return false;
     }
     syncFolder(folder);
+    removeAbandonedTemporaries(folder, target.filename());
     return true;
 }
 

@@ -36,6 +36,8 @@ bool loadOptionsFrom(const std::filesystem::path& path, OptionsRecord& record);
 // A symbolic link keeps pointing at its target, which receives the new content (a dangling
 // link gets its target created). The file keeps its permission bits; a new one is 0644 less
 // the umask. A file or folder without any write bit is refused even when running as root.
+// A temporary left beside the file by a save whose process was killed is removed by the
+// next save that succeeds.
 bool saveOptionsTo(const std::filesystem::path& path, OptionsRecord& record);
 
 // "ORVELANE.DAT" in the working directory; failures are not reported to the caller.

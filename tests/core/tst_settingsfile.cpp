@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -101,6 +102,7 @@ private slots:
     void replacedFileKeepsItsPermissions();
     void newFileIsCreatedWithUmaskApplied();
     void fullDiskLeavesOldFileIntact();
+    void temporaryOfAKilledSaveIsClearedByTheNext();
     void workingDirectoryFileIsUsedByLoadAndSave();
 };
 
@@ -403,6 +405,40 @@ void TestSettingsFile::fullDiskLeavesOldFileIntact() {
     QVERIFY(!saveOptionsTo(fsPath(file), changed));
     QCOMPARE(readFile(file), before);
     QCOMPARE(entriesOf(mountPoint.path()), (QStringList{"ORVELANE.DAT", "filler"}));
+}
+
+void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext() {
+    // A process that has ended: its pid names nobody.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    QVERIFY(child > 0);
+    QCOMPARE(::waitpid(child, nullptr, 0), child);
+    const QString dead = QString::number(child);
+    const QString living = QString::number(::getppid());
+
+    QTemporaryDir dir;
+    const QByteArray partial = kHeader.left(7);
+    writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".1234567"), partial);
+    writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".99"), QByteArray());
+    // Not ours to remove: a writer still running, a name of another shape, a file too big to
+    // be a settings file, a folder.
+    writeFile(dir.filePath(".ORVELANE.DAT." + living + ".1234567"), partial);
+    writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".tmp"), partial);
+    writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".7"), QByteArray(36, 'x'));
+    writeFile(dir.filePath("ORVELANE.DAT." + dead + ".8"), partial);
+    QVERIFY(QDir(dir.path()).mkdir(".ORVELANE.DAT." + dead + ".9"));
+
+    OptionsRecord record = switches(1, 0, 1, 0);
+    QVERIFY(saveOptionsTo(fsPath(dir.filePath("ORVELANE.DAT")), record));
+    QStringList expected{".ORVELANE.DAT." + living + ".1234567",
+                         ".ORVELANE.DAT." + dead + ".tmp",
+                         ".ORVELANE.DAT." + dead + ".7",
+                         ".ORVELANE.DAT." + dead + ".9",
+                         "ORVELANE.DAT",
+                         "ORVELANE.DAT." + dead + ".8"};
+    expected.sort();
+    QCOMPARE(entriesOf(dir.path()), expected);
 }
 
 void TestSettingsFile::workingDirectoryFileIsUsedByLoadAndSave() {
