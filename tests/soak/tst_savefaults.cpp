@@ -1,0 +1,201 @@
+// Saves that cannot succeed: a full disk, a read-only file system, a folder or a file without
+// write permission. Every click's save fails without touching the settings file or leaving
+// anything beside it, nothing is reported, and the window goes on working; once the fault is
+// gone the next click writes the whole file again.
+#include "OrvelaneApplication.h"
+#include "SoakSupport.h"
+#include "Unit5.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using soak::Switches;
+
+namespace {
+
+constexpr int kClicksPerFault = 100;
+constexpr std::uint8_t kReserved1 = 0x3c;
+constexpr std::uint8_t kReserved2 = 0xc3;
+
+enum class Fault { FullDisk, ReadOnlyFileSystem, FolderNotWritable, FileNotWritable };
+
+QByteArray nativePath(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// Writes into `folder` until the file system has no block left.
+bool fillUp(const QString& folder) {
+    const int fd = ::open(nativePath(folder + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const QByteArray block(4096, 'f');
+    while (::write(fd, block.constData(), static_cast<size_t>(block.size())) > 0) {
+    }
+    const bool full = errno == ENOSPC;
+    ::close(fd);
+    return full;
+}
+
+bool remount(const QString& folder, unsigned long flags) {
+    return ::mount("orvelane-soak", nativePath(folder).constData(), "tmpfs", MS_REMOUNT | flags,
+                   "size=256k") == 0;
+}
+
+// Brings the fault about in `folder`, and returns how to lift it again.
+std::function<bool()> bringAbout(Fault fault, const QString& folder) {
+    const QByteArray where = nativePath(folder);
+    const QByteArray file = nativePath(folder + "/ORVELANE.DAT");
+    switch (fault) {
+    case Fault::FullDisk:
+        if (!fillUp(folder))
+            return nullptr;
+        return [folder] { return QFile::remove(folder + "/filler"); };
+    case Fault::ReadOnlyFileSystem:
+        if (!remount(folder, MS_RDONLY))
+            return nullptr;
+        return [folder] { return remount(folder, 0); };
+    case Fault::FolderNotWritable:
+        if (::chmod(where.constData(), 0555) != 0)
+            return nullptr;
+        return [where] { return ::chmod(where.constData(), 0755) == 0; };
+    case Fault::FileNotWritable:
+        if (::chmod(file.constData(), 0444) != 0)
+            return nullptr;
+        return [file] { return ::chmod(file.constData(), 0644) == 0; };
+    }
+    return nullptr;
+}
+
+bool needsItsOwnFileSystem(Fault fault) {
+    return fault == Fault::FullDisk || fault == Fault::ReadOnlyFileSystem;
+}
+
+QCheckBox* box(const QWidget* form, int number) {
+    return form->findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(number + 1));
+}
+
+Switches windowSwitches(const QWidget* form) {
+    Switches switches = 0;
+    for (int number = 0; number < 4; ++number)
+        switches |= box(form, number)->isChecked() ? 1 << number : 0;
+    return switches;
+}
+
+QStringList sorted(QStringList names) {
+    names.sort();
+    return names;
+}
+
+QStringList entriesOf(const QString& folder) {
+    return sorted(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+}
+
+bool anyMessageBoxShown() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<QMessageBox*>(window) && window->isVisible())
+            return true;
+    return false;
+}
+
+} // namespace
+
+class SaveFaultsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_startDir;
+    int m_failedSaves = 0;
+    int m_faults = 0;
+
+private slots:
+    void initTestCase() { m_startDir = QDir::currentPath(); }
+    void cleanup() { QVERIFY(QDir::setCurrent(m_startDir)); }
+
+    void cleanupTestCase() {
+        qInfo("soak: save faults: %d kinds, %d failed saves, the file untouched, the window working",
+              m_faults, m_failedSaves);
+    }
+
+    void aFailedSaveTouchesNothingAndTheWindowGoesOn_data();
+    void aFailedSaveTouchesNothingAndTheWindowGoesOn();
+};
+
+void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn_data() {
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("full disk") << Fault::FullDisk;
+    QTest::newRow("read-only file system") << Fault::ReadOnlyFileSystem;
+    QTest::newRow("folder without write permission") << Fault::FolderNotWritable;
+    QTest::newRow("file without write permission") << Fault::FileNotWritable;
+}
+
+void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn() {
+    QFETCH(Fault, fault);
+    std::unique_ptr<QTemporaryDir> workDir = soak::makeWorkDir();
+    QVERIFY(workDir->isValid());
+    const QString folder = workDir->path();
+    const QByteArray where = nativePath(folder);
+    if (needsItsOwnFileSystem(fault)) {
+        if (::mount("orvelane-soak", where.constData(), "tmpfs", 0, "size=256k") != 0)
+            QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs here (%1); this case needs one")
+                                 .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+    }
+    auto unmount = qScopeGuard([&] {
+        QDir::setCurrent(m_startDir);
+        if (needsItsOwnFileSystem(fault))
+            ::umount2(where.constData(), MNT_DETACH);
+    });
+    QVERIFY(QDir::setCurrent(folder));
+    const QString settings = folder + "/ORVELANE.DAT";
+    QVERIFY(soak::writeFile(settings, soak::settingsBytes(0b0011, kReserved1, kReserved2)));
+
+    TForm5 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const QStringList entries = entriesOf(folder);
+    const std::function<bool()> lift = bringAbout(fault, folder);
+    QVERIFY2(lift, std::strerror(errno));
+    const QByteArray before = soak::readFile(settings);
+    QCOMPARE(soak::switchesOf(before, kReserved1, kReserved2), std::optional<Switches>(0b0011));
+
+    QRandomGenerator random(static_cast<quint32>(fault) + 1);
+    for (int click = 0; click < kClicksPerFault; ++click) {
+        const int number = random.bounded(4);
+        const Switches expected = windowSwitches(&form) ^ (1 << number);
+        QTest::mouseClick(box(&form, number), Qt::LeftButton);
+        QCOMPARE(windowSwitches(&form), expected);
+        QCOMPARE(soak::readFile(settings), before);
+    }
+    QTest::mouseClick(form.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    QCOMPARE(soak::readFile(settings), before);
+    QVERIFY(!anyMessageBoxShown());
+    QVERIFY(form.isVisible());
+    QCOMPARE(entriesOf(folder), fault == Fault::FullDisk ? sorted(entries + QStringList{"filler"}) : entries);
+    m_failedSaves += kClicksPerFault + 1;
+    ++m_faults;
+
+    QVERIFY(lift());
+    QTest::mouseClick(box(&form, 0), Qt::LeftButton);
+    QCOMPARE(soak::readFile(settings), soak::settingsBytes(windowSwitches(&form), kReserved1, kReserved2));
+    QCOMPARE(entriesOf(folder), entries);
+}
+
+int main(int argc, char** argv) {
+    OrvelaneApplication app(argc, argv);
+    SaveFaultsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_savefaults.moc"
