@@ -20,6 +20,8 @@ OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(
     initPictures();
     setApplicationName("Orvelane");
     setApplicationVersion("1.30");
+    // Docks on Wayland match windows to the desktop entry, and so to its icon, by this name.
+    setDesktopFileName("org.example.Orvelane");
     setStyle(new OrvelaneStyle);
     setPalette(FormLooks::classicPalette());
     FormLooks::installFontSubstitutes();

@@ -1,7 +1,7 @@
 #include "Unit2.h"
 
-#include <QTextCursor>
-#include <QTextDocument>
+#include "TextFit.h"
+
 
 TForm2* Form2 = nullptr;
 
@@ -12,22 +12,11 @@ namespace {
 // closes the content just under the last line.
 constexpr int kTextLineHeight = 13;
 
-void fixLineHeight(QTextEdit* viewer, int pixels)
-{
-    QTextDocument* text = viewer->document();
-    text->setDocumentMargin(0);
-    QTextBlockFormat lines;
-    lines.setLineHeight(pixels, QTextBlockFormat::FixedHeight);
-    QTextCursor all(text);
-    all.select(QTextCursor::Document);
-    all.mergeBlockFormat(lines);
-}
-
 } // namespace
 
 TForm2::TForm2(QWidget* parent) : SecondaryWindow(parent)
 {
     m_ui.setupUi(this);
     finishSetup();
-    fixLineHeight(m_ui.RichEdit1, kTextLineHeight);
+    TextFit::fixLineHeight(m_ui.RichEdit1, kTextLineHeight);
 }

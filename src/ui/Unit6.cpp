@@ -1,8 +1,8 @@
 #include "Unit6.h"
 
+#include "TextFit.h"
+
 #include <QFontMetricsF>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <cmath>
 
 TForm6* Form6 = nullptr;
@@ -12,17 +12,6 @@ namespace {
 // Titles and note run in 15-pixel lines whatever face stands in for Times New Roman, so the
 // list holds all 164 titles and the note and signature strip stay where they are laid out.
 constexpr int kTextLineHeight = 15;
-
-void fixLineHeight(QTextEdit* viewer, int pixels)
-{
-    QTextDocument* text = viewer->document();
-    text->setDocumentMargin(0);
-    QTextBlockFormat lines;
-    lines.setLineHeight(pixels, QTextBlockFormat::FixedHeight);
-    QTextCursor all(text);
-    all.select(QTextCursor::Document);
-    all.mergeBlockFormat(lines);
-}
 
 // The heading keeps its centred box, which ends at the content's right edge. Where the
 // substitute face runs wider than the box, its letters close up by the difference, spread
@@ -49,6 +38,6 @@ TForm6::TForm6(QWidget* parent) : SecondaryWindow(parent)
     m_ui.setupUi(this);
     finishSetup();
     fitToBox(m_ui.Label1);
-    fixLineHeight(m_ui.RichEdit1, kTextLineHeight);
-    fixLineHeight(m_ui.RichEdit2, kTextLineHeight);
+    TextFit::fixLineHeight(m_ui.RichEdit1, kTextLineHeight);
+    TextFit::fixLineHeight(m_ui.RichEdit2, kTextLineHeight);
 }

@@ -1,28 +1,15 @@
 #include "Unit7.h"
 
-#include <QTextDocument>
+#include "TextFit.h"
+
 
 TForm7* Form7 = nullptr;
-
-namespace {
-
-// The viewer lays its text out from its top-left corner on whole-pixel glyph widths, as the
-// desktop's rich-edit control does, so each stored line fits the width it was written for.
-void layOutLikeRichEdit(QPlainTextEdit* viewer)
-{
-    viewer->document()->setDocumentMargin(0);
-    QFont font = viewer->font();
-    font.setHintingPreference(QFont::PreferFullHinting);
-    viewer->setFont(font);
-}
-
-} // namespace
 
 TForm7::TForm7(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(host)
 {
     m_ui.setupUi(this);
     finishSetup();
-    layOutLikeRichEdit(m_ui.RichEdit2);
+    TextFit::layOutLikeRichEdit(m_ui.RichEdit2);
     connect(m_ui.BitBtn1, &QPushButton::clicked, this, &TForm7::BitBtn1Click);
 }
 

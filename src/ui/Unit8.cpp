@@ -1,25 +1,16 @@
 #include "Unit8.h"
 
+#include "TextFit.h"
+
 #include "GameLaunch.h"
 #include "SettingsFile.h"
 
 #include <QFile>
 #include <QMessageBox>
-#include <QTextDocument>
 
 TForm8* Form8 = nullptr;
 
 namespace {
-
-// The viewer lays its text out from its top-left corner on whole-pixel glyph widths, as the
-// desktop's rich-edit control does, so each stored line fits the width it was written for.
-void layOutLikeRichEdit(QPlainTextEdit* viewer)
-{
-    viewer->document()->setDocumentMargin(0);
-    QFont font = viewer->font();
-    font.setHintingPreference(QFont::PreferFullHinting);
-    viewer->setFont(font);
-}
 
 // What the window keeps for the whole run, shared by every instance: the switches as last
 // loaded (a lost settings file leaves them as they were), the chosen path, its three parts
@@ -37,7 +28,7 @@ TForm8::TForm8(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(ho
 {
     m_ui.setupUi(this);
     finishSetup();
-    layOutLikeRichEdit(m_ui.RichEdit1);
+    TextFit::layOutLikeRichEdit(m_ui.RichEdit1);
     // Labels size themselves to their text, whatever face stands in for the window font.
     m_ui.Label2->adjustSize();
     connect(m_ui.BitBtn1, &QPushButton::clicked, this, &TForm8::BitBtn1Click);
