@@ -10,14 +10,12 @@ namespace {
 
 constexpr int kPollMs = 50;
 
-QString windowArgument(XWindowId window)
-{
+QString windowArgument(XWindowId window) {
     return QString::number(window);
 }
 
 // One "Label: value" line of xwininfo's report.
-std::optional<int> xwininfoNumber(const QByteArray& report, const char* label)
-{
+std::optional<int> xwininfoNumber(const QByteArray& report, const char* label) {
     const QRegularExpression line(QStringLiteral("^\\s*%1:\\s*(-?\\d+)\\s*$").arg(QString::fromLatin1(label)),
                                   QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = line.match(QString::fromLatin1(report));
@@ -30,8 +28,7 @@ std::optional<int> xwininfoNumber(const QByteArray& report, const char* label)
 
 DesktopDriver::DesktopDriver(const QString& displayName) : m_displayName(displayName) {}
 
-QString DesktopDriver::exactPattern(const QString& text)
-{
+QString DesktopDriver::exactPattern(const QString& text) {
     static const QString special = QStringLiteral("\\^$.|?*+()[]{}");
     QString pattern = QStringLiteral("^");
     for (const QChar c : text) {
@@ -43,8 +40,7 @@ QString DesktopDriver::exactPattern(const QString& text)
 }
 
 bool DesktopDriver::run(const QString& program, const QStringList& arguments, QByteArray* output,
-                        int timeoutMs) const
-{
+                        int timeoutMs) const {
     QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_displayName);
@@ -66,12 +62,12 @@ bool DesktopDriver::run(const QString& program, const QStringList& arguments, QB
     return true;
 }
 
-QList<XWindowId> DesktopDriver::visibleWindows(const QString& caption) const
-{
+QList<XWindowId> DesktopDriver::visibleWindows(const QString& caption) const {
     QByteArray output;
     // xdotool matches case-insensitively; the exact comparison below is ours.
     run(QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), exactPattern(caption)},
+        {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+         exactPattern(caption)},
         &output);
     QList<XWindowId> windows;
     for (const QByteArray& line : output.split('\n')) {
@@ -80,15 +76,15 @@ QList<XWindowId> DesktopDriver::visibleWindows(const QString& caption) const
         if (!isNumber)
             continue;
         QByteArray name;
-        if (run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), windowArgument(window)}, &name) &&
+        if (run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), windowArgument(window)},
+                &name) &&
             QString::fromUtf8(name.chopped(name.endsWith('\n') ? 1 : 0)) == caption)
             windows << window;
     }
     return windows;
 }
 
-std::optional<XWindowId> DesktopDriver::waitForWindow(const QString& caption, int timeoutMs) const
-{
+std::optional<XWindowId> DesktopDriver::waitForWindow(const QString& caption, int timeoutMs) const {
     const QDeadlineTimer deadline(timeoutMs);
     do {
         const QList<XWindowId> windows = visibleWindows(caption);
@@ -100,15 +96,13 @@ std::optional<XWindowId> DesktopDriver::waitForWindow(const QString& caption, in
     return std::nullopt;
 }
 
-bool DesktopDriver::isVisible(XWindowId window) const
-{
+bool DesktopDriver::isVisible(XWindowId window) const {
     QByteArray report;
     return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowArgument(window)}, &report) &&
            report.contains("Map State: IsViewable");
 }
 
-bool DesktopDriver::waitUntilGone(XWindowId window, int timeoutMs) const
-{
+bool DesktopDriver::waitUntilGone(XWindowId window, int timeoutMs) const {
     const QDeadlineTimer deadline(timeoutMs);
     do {
         if (!isVisible(window))
@@ -119,8 +113,7 @@ bool DesktopDriver::waitUntilGone(XWindowId window, int timeoutMs) const
     return false;
 }
 
-std::optional<QRect> DesktopDriver::geometry(XWindowId window) const
-{
+std::optional<QRect> DesktopDriver::geometry(XWindowId window) const {
     QByteArray report;
     if (!run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowArgument(window)}, &report))
         return std::nullopt;
@@ -137,61 +130,63 @@ std::optional<QRect> DesktopDriver::geometry(XWindowId window) const
 
 // Without a window manager nobody hands the focus on when a modal window closes, so every
 // input starts by giving it to the window meant to receive it.
-bool DesktopDriver::focus(XWindowId window) const
-{
-    return run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowArgument(window)});
+bool DesktopDriver::focus(XWindowId window) const {
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowArgument(window)});
 }
 
-bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const
-{
+bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const {
     if (!focus(window))
         return false;
     // A menu opens on one key and takes the next; the pause lets each land where it should.
-    return run(QStringLiteral("xdotool"), QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + keys);
+    return run(QStringLiteral("xdotool"),
+               QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + keys);
 }
 
-bool DesktopDriver::typeText(XWindowId window, const QString& text) const
-{
+bool DesktopDriver::typeText(XWindowId window, const QString& text) const {
     if (!focus(window))
         return false;
-    return run(QStringLiteral("xdotool"),
-               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("--"), text},
-               nullptr, 20000);
+    return run(
+        QStringLiteral("xdotool"),
+        {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("15"), QStringLiteral("--"), text},
+        nullptr, 20000);
 }
 
-bool DesktopDriver::click(XWindowId window, QPoint position) const
-{
+bool DesktopDriver::click(XWindowId window, QPoint position) const {
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),
                 QString::number(position.x()), QString::number(position.y()), QStringLiteral("click"),
                 QStringLiteral("1")});
 }
 
-bool DesktopDriver::movePointer(XWindowId window, QPoint position) const
-{
-    return run(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
-                                           windowArgument(window), QString::number(position.x()),
-                                           QString::number(position.y())});
+bool DesktopDriver::movePointer(XWindowId window, QPoint position) const {
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),
+                QString::number(position.x()), QString::number(position.y())});
 }
 
-bool DesktopDriver::screenshot(const QString& pngPath, std::optional<QRect> area) const
-{
+bool DesktopDriver::screenshot(const QString& pngPath, std::optional<QRect> area) const {
     QStringList arguments{QStringLiteral("-window"), QStringLiteral("root")};
     if (area) {
         arguments << QStringLiteral("-crop")
-                  << QStringLiteral("%1x%2+%3+%4").arg(area->width()).arg(area->height()).arg(area->x()).arg(area->y())
+                  << QStringLiteral("%1x%2+%3+%4")
+                         .arg(area->width())
+                         .arg(area->height())
+                         .arg(area->x())
+                         .arg(area->y())
                   << QStringLiteral("+repage");
     }
     return run(QStringLiteral("import"), arguments << pngPath, nullptr, 15000);
 }
 
-QByteArray DesktopDriver::grabPixels(const QRect& area) const
-{
+QByteArray DesktopDriver::grabPixels(const QRect& area) const {
     QByteArray pixels;
-    const QString crop = QStringLiteral("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y());
+    const QString crop =
+        QStringLiteral("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y());
     if (!run(QStringLiteral("import"),
-             {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop, QStringLiteral("+repage"),
-              QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgb:-")},
+             {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"), crop,
+              QStringLiteral("+repage"), QStringLiteral("-depth"), QStringLiteral("8"),
+              QStringLiteral("rgb:-")},
              &pixels, 15000))
         return {};
     return pixels;

@@ -10,7 +10,6 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 class DesktopDriver {

@@ -6,7 +6,6 @@
 
 #include <QProcess>
 #include <QString>
-
 #include <optional>
 
 class E2eSession {
@@ -29,6 +28,9 @@ public:
     bool keepsRunningFor(int ms);
     // Everything the program wrote to stdout and stderr, for failure messages.
     QString output();
+    // How the program ended so far ("exit code 1", "crashed", "still running") and what it
+    // wrote, for failure messages.
+    QString howItEnded();
 
     // The main window once it shows.
     std::optional<XWindowId> waitForMainWindow(int timeoutMs = 10000) const;

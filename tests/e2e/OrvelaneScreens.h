@@ -23,10 +23,12 @@ inline constexpr QSize kMainClientSize{473, 216};
 
 // Menu keys. Items without an access key are reached with the arrow keys: a submenu
 // opened from the keyboard has its first item highlighted.
-inline const QStringList kPlayNeoRageKeys{QStringLiteral("alt+p"), QStringLiteral("n"), QStringLiteral("Return")};
-inline const QStringList kConfigurationKeys{QStringLiteral("alt+p"), QStringLiteral("n"), QStringLiteral("Down"),
-                                            QStringLiteral("Return")};
-inline const QStringList kPlayNeoGeoKeys{QStringLiteral("alt+p"), QStringLiteral("e"), QStringLiteral("Return")};
+inline const QStringList kPlayNeoRageKeys{QStringLiteral("alt+p"), QStringLiteral("n"),
+                                          QStringLiteral("Return")};
+inline const QStringList kConfigurationKeys{QStringLiteral("alt+p"), QStringLiteral("n"),
+                                            QStringLiteral("Down"), QStringLiteral("Return")};
+inline const QStringList kPlayNeoGeoKeys{QStringLiteral("alt+p"), QStringLiteral("e"),
+                                         QStringLiteral("Return")};
 inline const QStringList kExitKeys{QStringLiteral("alt+p"), QStringLiteral("x")};
 inline const QStringList kToolsKeys{QStringLiteral("alt+v"), QStringLiteral("t")};
 inline const QStringList kGamesListKeys{QStringLiteral("alt+l"), QStringLiteral("g")};
@@ -44,8 +46,7 @@ inline constexpr int kAboutNeoGeoButtonLeft = 170;
 
 // The middle of the tool button at `left`, in main-window coordinates, when the menu bar
 // is `menuBarHeight` tall (the tool bar is the first thing in the client area).
-inline QPoint toolButtonCentre(int left, int menuBarHeight)
-{
+inline QPoint toolButtonCentre(int left, int menuBarHeight) {
     return {left + 12, menuBarHeight + 2 + 12};
 }
 

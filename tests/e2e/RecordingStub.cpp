@@ -4,20 +4,20 @@
 #include <QFile>
 #include <QThread>
 
-bool RecordingStub::write(const QString& scriptPath, const QString& logPath)
-{
+bool RecordingStub::write(const QString& scriptPath, const QString& logPath) {
     if (logPath.contains(u'\''))
         return false;
     // Every value is printed through "%s" from a quoted expansion, so whatever the
     // arguments hold, the stub runs nothing of it.
-    const QString script = QStringLiteral("#!/bin/sh\n"
-                                          "{\n"
-                                          "  printf 'program=%s\\n' \"$0\"\n"
-                                          "  printf 'cwd=%s\\n' \"$(pwd -P)\"\n"
-                                          "  for argument in \"$@\"; do printf 'arg=%s\\n' \"$argument\"; done\n"
-                                          "  printf 'end\\n'\n"
-                                          "} >> '%1'\n")
-                               .arg(logPath);
+    const QString script =
+        QStringLiteral("#!/bin/sh\n"
+                       "{\n"
+                       "  printf 'program=%s\\n' \"$0\"\n"
+                       "  printf 'cwd=%s\\n' \"$(pwd -P)\"\n"
+                       "  for argument in \"$@\"; do printf 'arg=%s\\n' \"$argument\"; done\n"
+                       "  printf 'end\\n'\n"
+                       "} >> '%1'\n")
+            .arg(logPath);
     QFile file(scriptPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -29,8 +29,7 @@ bool RecordingStub::write(const QString& scriptPath, const QString& logPath)
                                QFileDevice::ReadGroup | QFileDevice::ExeGroup);
 }
 
-QList<StubStart> RecordingStub::read(const QString& logPath)
-{
+QList<StubStart> RecordingStub::read(const QString& logPath) {
     QFile file(logPath);
     QList<StubStart> starts;
     if (!file.open(QIODevice::ReadOnly))
@@ -50,8 +49,7 @@ QList<StubStart> RecordingStub::read(const QString& logPath)
     return starts;
 }
 
-QList<StubStart> RecordingStub::waitForStarts(const QString& logPath, int count, int timeoutMs)
-{
+QList<StubStart> RecordingStub::waitForStarts(const QString& logPath, int count, int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     QList<StubStart> starts = read(logPath);
     while (starts.size() < count && !deadline.hasExpired()) {

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QTest>
-
 #include <memory>
 
 using namespace Orvelane;
@@ -26,8 +25,7 @@ const QString kOpenDialogCaption = QStringLiteral("Open");
 // game folder and file name with their blanks dropped, the switches that are on; the
 // parameter text then goes over as its blank-separated words.
 QStringList expectedArguments(const QString& emulatorDirectory, const QString& gameDirectory,
-                              const QString& gameFile, const QStringList& switches)
-{
+                              const QString& gameFile, const QStringList& switches) {
     QString parameters = emulatorDirectory + u'/' + QString(gameDirectory).remove(u' ') + u' ' +
                          QString(gameFile).remove(u' ') + u' ';
     for (const QString& option : switches)
@@ -49,8 +47,7 @@ private:
 
     // Starts the program in the workspace's working directory; its main window, or 0 after
     // a recorded failure.
-    XWindowId startProgram()
-    {
+    XWindowId startProgram() {
         m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
         if (!m_session->start()) {
             QTest::qFail("the program did not start", __FILE__, __LINE__);
@@ -58,24 +55,24 @@ private:
         }
         const auto main = m_session->waitForMainWindow();
         if (!main) {
-            QTest::qFail(qPrintable(m_session->desktop().lastError() + m_session->output()), __FILE__, __LINE__);
+            QTest::qFail(qPrintable(m_session->desktop().lastError() + m_session->output()), __FILE__,
+                         __LINE__);
             return 0;
         }
         return *main;
     }
 
-    XWindowId openWindow(const E2eSession& session, XWindowId main, const QStringList& keys, const QString& caption)
-    {
-        const auto window = session.desktop().pressKeys(main, keys) ? session.desktop().waitForWindow(caption)
-                                                                   : std::nullopt;
+    XWindowId openWindow(const E2eSession& session, XWindowId main, const QStringList& keys,
+                         const QString& caption) {
+        const auto window =
+            session.desktop().pressKeys(main, keys) ? session.desktop().waitForWindow(caption) : std::nullopt;
         if (!window)
             QTest::qFail(qPrintable(session.desktop().lastError()), __FILE__, __LINE__);
         return window.value_or(0);
     }
 
     // Types `path` into the open-file dialog's name box and confirms it.
-    void choose(const E2eSession& session, const QString& path)
-    {
+    void choose(const E2eSession& session, const QString& path) {
         const DesktopDriver& desktop = session.desktop();
         const auto dialog = desktop.waitForWindow(kOpenDialogCaption);
         QVERIFY2(dialog, qPrintable(desktop.lastError()));
@@ -87,24 +84,22 @@ private:
         QVERIFY2(desktop.waitUntilGone(*dialog), qPrintable(desktop.lastError()));
     }
 
-    void closeWindow(const E2eSession& session, XWindowId window)
-    {
+    void closeWindow(const E2eSession& session, XWindowId window) {
         QVERIFY(m_x->sendDeleteWindow(window));
         QVERIFY(session.desktop().waitUntilGone(window));
     }
 
-    static QStringList filesNamed(const QString& root, const QString& name)
-    {
+    static QStringList filesNamed(const QString& root, const QString& name) {
         QStringList found;
-        QDirIterator it(root, {name}, QDir::AllEntries | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+        QDirIterator it(root, {name}, QDir::AllEntries | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
         while (it.hasNext())
             found << it.next();
         return found;
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         const QStringList missing = VirtualDisplay::missingTools();
         if (!missing.isEmpty())
             QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
@@ -115,16 +110,14 @@ private slots:
 
     void init() { m_workspace = std::make_unique<Workspace>(); }
 
-    void cleanup()
-    {
+    void cleanup() {
         if (m_session)
             E2e::saveScreenIfFailed(m_session->desktop());
         m_session.reset();
         m_workspace.reset();
     }
 
-    void neoRageGetsTheChosenGameAndTheStoredSwitches()
-    {
+    void neoRageGetsTheChosenGameAndTheStoredSwitches() {
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeSettings({.noScanlines = true, .enableVsync = true}));
         QVERIFY(workspace.writeCompanionText());
@@ -146,9 +139,9 @@ private slots:
         QCOMPARE(starts.size(), 1);
         QCOMPARE(starts[0].program, emulatorDirectory + QStringLiteral("/neorage.exe"));
         QCOMPARE(starts[0].workingDirectory, QDir(workspace.workingDirectory()).canonicalPath());
-        QCOMPARE(starts[0].arguments, expectedArguments(emulatorDirectory, QStringLiteral("MS LUG"),
-                                                        QStringLiteral("MS LUG.038"),
-                                                        {QStringLiteral("-n"), QStringLiteral("-v")}));
+        QCOMPARE(starts[0].arguments,
+                 expectedArguments(emulatorDirectory, QStringLiteral("MS LUG"), QStringLiteral("MS LUG.038"),
+                                   {QStringLiteral("-n"), QStringLiteral("-v")}));
         // The emulator folder keeps its blank, so it reaches the emulator as two words.
         QCOMPARE(starts[0].arguments.first(), workspace.rootPath(QStringLiteral("My")));
         closeWindow(session, play);
@@ -169,16 +162,16 @@ private slots:
         starts = RecordingStub::waitForStarts(log, 2);
         QCOMPARE(starts.size(), 2);
         // Only this launch's own texts, nothing left over from the longer first one.
-        QCOMPARE(starts[1].arguments, expectedArguments(emulatorDirectory, QStringLiteral("KOF"), QStringLiteral("K.ROM"),
-                                                        {QStringLiteral("-vga"), QStringLiteral("-v")}));
+        QCOMPARE(starts[1].arguments,
+                 expectedArguments(emulatorDirectory, QStringLiteral("KOF"), QStringLiteral("K.ROM"),
+                                   {QStringLiteral("-vga"), QStringLiteral("-v")}));
 
         closeWindow(session, play);
         QVERIFY(session.desktop().pressKeys(main, kExitKeys));
-        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+        QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
     }
 
-    void shellCharactersInNamesReachNeoRageVerbatim()
-    {
+    void shellCharactersInNamesReachNeoRageVerbatim() {
         Workspace& workspace = *m_workspace;
         // The emulator folder is the working directory itself, so the dialog, which opens
         // there, takes the game as a relative name. Qt's dialog reads double quotes in its
@@ -190,7 +183,8 @@ private slots:
         QVERIFY(workspace.writeSettings({.frameSkip = true}));
         QVERIFY(workspace.writeCompanionText());
         const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
-        QVERIFY(RecordingStub::write(QDir(workspace.workingDirectory()).filePath(QStringLiteral("neorage.exe")), log));
+        QVERIFY(RecordingStub::write(
+            QDir(workspace.workingDirectory()).filePath(QStringLiteral("neorage.exe")), log));
         QVERIFY(workspace.writeFile(gameDirectory + u'/' + gameFile));
         const QString emulatorDirectory = QDir(workspace.workingDirectory()).canonicalPath();
 
@@ -213,8 +207,7 @@ private slots:
         QCOMPARE(RecordingStub::read(log).size(), 1);
     }
 
-    void cancellingTheDialogStartsNothing()
-    {
+    void cancellingTheDialogStartsNothing() {
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -239,8 +232,7 @@ private slots:
         QVERIFY(session.desktop().isVisible(play));
     }
 
-    void neoGeoStartsOncePerPressWithNoArguments()
-    {
+    void neoGeoStartsOncePerPressWithNoArguments() {
         Workspace& workspace = *m_workspace;
         // The NEO R.A.G.E. switches are no business of NEOGEO's.
         QVERIFY(workspace.writeSettings({.noScanlines = true, .vgaMode = true}));
@@ -268,8 +260,7 @@ private slots:
         QVERIFY(session.desktop().isVisible(play));
     }
 
-    void withoutNeoGeoThePressChangesNothing()
-    {
+    void withoutNeoGeoThePressChangesNothing() {
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());

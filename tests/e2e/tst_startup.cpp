@@ -8,7 +8,6 @@
 #include "XConnection.h"
 
 #include <QTest>
-
 #include <memory>
 
 class StartupTest : public QObject {
@@ -19,8 +18,7 @@ private:
     std::unique_ptr<DesktopDriver> m_desktop;
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         const QStringList missing = VirtualDisplay::missingTools();
         if (!missing.isEmpty())
             QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
@@ -28,14 +26,12 @@ private slots:
         m_desktop = std::make_unique<DesktopDriver>(m_display.name());
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         if (m_desktop)
             E2e::saveScreenIfFailed(*m_desktop);
     }
 
-    void showsTheMainWindowWithBothFiles()
-    {
+    void showsTheMainWindowWithBothFiles() {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -55,8 +51,7 @@ private slots:
         QVERIFY(qAbs(frame->center().y() - 384) <= 1);
     }
 
-    void endsAtOnceWithoutAWindow_data()
-    {
+    void endsAtOnceWithoutAWindow_data() {
         QTest::addColumn<bool>("settingsFile");
         QTest::addColumn<bool>("companionText");
         QTest::addColumn<QString>("directoryInstead");
@@ -68,8 +63,7 @@ private slots:
         QTest::newRow("a directory named ORVELANE.TXT") << true << false << QStringLiteral("ORVELANE.TXT");
     }
 
-    void endsAtOnceWithoutAWindow()
-    {
+    void endsAtOnceWithoutAWindow() {
         QFETCH(bool, settingsFile);
         QFETCH(bool, companionText);
         QFETCH(QString, directoryInstead);
@@ -87,14 +81,13 @@ private slots:
         watcher.watchMappedWindows();
         E2eSession session(m_display.name(), workspace.workingDirectory());
         QVERIFY(session.start());
-        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+        QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
         QCOMPARE(watcher.mappedWindowCount(), 0);
     }
 
     // The other side of the check above: the watcher does see the windows of a program
     // that starts, so a zero there means something.
-    void aStartingProgramIsSeenMappingWindows()
-    {
+    void aStartingProgramIsSeenMappingWindows() {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -106,8 +99,7 @@ private slots:
         QVERIFY(watcher.mappedWindowCount() > 0);
     }
 
-    void exitFromThePlayMenuEndsWithStatusZero()
-    {
+    void exitFromThePlayMenuEndsWithStatusZero() {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -116,12 +108,12 @@ private slots:
         const auto window = session.waitForMainWindow();
         QVERIFY(window);
 
-        QVERIFY2(session.desktop().pressKeys(*window, Orvelane::kExitKeys), qPrintable(session.desktop().lastError()));
-        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+        QVERIFY2(session.desktop().pressKeys(*window, Orvelane::kExitKeys),
+                 qPrintable(session.desktop().lastError()));
+        QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
     }
 
-    void closingTheMainWindowEndsWithStatusZero()
-    {
+    void closingTheMainWindowEndsWithStatusZero() {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -132,7 +124,7 @@ private slots:
 
         XConnection closer(m_display.name());
         QVERIFY(closer.sendDeleteWindow(*window));
-        QCOMPARE(session.waitForExit(5000), std::optional<int>(0));
+        QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
     }
 };
 

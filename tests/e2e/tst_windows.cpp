@@ -9,7 +9,6 @@
 #include "XConnection.h"
 
 #include <QTest>
-
 #include <memory>
 
 using namespace Orvelane;
@@ -31,8 +30,7 @@ private:
     QPoint toolButton(int left) const { return toolButtonCentre(left, m_menuBarHeight); }
 
     // The tool bar row of the main window, as pixels.
-    QByteArray toolBarPixels() const
-    {
+    QByteArray toolBarPixels() const {
         const auto frame = desktop().geometry(m_main);
         if (!frame)
             return {};
@@ -43,8 +41,7 @@ private:
     bool pointerOnBanner() const { return desktop().movePointer(m_main, QPoint(236, m_menuBarHeight + 110)); }
 
     // Checks the window with `caption` shows within the time allowed, at its size, centred.
-    XWindowId expectWindow(const QString& caption, QSize clientSize)
-    {
+    XWindowId expectWindow(const QString& caption, QSize clientSize) {
         const auto window = desktop().waitForWindow(caption);
         if (!window) {
             QTest::qFail(qPrintable(desktop().lastError()), __FILE__, __LINE__);
@@ -67,8 +64,7 @@ private:
 
     // Escape leaves the window open; its close box (WM_DELETE_WINDOW) closes it, and the
     // program goes on.
-    void closeThroughTheCloseBox(XWindowId window)
-    {
+    void closeThroughTheCloseBox(XWindowId window) {
         QVERIFY(desktop().pressKeys(window, {QStringLiteral("Escape")}));
         QTest::qWait(300);
         QVERIFY2(desktop().isVisible(window), "Escape closed the window");
@@ -77,8 +73,7 @@ private:
         QVERIFY(m_session->isRunning());
     }
 
-    void setTools(bool on)
-    {
+    void setTools(bool on) {
         if (m_toolsOn == on)
             return;
         QVERIFY(desktop().pressKeys(m_main, kToolsKeys));
@@ -86,10 +81,8 @@ private:
         QTest::qWait(200);
     }
 
-
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         const QStringList missing = VirtualDisplay::missingTools();
         if (!missing.isEmpty())
             QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
@@ -108,16 +101,16 @@ private slots:
         m_menuBarHeight = frame->height() - kMainClientSize.height();
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         if (!m_session)
             return;
         E2e::saveScreenIfFailed(desktop());
         if (QTest::currentTestFailed() && !m_session->isRunning())
             qWarning("the program has ended: %s", qPrintable(m_session->output()));
         // A failed check may leave a window open; the next test starts from the main window.
-        for (const QString& caption : {kAboutCaption, kAboutNeoRageCaption, kAboutNeoGeoCaption, kConfigurationCaption,
-                                       kGamesListCaption, kNeoGeoPlayCaption, kNeoRagePlayCaption}) {
+        for (const QString& caption :
+             {kAboutCaption, kAboutNeoRageCaption, kAboutNeoGeoCaption, kConfigurationCaption,
+              kGamesListCaption, kNeoGeoPlayCaption, kNeoRagePlayCaption}) {
             for (const XWindowId window : desktop().visibleWindows(caption)) {
                 m_x->sendDeleteWindow(window);
                 desktop().waitUntilGone(window, 3000);
@@ -125,22 +118,21 @@ private slots:
         }
     }
 
-    void cleanupTestCase()
-    {
+    void cleanupTestCase() {
         if (m_session && m_session->isRunning()) {
             QVERIFY(desktop().pressKeys(m_main, kExitKeys));
-            QCOMPARE(m_session->waitForExit(5000), std::optional<int>(0));
+            QVERIFY2(m_session->waitForExit(5000) == 0, qPrintable(m_session->howItEnded()));
         }
     }
 
-    void opensFromItsMenuItem_data()
-    {
+    void opensFromItsMenuItem_data() {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QSize>("clientSize");
         QTest::addColumn<QStringList>("keys");
 
         QTest::newRow("NEO R.A.G.E. play") << kNeoRagePlayCaption << QSize(240, 133) << kPlayNeoRageKeys;
-        QTest::newRow("NEO R.A.G.E. configuration") << kConfigurationCaption << QSize(361, 181) << kConfigurationKeys;
+        QTest::newRow("NEO R.A.G.E. configuration")
+            << kConfigurationCaption << QSize(361, 181) << kConfigurationKeys;
         QTest::newRow("NEOGEO play") << kNeoGeoPlayCaption << QSize(242, 94) << kPlayNeoGeoKeys;
         QTest::newRow("games list") << kGamesListCaption << QSize(281, 192) << kGamesListKeys;
         QTest::newRow("about NEO R.A.G.E.") << kAboutNeoRageCaption << QSize(310, 116) << kAboutNeoRageKeys;
@@ -148,8 +140,7 @@ private slots:
         QTest::newRow("about Orvelane") << kAboutCaption << QSize(348, 194) << kAboutKeys;
     }
 
-    void opensFromItsMenuItem()
-    {
+    void opensFromItsMenuItem() {
         QFETCH(QString, caption);
         QFETCH(QSize, clientSize);
         QFETCH(QStringList, keys);
@@ -160,8 +151,7 @@ private slots:
         closeThroughTheCloseBox(window);
     }
 
-    void hiddenToolButtonsOpenNothing()
-    {
+    void hiddenToolButtonsOpenNothing() {
         setTools(false);
         QVERIFY(desktop().click(m_main, toolButton(kPlayNeoRageButtonLeft)));
         QVERIFY(desktop().click(m_main, toolButton(kAboutButtonLeft)));
@@ -170,8 +160,7 @@ private slots:
         QVERIFY(desktop().visibleWindows(kAboutCaption).isEmpty());
     }
 
-    void toolsTwiceRestoresTheToolBar()
-    {
+    void toolsTwiceRestoresTheToolBar() {
         setTools(false);
         QVERIFY(pointerOnBanner());
         const QByteArray toolsOff = toolBarPixels();
@@ -186,21 +175,21 @@ private slots:
         QCOMPARE(toolBarPixels(), toolsOff);
     }
 
-    void opensFromItsToolButton_data()
-    {
+    void opensFromItsToolButton_data() {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QSize>("clientSize");
         QTest::addColumn<int>("buttonLeft");
 
-        QTest::newRow("NEO R.A.G.E. play") << kNeoRagePlayCaption << QSize(240, 133) << kPlayNeoRageButtonLeft;
+        QTest::newRow("NEO R.A.G.E. play")
+            << kNeoRagePlayCaption << QSize(240, 133) << kPlayNeoRageButtonLeft;
         QTest::newRow("NEOGEO play") << kNeoGeoPlayCaption << QSize(242, 94) << kPlayNeoGeoButtonLeft;
         QTest::newRow("about Orvelane") << kAboutCaption << QSize(348, 194) << kAboutButtonLeft;
-        QTest::newRow("about NEO R.A.G.E.") << kAboutNeoRageCaption << QSize(310, 116) << kAboutNeoRageButtonLeft;
+        QTest::newRow("about NEO R.A.G.E.")
+            << kAboutNeoRageCaption << QSize(310, 116) << kAboutNeoRageButtonLeft;
         QTest::newRow("about NEOGEO") << kAboutNeoGeoCaption << QSize(261, 77) << kAboutNeoGeoButtonLeft;
     }
 
-    void opensFromItsToolButton()
-    {
+    void opensFromItsToolButton() {
         QFETCH(QString, caption);
         QFETCH(QSize, clientSize);
         QFETCH(int, buttonLeft);
@@ -212,13 +201,13 @@ private slots:
         closeThroughTheCloseBox(window);
     }
 
-    void theToolsButtonPutsTheButtonsAway()
-    {
+    void theToolsButtonPutsTheButtonsAway() {
         setTools(true);
         QVERIFY2(desktop().click(m_main, toolButton(kToolsButtonLeft)), qPrintable(desktop().lastError()));
         m_toolsOn = false;
         QTest::qWait(300);
-        QVERIFY2(desktop().click(m_main, toolButton(kAboutNeoGeoButtonLeft)), qPrintable(desktop().lastError()));
+        QVERIFY2(desktop().click(m_main, toolButton(kAboutNeoGeoButtonLeft)),
+                 qPrintable(desktop().lastError()));
         QTest::qWait(700);
         QVERIFY(desktop().visibleWindows(kAboutNeoGeoCaption).isEmpty());
         // View > Tools still brings them back.
@@ -229,8 +218,7 @@ private slots:
         closeThroughTheCloseBox(window);
     }
 
-    void theMainWindowWaitsWhileAWindowIsOpen()
-    {
+    void theMainWindowWaitsWhileAWindowIsOpen() {
         QVERIFY(desktop().pressKeys(m_main, kAboutKeys));
         const auto about = desktop().waitForWindow(kAboutCaption);
         QVERIFY(about);
