@@ -1,5 +1,6 @@
 #include "E2eSession.h"
 
+#include "ChildProcess.h"
 #include "OrvelaneScreens.h"
 
 #include <QProcessEnvironment>
@@ -28,6 +29,7 @@ bool E2eSession::start() {
     m_program.setProcessEnvironment(environment);
     m_program.setWorkingDirectory(m_workingDirectory);
     m_program.setProcessChannelMode(QProcess::MergedChannels);
+    E2e::endWithThisProcess(m_program);
     m_program.start(QStringLiteral(ORVELANE_PROGRAM), {});
     return m_program.waitForStarted(10000);
 }

@@ -1,5 +1,7 @@
 #include "VirtualDisplay.h"
 
+#include "ChildProcess.h"
+
 #include <QDeadlineTimer>
 #include <QStandardPaths>
 
@@ -30,6 +32,7 @@ bool VirtualDisplay::start(int timeoutMs) {
                            QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
                            QStringLiteral("tcp"), QStringLiteral("-noreset")});
     m_server.setProcessChannelMode(QProcess::SeparateChannels);
+    E2e::endWithThisProcess(m_server);
     m_server.start();
     if (!m_server.waitForStarted(timeoutMs)) {
         m_error = QStringLiteral("Xvfb did not start: ") + m_server.errorString();
