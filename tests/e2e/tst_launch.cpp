@@ -161,6 +161,8 @@ private slots:
         choose(session, emulatorDirectory + QStringLiteral("/KOF/K.ROM"));
         starts = RecordingStub::waitForStarts(log, 2);
         QCOMPARE(starts.size(), 2);
+        // Choosing a game in another folder did not move the program's working directory.
+        QCOMPARE(starts[1].workingDirectory, QDir(workspace.workingDirectory()).canonicalPath());
         // Only this launch's own texts, nothing left over from the longer first one.
         QCOMPARE(starts[1].arguments,
                  expectedArguments(emulatorDirectory, QStringLiteral("KOF"), QStringLiteral("K.ROM"),
