@@ -35,7 +35,8 @@ public:
 
     // Starts `program` detached with `arguments` (no shell; relative names against the
     // working directory, never PATH). A Windows or DOS program goes through wine when wine
-    // is on PATH. Returns whether a process was started; callers may ignore it.
+    // is on PATH. Never waits for the new process. Returns whether the program was found fit
+    // to start; callers may ignore it.
     virtual bool startProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
 
     // Runs the open-file dialog modally over `parent`; the chosen path, or nothing when

@@ -29,22 +29,31 @@ public:
     // waits for it. A name without "/" is taken from the working directory, never from PATH.
     // A file beginning with "MZ" (Windows or DOS) is started as `wine program arguments...`
     // when wine is on PATH, and not at all otherwise. Anything that is not a regular
-    // executable file starts nothing. Returns whether a process was started.
+    // executable file starts nothing. The process itself is created on a thread of its own,
+    // so the calling thread never waits for it. Returns whether the program was found fit to
+    // start; should the system still refuse it (an executable file of a format it cannot
+    // run, say), nothing runs and nothing is reported.
     bool start(const std::string& program, const std::vector<std::string>& arguments);
 
     // How many of the children this starter started have not been reaped yet.
     int unreapedChildren() const;
 
 private:
+    // Shared with the threads that create the processes, which may outlive this starter.
+    struct Handoff;
+
     struct Watch {
         int pidfd;
         int pid;
     };
 
+    static void createQueued(std::shared_ptr<Handoff> handoff, std::shared_ptr<std::atomic<int>> unreaped);
+    void watchSpawned();
     void watch(int pid);
     void childEnded(QSocketNotifier* notifier);
 
     // Shared with the waiting threads, which may outlive this starter.
     std::shared_ptr<std::atomic<int>> m_unreaped;
+    std::shared_ptr<Handoff> m_handoff;
     std::map<QSocketNotifier*, Watch> m_watched;
 };

@@ -5,9 +5,12 @@
 #include <QThread>
 
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <optional>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -21,11 +24,31 @@ extern char** environ;
 
 namespace {
 
-// What actually gets executed: the file, and the whole argument vector from argv[0] on.
+// What actually gets executed: the file, the whole argument vector from argv[0] on, and the
+// environment as it stood when the start was asked for.
 struct Command {
     std::string file;
     std::vector<std::string> argv;
+    std::vector<std::string> environment;
 };
+
+// Copied on the asking thread: the creating thread must not read environ while the program
+// may be changing it.
+std::vector<std::string> currentEnvironment() {
+    std::vector<std::string> copy;
+    for (char** entry = environ; entry && *entry; ++entry)
+        copy.emplace_back(*entry);
+    return copy;
+}
+
+std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
+    for (const std::string& text : texts)
+        pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
 
 bool isRegularFile(const std::string& path) {
     struct stat st {};
@@ -134,16 +157,12 @@ public:
 };
 
 pid_t spawn(const Command& command) {
-    std::vector<char*> argv;
-    argv.reserve(command.argv.size() + 1);
-    for (const std::string& argument : command.argv)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
+    std::vector<char*> argv = pointersTo(command.argv);
+    std::vector<char*> environment = pointersTo(command.environment);
     SpawnSetup setup;
     pid_t pid = -1;
-    const int error =
-        posix_spawn(&pid, command.file.c_str(), &setup.actions, &setup.attributes, argv.data(), environ);
+    const int error = posix_spawn(&pid, command.file.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                                  environment.data());
     return error == 0 ? pid : -1;
 }
 
@@ -172,12 +191,40 @@ int openPidfd(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
+// A start asked for and not yet created.
+struct Request {
+    Command command;
+    bool watchable;  // the starter's thread has an event loop to watch the child from
+};
+
 } // namespace
 
+struct ProgramStarter::Handoff {
+    std::mutex mutex;
+    std::condition_variable wake;
+    ProgramStarter* starter = nullptr; // cleared when the starter goes
+    std::deque<Request> queue;         // starts waiting for the creating thread
+    std::vector<int> spawned;          // children created and not yet watched
+    bool creatorRunning = false;
+};
+
 ProgramStarter::ProgramStarter(QObject* parent)
-    : QObject(parent), m_unreaped(std::make_shared<std::atomic<int>>(0)) {}
+    : QObject(parent), m_unreaped(std::make_shared<std::atomic<int>>(0)),
+      m_handoff(std::make_shared<Handoff>()) {
+    m_handoff->starter = this;
+}
 
 ProgramStarter::~ProgramStarter() {
+    std::vector<int> spawned;
+    {
+        const std::lock_guard lock(m_handoff->mutex);
+        m_handoff->starter = nullptr;
+        spawned.swap(m_handoff->spawned);
+    }
+    // The creating thread still creates what was asked for, then ends.
+    m_handoff->wake.notify_one();
+    for (const int pid : spawned)
+        reapInBackground(pid, m_unreaped);
     for (const auto& [notifier, watched] : m_watched) {
         delete notifier;
         ::close(watched.pidfd);
@@ -188,28 +235,86 @@ ProgramStarter::~ProgramStarter() {
     }
 }
 
+// Creating a process holds the creating thread until the child has reached exec, and on a
+// busy machine that wait alone takes tens of milliseconds. So the event loop's thread only
+// decides what to run and queues it; one thread of the starter's own creates the processes
+// and hands each child back to be watched.
 bool ProgramStarter::start(const std::string& program, const std::vector<std::string>& arguments) {
-    const std::optional<Command> command = resolve(program, arguments);
+    std::optional<Command> command = resolve(program, arguments);
     if (!command)
         return false;
-    const pid_t pid = spawn(*command);
-    if (pid <= 0)
-        return false;
-    watch(pid);
+    command->environment = currentEnvironment();
+    const bool watchable =
+        QThread::currentThread() == thread() && QAbstractEventDispatcher::instance(thread()) != nullptr;
+    std::unique_lock lock(m_handoff->mutex);
+    if (!m_handoff->creatorRunning) {
+        try {
+            std::thread(&ProgramStarter::createQueued, m_handoff, m_unreaped).detach();
+            m_handoff->creatorRunning = true;
+        } catch (const std::system_error&) {
+            // No thread to be had: this start is created here after all.
+            lock.unlock();
+            const pid_t pid = spawn(*command);
+            if (pid <= 0)
+                return false;
+            ++*m_unreaped;
+            if (watchable)
+                watch(pid);
+            else
+                reapInBackground(pid, m_unreaped);
+            return true;
+        }
+    }
+    ++*m_unreaped;
+    m_handoff->queue.push_back(Request{std::move(*command), watchable});
+    lock.unlock();
+    m_handoff->wake.notify_one();
     return true;
+}
+
+// The creating thread: runs until its starter is gone and nothing is left to create.
+void ProgramStarter::createQueued(std::shared_ptr<Handoff> handoff,
+                                  std::shared_ptr<std::atomic<int>> unreaped) {
+    std::unique_lock lock(handoff->mutex);
+    for (;;) {
+        handoff->wake.wait(lock, [&] { return !handoff->queue.empty() || !handoff->starter; });
+        if (handoff->queue.empty())
+            break;
+        const Request request = std::move(handoff->queue.front());
+        handoff->queue.pop_front();
+        lock.unlock();
+        const pid_t pid = spawn(request.command);
+        lock.lock();
+        if (pid <= 0) {
+            --*unreaped;
+        } else if (request.watchable && handoff->starter) {
+            handoff->spawned.push_back(pid);
+            QMetaObject::invokeMethod(handoff->starter, &ProgramStarter::watchSpawned, Qt::QueuedConnection);
+        } else {
+            reapInBackground(pid, unreaped);
+        }
+    }
+    handoff->creatorRunning = false;
 }
 
 int ProgramStarter::unreapedChildren() const {
     return m_unreaped->load();
 }
 
+void ProgramStarter::watchSpawned() {
+    std::vector<int> spawned;
+    {
+        const std::lock_guard lock(m_handoff->mutex);
+        spawned.swap(m_handoff->spawned);
+    }
+    for (const int pid : spawned)
+        watch(pid);
+}
+
 // The child stays unreaped until we reap it, so its pid cannot be reused meanwhile and
 // pidfd_open cannot catch a stranger, even when the child has already ended.
 void ProgramStarter::watch(int pid) {
-    ++*m_unreaped;
-    const bool hasEventLoop =
-        QThread::currentThread() == thread() && QAbstractEventDispatcher::instance(thread()) != nullptr;
-    const int pidfd = hasEventLoop ? openPidfd(pid) : -1;
+    const int pidfd = openPidfd(pid);
     if (pidfd < 0) {
         reapInBackground(pid, m_unreaped);
         return;
