@@ -8,12 +8,11 @@
 #include "SoakSupport.h"
 #include "SystemHost.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
-#include <QThread>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -85,7 +84,7 @@ std::optional<qint64> waitedForProcessor() {
 }
 
 int runLauncher(int argc, char** argv) {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     SystemHost host;
     const QString record = QString::fromLocal8Bit(argv[3]);
     if (!host.startProgram(argv[2], {argv[3], "60"}))
@@ -195,7 +194,7 @@ void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher() {
     launcher.setChildProcessModifier([] { ::setpgid(0, 0); });
     const QString record = path("EMU/records/outlives-" + ending);
     launcher.start(soak::thisProgram(), {"--launcher", path("EMU/neorage.exe"), record, ending});
-    QVERIFY(launcher.waitForReadyRead(kWaitMs));
+    QVERIFY2(launcher.waitForReadyRead(kWaitMs), launcher.readAllStandardError().constData());
     const qint64 emulator = launcher.readLine().trimmed().toLongLong();
     QVERIFY(emulator > 0);
     QVERIFY(soak::isRunning(emulator));
@@ -206,6 +205,8 @@ void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher() {
         ::kill(-group, SIGKILL);
     }
     QVERIFY(launcher.waitForFinished(kWaitMs));
+    if (ending == "quit")
+        QCOMPARE(launcher.exitCode(), 0);
     QTest::qWait(200);
     const bool outlived = soak::isRunning(emulator);
     ::kill(static_cast<pid_t>(emulator), SIGKILL);
@@ -218,7 +219,7 @@ void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher() {
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "--launcher") == 0)
         return runLauncher(argc, argv);
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     EmulatorChurnTest test;
     return QTest::qExec(&test, argc, argv);
 }
