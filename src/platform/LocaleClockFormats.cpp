@@ -102,7 +102,9 @@ QString clockLongTimeFormat(const QString& localeFormat) {
 ClockFormats clockFormatsFor(const QLocale& locale) {
     ClockFormats formats;
     formats.longTime = clockLongTimeFormat(locale.timeFormat(QLocale::LongFormat));
-    formats.shortDate = locale.dateFormat(QLocale::ShortFormat);
+    // The C locale has no short date of its own (Qt's "d MMM yyyy" would not even fit the
+    // date panel); the desktop's default stands in for it, as for a locale that gives none.
+    formats.shortDate = locale.language() == QLocale::C ? QString() : locale.dateFormat(QLocale::ShortFormat);
     if (formats.shortDate.isEmpty())
         formats.shortDate = QStringLiteral("M/d/yy");
     return formats;

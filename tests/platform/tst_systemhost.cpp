@@ -126,7 +126,7 @@ void TestSystemHost::clockFormatsFollowTheLocale_data() {
     QTest::addColumn<QString>("shortDate");
     QTest::newRow("en_US") << "en_US" << "h:mm:ss AP" << "M/d/yy";
     QTest::newRow("de_DE") << "de_DE" << "HH:mm:ss" << "dd.MM.yy";
-    QTest::newRow("C") << "C" << "HH:mm:ss" << QLocale::c().dateFormat(QLocale::ShortFormat);
+    QTest::newRow("C") << "C" << "HH:mm:ss" << "M/d/yy";
     QTest::newRow("ko_KR, marker first") << "ko_KR" << "AP h:mm:ss" << "yy. M. d.";
     QTest::newRow("zh_CN, zone first") << "zh_CN" << "HH:mm:ss" << "yyyy/M/d";
     QTest::newRow("fr_CA, quoted units") << "fr_CA" << "HH:mm:ss" << "yyyy-MM-dd";
