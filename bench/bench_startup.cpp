@@ -64,13 +64,28 @@ long statusField(pid_t pid, const std::string& field)
     return 0;
 }
 
-// Wake-ups of every thread of the process: its voluntary context switches.
-long wakeUps(pid_t pid)
+struct WakeUps {
+    long all = 0;
+    long mainThread = 0; // the thread that runs the event loop and the clock
+};
+
+// Wake-ups of the process's threads: their voluntary context switches.
+WakeUps wakeUps(pid_t pid)
 {
-    long total = 0;
-    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task"))
-        total += statusField(std::stoi(task.path().filename()), "voluntary_ctxt_switches");
-    return total;
+    WakeUps counted;
+    const std::string process = "/proc/" + std::to_string(pid);
+    for (const auto& task : fs::directory_iterator(process + "/task")) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
+                const long switches = std::strtol(line.c_str() + 24, nullptr, 10);
+                counted.all += switches;
+                if (task.path().filename() == std::to_string(pid))
+                    counted.mainThread = switches;
+            }
+        }
+    }
+    return counted;
 }
 
 double cpuSeconds(pid_t pid)
@@ -134,19 +149,22 @@ double median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-void idleCost(const std::string& program, const std::string& displayName, const fs::path& workDir, int seconds)
+void idleCost(const char* name, const std::string& program, const std::string& displayName, const fs::path& workDir,
+              int seconds)
 {
     fs::current_path(workDir);
     const pid_t pid = spawn({program}, {"DISPLAY=" + displayName, "QT_QPA_PLATFORM=xcb"});
     std::this_thread::sleep_for(std::chrono::seconds(3));
     const double cpu0 = cpuSeconds(pid);
-    const long wake0 = wakeUps(pid);
+    const WakeUps wake0 = wakeUps(pid);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double cpu1 = cpuSeconds(pid);
-    const long wake1 = wakeUps(pid);
+    const WakeUps wake1 = wakeUps(pid);
     stop(pid);
-    std::printf("idle over %d s: %.3f %% of a core, %.2f wake-ups a second (all threads)\n", seconds,
-                100.0 * (cpu1 - cpu0) / seconds, double(wake1 - wake0) / seconds);
+    std::printf("idle over %d s, %s: %.3f %% of a core, wake-ups a second: %.2f of the main thread, %.2f of all "
+                "threads\n",
+                seconds, name, 100.0 * (cpu1 - cpu0) / seconds, double(wake1.mainThread - wake0.mainThread) / seconds,
+                double(wake1.all - wake0.all) / seconds);
 }
 
 } // namespace
@@ -195,7 +213,8 @@ int main(int argc, char** argv)
                 runs, own, ref, ref > 0 ? own / ref : 0.0);
     std::printf("peak memory, median: orvelane %.1f MiB, reference %.1f MiB (target <= 40 MiB)\n",
                 median(peakOrvelane) / 1024, median(peakReference) / 1024);
-    idleCost(orvelane, displayName, workDir, idleSeconds);
+    idleCost("orvelane", orvelane, displayName, workDir, idleSeconds);
+    idleCost("reference", reference, displayName, workDir, idleSeconds);
 
     XCloseDisplay(display);
     kill(xvfb, SIGTERM);

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
@@ -47,11 +48,38 @@ HintRouter::HintRouter(QObject* parent) : QObject(parent)
 {
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &HintRouter::onIdle);
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool HintRouter::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Timer:
+    case QEvent::ZeroTimerEvent:
+    case QEvent::UpdateRequest:
+    case QEvent::UpdateLater:
+    case QEvent::Paint:
+    case QEvent::LayoutRequest:
+    case QEvent::MetaCall:
+    case QEvent::SockAct:
+        break;
+    default:
+        m_pointerKnown = false;
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void HintRouter::onIdle()
 {
-    updateAt(QCursor::pos());
+    // Qt drops the pointer's moves over a window a modal one blocks before any event
+    // filter sees them, so while a modal window is open the display server is always asked.
+    if (!m_pointerKnown || QApplication::activeModalWidget()) {
+        m_pointer = QCursor::pos();
+        m_pointerKnown = true;
+    }
+    updateAt(m_pointer);
 }
 
 void HintRouter::updateAt(const QPoint& globalPos)

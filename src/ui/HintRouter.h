@@ -8,6 +8,7 @@
 #include <QString>
 
 class QAction;
+class QEvent;
 class QWidget;
 
 class HintRouter : public QObject {
@@ -34,9 +35,18 @@ signals:
     // Emitted only when the application hint changes to a different text.
     void hintChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void onIdle();
     void setHint(const QString& hint);
 
     QString m_hint;
+    // Where the pointer was at the last lookup. Asking the display server costs a round
+    // trip, so it is asked again only after an event that may have moved the pointer or a
+    // window (the clock's tick and the repaint it causes do not), and while a modal window
+    // is open.
+    QPoint m_pointer;
+    bool m_pointerKnown = false;
 };

@@ -37,6 +37,27 @@ private:
         return desktop().grabPixels(QRect(frame->x(), frame->y() + m_menuBarHeight, frame->width(), 30));
     }
 
+    // The hint part of the status line: left of the time and date panels.
+    QByteArray hintPixels() const {
+        const auto frame = desktop().geometry(m_main);
+        if (!frame)
+            return {};
+        return desktop().grabPixels(QRect(frame->x() + 2, frame->y() + m_menuBarHeight + 198, 338, 16));
+    }
+
+    // Waits up to two seconds for the hint part to show `expected` (or, when `differ` is
+    // set, anything but it); returns what it shows last.
+    QByteArray waitForHint(const QByteArray& expected, bool differ = false) const {
+        QByteArray shown;
+        for (int waited = 0; waited <= 2000; waited += 50) {
+            shown = hintPixels();
+            if (!shown.isEmpty() && (shown == expected) != differ)
+                break;
+            QTest::qWait(50);
+        }
+        return shown;
+    }
+
     // Rests the pointer on the banner, away from the tool buttons and their raised look.
     bool pointerOnBanner() const { return desktop().movePointer(m_main, QPoint(236, m_menuBarHeight + 110)); }
 
@@ -216,6 +237,44 @@ private slots:
         const XWindowId window = expectWindow(kAboutNeoGeoCaption, QSize(261, 77));
         QVERIFY(window != 0);
         closeThroughTheCloseBox(window);
+    }
+
+    // The status line shows the hint of whatever the pointer rests on, keeps it across the
+    // clock's ticks, and follows a window that opens under a resting pointer.
+    void theStatusLineFollowsThePointer() {
+        setTools(true);
+        QVERIFY(pointerOnBanner());
+        QTest::qWait(300);
+        const QByteArray overBanner = hintPixels();
+        QVERIFY(!overBanner.isEmpty());
+
+        QVERIFY(desktop().movePointer(m_main, toolButton(kPlayNeoRageButtonLeft)));
+        const QByteArray overButton = waitForHint(overBanner, true);
+        QVERIFY2(overButton != overBanner, "the hint stayed the banner's over a tool button");
+        QTest::qWait(1500);
+        QCOMPARE(hintPixels(), overButton);
+
+        QVERIFY(pointerOnBanner());
+        QCOMPARE(waitForHint(overBanner), overBanner);
+
+        // The NEOGEO play window opens in the middle of the screen, under the pointer.
+        QVERIFY(desktop().pressKeys(m_main, kPlayNeoGeoKeys));
+        const auto play = desktop().waitForWindow(kNeoGeoPlayCaption);
+        QVERIFY(play);
+        const QByteArray overPlay = waitForHint(overBanner, true);
+        QVERIFY2(overPlay != overBanner && overPlay != overButton, "the hint did not follow the new window");
+
+        // The main window, though blocked, still names what the pointer rests on.
+        QVERIFY(desktop().movePointer(m_main, toolButton(kPlayNeoRageButtonLeft)));
+        QCOMPARE(waitForHint(overButton), overButton);
+        QVERIFY(desktop().movePointer(m_main, toolButton(kAboutButtonLeft)));
+        const QByteArray overAnotherButton = waitForHint(overButton, true);
+        QVERIFY2(overAnotherButton != overButton, "the hint stayed put over the blocked main window");
+        QVERIFY(pointerOnBanner()); // the play window covers that point
+        QCOMPARE(waitForHint(overPlay), overPlay);
+
+        QVERIFY(m_x->sendDeleteWindow(*play));
+        QVERIFY(desktop().waitUntilGone(*play));
     }
 
     void theMainWindowWaitsWhileAWindowIsOpen() {
