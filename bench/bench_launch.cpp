@@ -28,7 +28,8 @@ struct ChildCount {
 };
 
 // Our children as the kernel sees them: every process whose parent is us.
-ChildCount countOurChildren() {
+ChildCount countOurChildren()
+{
     ChildCount count;
     const QString self = QString::number(::getpid());
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -47,7 +48,8 @@ ChildCount countOurChildren() {
     return count;
 }
 
-bool writeStub(const QString& path) {
+bool writeStub(const QString& path)
+{
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write("#!/bin/sh\n/bin/sleep 0.2\n") < 0)
         return false;
@@ -55,26 +57,30 @@ bool writeStub(const QString& path) {
     return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-double millis(qint64 nanoseconds) {
+double millis(qint64 nanoseconds)
+{
     return double(nanoseconds) / 1e6;
 }
 
 // The machine's load: the child must get a processor before it can take over from us, so
 // a busy machine lengthens every start.
-QByteArray loadAverage() {
+QByteArray loadAverage()
+{
     QFile file(QStringLiteral("/proc/loadavg"));
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("unknown");
 }
 
-void report(std::vector<qint64> times, int started, ChildCount left, int unreaped) {
+void report(std::vector<qint64> times, int started, ChildCount left, int unreaped)
+{
     const auto slow = std::count_if(times.begin(), times.end(), [](qint64 t) { return t > 1000000; });
     std::sort(times.begin(), times.end());
     const qint64 median = times.size() % 2 ? times[times.size() / 2]
-                                            : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
+                                           : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
     const double mean = millis(std::accumulate(times.begin(), times.end(), qint64{0})) / double(times.size());
     std::printf("bench_launch: %d of %d starts succeeded\n", started, kLaunches);
-    std::printf("  UI thread time in startProgram: median %.3f ms, mean %.3f ms, max %.3f ms (target <= 1 ms)\n",
-                millis(median), mean, millis(times.back()));
+    std::printf(
+        "  UI thread time in startProgram: median %.3f ms, mean %.3f ms, max %.3f ms (target <= 1 ms)\n",
+        millis(median), mean, millis(times.back()));
     std::printf("  %ld of %zu starts over 1 ms; load average %s\n", long(slow), times.size(),
                 loadAverage().constData());
     std::printf("  after the children ended: %d unreaped by the starter, %d zombie(s), %d still running\n",
@@ -83,7 +89,8 @@ void report(std::vector<qint64> times, int started, ChildCount left, int unreape
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     QTemporaryDir work(QDir::tempPath() + QStringLiteral("/orvelane bench XXXXXX"));
     if (!work.isValid() || !writeStub(work.filePath(QStringLiteral("neorage.exe"))) ||

@@ -7,7 +7,6 @@
 // usage: bench_startup ORVELANE REFERENCE COMPANION_DIR [runs] [idle_seconds]
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -149,8 +148,8 @@ double median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-void idleCost(const char* name, const std::string& program, const std::string& displayName, const fs::path& workDir,
-              int seconds)
+void idleCost(const char* name, const std::string& program, const std::string& displayName,
+              const fs::path& workDir, int seconds)
 {
     fs::current_path(workDir);
     const pid_t pid = spawn({program}, {"DISPLAY=" + displayName, "QT_QPA_PLATFORM=xcb"});
@@ -161,10 +160,11 @@ void idleCost(const char* name, const std::string& program, const std::string& d
     const double cpu1 = cpuSeconds(pid);
     const WakeUps wake1 = wakeUps(pid);
     stop(pid);
-    std::printf("idle over %d s, %s: %.3f %% of a core, wake-ups a second: %.2f of the main thread, %.2f of all "
-                "threads\n",
-                seconds, name, 100.0 * (cpu1 - cpu0) / seconds, double(wake1.mainThread - wake0.mainThread) / seconds,
-                double(wake1.all - wake0.all) / seconds);
+    std::printf(
+        "idle over %d s, %s: %.3f %% of a core, wake-ups a second: %.2f of the main thread, %.2f of all "
+        "threads\n",
+        seconds, name, 100.0 * (cpu1 - cpu0) / seconds, double(wake1.mainThread - wake0.mainThread) / seconds,
+        double(wake1.all - wake0.all) / seconds);
 }
 
 } // namespace
@@ -211,8 +211,9 @@ int main(int argc, char** argv)
         peakOrvelane.push_back(double(own.peakKiB));
     }
     const double own = median(paintOrvelane), ref = median(paintReference), text = median(paintText);
-    std::printf("first paint, median of %d: orvelane %.1f ms, reference %.1f ms, ratio %.2f (target <= 1.25)\n",
-                runs, own, ref, ref > 0 ? own / ref : 0.0);
+    std::printf(
+        "first paint, median of %d: orvelane %.1f ms, reference %.1f ms, ratio %.2f (target <= 1.25)\n", runs,
+        own, ref, ref > 0 ? own / ref : 0.0);
     std::printf("  the reference with a line of text: %.1f ms; orvelane against it: ratio %.2f\n", text,
                 text > 0 ? own / text : 0.0);
     std::printf("peak memory, median: orvelane %.1f MiB, reference %.1f MiB (target <= 40 MiB)\n",

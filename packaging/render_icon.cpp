@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QString>
 #include <QSvgRenderer>
+
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -19,11 +20,13 @@ struct Request {
     std::vector<int> sizes;
 };
 
-void complain(const QString& message) {
+void complain(const QString& message)
+{
     std::fprintf(stderr, "orvelane_render_icon: %s\n", qPrintable(message));
 }
 
-std::optional<Request> parse(int argc, char** argv) {
+std::optional<Request> parse(int argc, char** argv)
+{
     if (argc < 5) {
         complain(QStringLiteral("usage: orvelane_render_icon ICON.svg OUTPUT-DIR NAME SIZE..."));
         return std::nullopt;
@@ -46,7 +49,8 @@ std::optional<Request> parse(int argc, char** argv) {
 
 // Every size is drawn from the vector source, never scaled from another bitmap, so each
 // one is as sharp as its pixel grid allows.
-QImage render(QSvgRenderer& svg, int size) {
+QImage render(QSvgRenderer& svg, int size)
+{
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -57,7 +61,8 @@ QImage render(QSvgRenderer& svg, int size) {
     return image;
 }
 
-bool writeSize(QSvgRenderer& svg, const Request& request, int size) {
+bool writeSize(QSvgRenderer& svg, const Request& request, int size)
+{
     const QString dir = QStringLiteral("%1/%2x%2/apps").arg(request.outputDir).arg(size);
     if (!QDir().mkpath(dir)) {
         complain(QStringLiteral("cannot create %1").arg(dir));
@@ -73,7 +78,8 @@ bool writeSize(QSvgRenderer& svg, const Request& request, int size) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const std::optional<Request> request = parse(argc, argv);
     if (!request)
         return 2;

@@ -9,7 +9,8 @@ constexpr char kBlank = ' ';
 constexpr std::string_view kNeoRageProgram = "neorage.exe";
 
 // The emulator cannot take blanks inside the game's directory or file name, so they are dropped.
-std::string withoutBlanks(std::string_view text) {
+std::string withoutBlanks(std::string_view text)
+{
     std::string result;
     result.reserve(text.size());
     std::copy_if(text.begin(), text.end(), std::back_inserter(result), [](char c) { return c != kBlank; });
@@ -18,7 +19,8 @@ std::string withoutBlanks(std::string_view text) {
 
 } // namespace
 
-std::optional<GamePath> splitGamePath(std::string_view path, char separator) {
+std::optional<GamePath> splitGamePath(std::string_view path, char separator)
+{
     const std::size_t last = path.rfind(separator);
     if (last == std::string_view::npos || last == 0)
         return std::nullopt;
@@ -32,7 +34,8 @@ std::optional<GamePath> splitGamePath(std::string_view path, char separator) {
     };
 }
 
-NeoRageLaunch composeNeoRageLaunch(const GamePath& path, const OptionsRecord& options, char separator) {
+NeoRageLaunch composeNeoRageLaunch(const GamePath& path, const OptionsRecord& options, char separator)
+{
     NeoRageLaunch launch;
     launch.directoryCaption = withoutBlanks(path.gameDirectory);
     const std::string emulatorDirectory = path.emulatorDirectory + separator;
@@ -53,7 +56,8 @@ NeoRageLaunch composeNeoRageLaunch(const GamePath& path, const OptionsRecord& op
     return launch;
 }
 
-std::vector<std::string> splitParameters(std::string_view parameters) {
+std::vector<std::string> splitParameters(std::string_view parameters)
+{
     std::vector<std::string> arguments;
     std::size_t start = parameters.find_first_not_of(kBlank);
     while (start != std::string_view::npos) {

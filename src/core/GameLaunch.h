@@ -10,7 +10,7 @@
 
 // A game path cut at its last two separators: emulator directory, game directory, game file.
 struct GamePath {
-    std::string emulatorDirectory;  // may be empty (a game directory in the root), keeps its blanks
+    std::string emulatorDirectory; // may be empty (a game directory in the root), keeps its blanks
     std::string gameDirectory;
     std::string gameFile;
 
@@ -23,9 +23,9 @@ std::optional<GamePath> splitGamePath(std::string_view path, char separator);
 
 // What one press of "Play the Game" hands over and shows.
 struct NeoRageLaunch {
-    std::string directoryCaption;  // the game directory without blanks (Label3)
-    std::string parameters;        // the parameter text, e.g. "C:\EMU\MSLUG MSLUG.038 -n -v "
-    std::string programPath;       // emulator directory, separator, "neorage.exe"
+    std::string directoryCaption; // the game directory without blanks (Label3)
+    std::string parameters;       // the parameter text, e.g. "C:\EMU\MSLUG MSLUG.038 -n -v "
+    std::string programPath;      // emulator directory, separator, "neorage.exe"
 };
 
 // Composes the launch from a split path and the switches of a loaded record: the emulator

@@ -31,7 +31,8 @@ constexpr int kMaxTemporaryNameAttempts = 100;
 static_assert(kHeaderSize == kReserved1Offset);
 
 // Reads until the buffer is full or the file ends; a read error means nothing usable was read.
-std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes) {
+std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes)
+{
     std::size_t count = 0;
     while (count < bytes.size()) {
         const ssize_t got = ::read(fd, bytes.data() + count, bytes.size() - count);
@@ -47,7 +48,8 @@ std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes) {
 }
 
 // write() may take fewer bytes than asked; only every byte on disk counts as written.
-bool writeAll(int fd, const SettingsBytes& bytes) {
+bool writeAll(int fd, const SettingsBytes& bytes)
+{
     std::size_t count = 0;
     while (count < bytes.size()) {
         const ssize_t put = ::write(fd, bytes.data() + count, bytes.size() - count);
@@ -62,7 +64,8 @@ bool writeAll(int fd, const SettingsBytes& bytes) {
 
 // Follows a chain of symbolic links to the path that finally receives the content. A dangling
 // link resolves to the missing path it names, so saving creates the file the link expects.
-std::optional<fs::path> resolveLinks(fs::path path) {
+std::optional<fs::path> resolveLinks(fs::path path)
+{
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0)
@@ -80,14 +83,16 @@ std::optional<fs::path> resolveLinks(fs::path path) {
 
 // Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
 // write bit at all has been protected on purpose and is left alone, whoever runs the program.
-bool isWritable(const fs::path& path, const struct stat& info) {
+bool isWritable(const fs::path& path, const struct stat& info)
+{
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return false;
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 // Temporaries are named ".<name>.<pid of the writer>.<random number>".
-std::string temporaryPrefix(const fs::path& name) {
+std::string temporaryPrefix(const fs::path& name)
+{
     // Appended piece by piece: g++ 12 at -O2 warns falsely about "." + std::string.
     std::string prefix(".");
     prefix.append(name.string()).append(".");
@@ -95,7 +100,8 @@ std::string temporaryPrefix(const fs::path& name) {
 }
 
 // The writer's pid in a temporary's name, or nothing when the name is not one of ours.
-std::optional<pid_t> writerOf(std::string_view leaf, std::string_view prefix) {
+std::optional<pid_t> writerOf(std::string_view leaf, std::string_view prefix)
+{
     const auto number = [](std::string_view text, std::size_t longest) -> std::optional<long> {
         if (text.empty() || text.size() > longest ||
             text.find_first_not_of("0123456789") != std::string_view::npos)
@@ -118,7 +124,8 @@ std::optional<pid_t> writerOf(std::string_view leaf, std::string_view prefix) {
 // A save cut short (the program killed, the machine switched off) leaves its temporary
 // behind, and every such kill would add one more hidden file to the user's folder. The name
 // says who wrote it: once that process is gone, nobody will ever rename it into place.
-void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name) {
+void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name)
+{
     DIR* const listing = ::opendir(folder.c_str());
     if (!listing)
         return;
@@ -138,7 +145,8 @@ void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name) {
 
 // A hidden, unique name beside the target, so the final rename never crosses file systems.
 // New files get 0644 less the umask, as any file this program creates.
-int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary) {
+int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary)
+{
     std::random_device random;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
         std::string leaf = temporaryPrefix(name);
@@ -153,7 +161,8 @@ int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temp
 
 // The replaced file keeps its owner where the system lets us (root saving a user's file must
 // not take it away from that user) and always keeps its permission bits.
-bool takeOverAttributes(int fd, const std::optional<struct stat>& earlier) {
+bool takeOverAttributes(int fd, const std::optional<struct stat>& earlier)
+{
     if (!earlier)
         return true;
     if (earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid())
@@ -163,7 +172,8 @@ bool takeOverAttributes(int fd, const std::optional<struct stat>& earlier) {
 
 // Makes the rename itself survive a power cut; the new content is already in place, so a
 // failure here changes nothing about the result.
-void syncFolder(const fs::path& folder) {
+void syncFolder(const fs::path& folder)
+{
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
@@ -172,7 +182,8 @@ void syncFolder(const fs::path& folder) {
 }
 
 bool replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
-                       const std::optional<struct stat>& earlier) {
+                       const std::optional<struct stat>& earlier)
+{
     fs::path temporary;
     const int fd = createTemporary(folder, target.filename(), temporary);
     if (fd < 0)
@@ -190,7 +201,8 @@ bool replaceAtomically(const fs::path& target, const fs::path& folder, const Set
 
 } // namespace
 
-SettingsBytes encodeOptions(const OptionsRecord& record) {
+SettingsBytes encodeOptions(const OptionsRecord& record)
+{
     SettingsBytes bytes{};
     for (std::size_t i = 0; i < kHeaderSize; ++i)
         bytes[i] = static_cast<std::uint8_t>(kSettingsHeader[i]);
@@ -205,7 +217,8 @@ SettingsBytes encodeOptions(const OptionsRecord& record) {
     return bytes;
 }
 
-void decodeOptions(std::span<const std::uint8_t> bytes, OptionsRecord& record) {
+void decodeOptions(std::span<const std::uint8_t> bytes, OptionsRecord& record)
+{
     const auto take = [bytes](std::size_t offset, std::uint8_t& field) {
         if (offset < bytes.size())
             field = bytes[offset];
@@ -221,7 +234,8 @@ void decodeOptions(std::span<const std::uint8_t> bytes, OptionsRecord& record) {
         take(offset, record.VgaMode);
 }
 
-bool loadOptionsFrom(const fs::path& path, OptionsRecord& record) {
+bool loadOptionsFrom(const fs::path& path, OptionsRecord& record)
+{
     // Looking first keeps us from even opening a device; the fstat below catches a swap in between.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -240,7 +254,8 @@ bool loadOptionsFrom(const fs::path& path, OptionsRecord& record) {
     return true;
 }
 
-bool saveOptionsTo(const fs::path& path, OptionsRecord& record) {
+bool saveOptionsTo(const fs::path& path, OptionsRecord& record)
+{
     record.Header = std::string(kSettingsHeader);
     const std::optional<fs::path> target = resolveLinks(path);
     if (!target)
@@ -263,10 +278,12 @@ bool saveOptionsTo(const fs::path& path, OptionsRecord& record) {
     return replaceAtomically(*target, folder, encodeOptions(record), earlier);
 }
 
-void LoadOptions(OptionsRecord& record) {
+void LoadOptions(OptionsRecord& record)
+{
     static_cast<void>(loadOptionsFrom(fs::path(kSettingsFileName), record));
 }
 
-void SaveOptions(OptionsRecord& record) {
+void SaveOptions(OptionsRecord& record)
+{
     static_cast<void>(saveOptionsTo(fs::path(kSettingsFileName), record));
 }

@@ -2,7 +2,8 @@
 
 #include "SettingsFile.h"
 
-bool StartupCheck(const std::function<bool(std::string_view name)>& isFile) {
+bool StartupCheck(const std::function<bool(std::string_view name)>& isFile)
+{
     // The text file is asked about only once the settings file is known to be there.
     return isFile(kSettingsFileName) && isFile(kCompanionTextFileName);
 }

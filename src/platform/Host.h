@@ -13,16 +13,16 @@ class QWidget;
 
 // How the user's locale writes the clock and the date, as QDateTime format strings.
 struct ClockFormats {
-    QString longTime;   // hour, ":mm:ss", and the AM/PM marker on a 12-hour clock; no zone
-    QString shortDate;  // the locale's short date pattern
+    QString longTime;  // hour, ":mm:ss", and the AM/PM marker on a 12-hour clock; no zone
+    QString shortDate; // the locale's short date pattern
 
     friend bool operator==(const ClockFormats&, const ClockFormats&) = default;
 };
 
 // What the open-file dialog is asked for.
 struct OpenFileRequest {
-    QString filterDescription;  // "Files of NEO-GEO"
-    QStringList patterns;       // "*.ROM", "*.038"
+    QString filterDescription; // "Files of NEO-GEO"
+    QStringList patterns;      // "*.ROM", "*.038"
 };
 
 class Host {

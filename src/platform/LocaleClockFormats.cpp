@@ -12,23 +12,29 @@ struct Token {
     bool field;
 };
 
-bool isMarkerStart(QChar c) {
+bool isMarkerStart(QChar c)
+{
     return c == u'A' || c == u'a';
 }
 
-bool isMarkerEnd(QChar c) {
+bool isMarkerEnd(QChar c)
+{
     return c == u'P' || c == u'p';
 }
 
 // Runs of these letters are fields. "B" and "b" are the day period of the locale data,
 // which Qt passes through as plain letters: where they stand, the locale keeps a 12-hour
 // clock with its marker, so they are read as the marker.
-bool isRunLetter(QChar c) {
-    return QStringView(u"hHmszt" u"Bb").contains(c);
+bool isRunLetter(QChar c)
+{
+    return QStringView(u"hHmszt"
+                       u"Bb")
+        .contains(c);
 }
 
 // Length of the quoted text starting at `from` ("'" ... "'", with "''" for a quote).
-qsizetype quotedLength(const QString& format, qsizetype from) {
+qsizetype quotedLength(const QString& format, qsizetype from)
+{
     qsizetype i = from + 1;
     while (i < format.size()) {
         if (format[i] == u'\'' && !(i + 1 < format.size() && format[i + 1] == u'\''))
@@ -38,7 +44,8 @@ qsizetype quotedLength(const QString& format, qsizetype from) {
     return format.size() - from;
 }
 
-qsizetype fieldLength(const QString& format, qsizetype from) {
+qsizetype fieldLength(const QString& format, qsizetype from)
+{
     const QChar c = format[from];
     if (isMarkerStart(c))
         return from + 1 < format.size() && isMarkerEnd(format[from + 1]) ? 2 : 1;
@@ -50,7 +57,8 @@ qsizetype fieldLength(const QString& format, qsizetype from) {
     return i - from;
 }
 
-std::vector<Token> tokenize(const QString& format) {
+std::vector<Token> tokenize(const QString& format)
+{
     std::vector<Token> tokens;
     qsizetype i = 0;
     while (i < format.size()) {
@@ -65,17 +73,20 @@ std::vector<Token> tokenize(const QString& format) {
     return tokens;
 }
 
-bool isHour(const Token& token) {
+bool isHour(const Token& token)
+{
     return token.field && (token.text[0] == u'h' || token.text[0] == u'H');
 }
 
-bool isMarker(const Token& token) {
+bool isMarker(const Token& token)
+{
     return token.field && (isMarkerStart(token.text[0]) || token.text[0] == u'B' || token.text[0] == u'b');
 }
 
 } // namespace
 
-QString clockLongTimeFormat(const QString& localeFormat) {
+QString clockLongTimeFormat(const QString& localeFormat)
+{
     const std::vector<Token> tokens = tokenize(localeFormat);
     qsizetype hour = -1;
     qsizetype marker = -1;
@@ -99,7 +110,8 @@ QString clockLongTimeFormat(const QString& localeFormat) {
     return before ? markerText + separator + time : time + separator + markerText;
 }
 
-ClockFormats clockFormatsFor(const QLocale& locale) {
+ClockFormats clockFormatsFor(const QLocale& locale)
+{
     ClockFormats formats;
     formats.longTime = clockLongTimeFormat(locale.timeFormat(QLocale::LongFormat));
     // The C locale has no short date of its own (Qt's "d MMM yyyy" would not even fit the

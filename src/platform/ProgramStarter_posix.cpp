@@ -34,14 +34,16 @@ struct Command {
 
 // Copied on the asking thread: the creating thread must not read environ while the program
 // may be changing it.
-std::vector<std::string> currentEnvironment() {
+std::vector<std::string> currentEnvironment()
+{
     std::vector<std::string> copy;
     for (char** entry = environ; entry && *entry; ++entry)
         copy.emplace_back(*entry);
     return copy;
 }
 
-std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
+std::vector<char*> pointersTo(const std::vector<std::string>& texts)
+{
     std::vector<char*> pointers;
     pointers.reserve(texts.size() + 1);
     for (const std::string& text : texts)
@@ -50,16 +52,19 @@ std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
     return pointers;
 }
 
-bool isRegularFile(const std::string& path) {
+bool isRegularFile(const std::string& path)
+{
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool isExecutableFile(const std::string& path) {
+bool isExecutableFile(const std::string& path)
+{
     return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
 }
 
-bool beginsWithMZ(const std::string& path) {
+bool beginsWithMZ(const std::string& path)
+{
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
@@ -74,7 +79,8 @@ bool beginsWithMZ(const std::string& path) {
 
 // Only absolute PATH entries count: an empty or relative entry would mean the working
 // directory, which holds the user's game files, and a "wine" lying there is not to be run.
-std::optional<std::string> findOnPath(const std::string& name) {
+std::optional<std::string> findOnPath(const std::string& name)
+{
     const char* env = std::getenv("PATH");
     const std::string path = env ? env : "/bin:/usr/bin";
     std::size_t begin = 0;
@@ -93,14 +99,16 @@ std::optional<std::string> findOnPath(const std::string& name) {
     return std::nullopt;
 }
 
-bool holdsNul(const std::string& text) {
+bool holdsNul(const std::string& text)
+{
     return text.find('\0') != std::string::npos;
 }
 
 // Decides what to run for `program`, or nothing. A C string cannot carry a NUL byte, so a
 // name or an argument holding one would reach the child cut short: such a request starts
 // nothing rather than something else.
-std::optional<Command> resolve(const std::string& program, const std::vector<std::string>& arguments) {
+std::optional<Command> resolve(const std::string& program, const std::vector<std::string>& arguments)
+{
     if (program.empty() || holdsNul(program))
         return std::nullopt;
     for (const std::string& argument : arguments)
@@ -130,13 +138,14 @@ std::optional<Command> resolve(const std::string& program, const std::vector<std
 
 class SpawnSetup {
 public:
-    SpawnSetup() {
+    SpawnSetup()
+    {
         posix_spawnattr_init(&attributes);
         posix_spawn_file_actions_init(&actions);
         // A session of its own, so the emulator outlives us and our terminal's signals.
         // Signals we ignore or block are not the emulator's business: it starts clean.
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                                  POSIX_SPAWN_SETSIGDEF);
+        posix_spawnattr_setflags(&attributes,
+                                 POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         sigset_t none;
         sigemptyset(&none);
         posix_spawnattr_setsigmask(&attributes, &none);
@@ -145,7 +154,8 @@ public:
         posix_spawnattr_setsigdefault(&attributes, &all);
         posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     }
-    ~SpawnSetup() {
+    ~SpawnSetup()
+    {
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
     }
@@ -156,7 +166,8 @@ public:
     posix_spawn_file_actions_t actions;
 };
 
-pid_t spawn(const Command& command) {
+pid_t spawn(const Command& command)
+{
     std::vector<char*> argv = pointersTo(command.argv);
     std::vector<char*> environment = pointersTo(command.environment);
     SpawnSetup setup;
@@ -166,7 +177,8 @@ pid_t spawn(const Command& command) {
     return error == 0 ? pid : -1;
 }
 
-pid_t waitFor(pid_t pid, int options) {
+pid_t waitFor(pid_t pid, int options)
+{
     pid_t result;
     do {
         result = ::waitpid(pid, nullptr, options);
@@ -176,7 +188,8 @@ pid_t waitFor(pid_t pid, int options) {
 
 // The last resort when the child cannot be watched from the event loop: a thread that
 // blocks on this one child only, never on "any child", so Qt's own children stay Qt's.
-void reapInBackground(pid_t pid, std::shared_ptr<std::atomic<int>> unreaped) {
+void reapInBackground(pid_t pid, std::shared_ptr<std::atomic<int>> unreaped)
+{
     try {
         std::thread([pid, unreaped] {
             waitFor(pid, 0);
@@ -187,14 +200,15 @@ void reapInBackground(pid_t pid, std::shared_ptr<std::atomic<int>> unreaped) {
     }
 }
 
-int openPidfd(pid_t pid) {
+int openPidfd(pid_t pid)
+{
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
 // A start asked for and not yet created.
 struct Request {
     Command command;
-    bool watchable;  // the starter's thread has an event loop to watch the child from
+    bool watchable; // the starter's thread has an event loop to watch the child from
 };
 
 } // namespace
@@ -210,11 +224,13 @@ struct ProgramStarter::Handoff {
 
 ProgramStarter::ProgramStarter(QObject* parent)
     : QObject(parent), m_unreaped(std::make_shared<std::atomic<int>>(0)),
-      m_handoff(std::make_shared<Handoff>()) {
+      m_handoff(std::make_shared<Handoff>())
+{
     m_handoff->starter = this;
 }
 
-ProgramStarter::~ProgramStarter() {
+ProgramStarter::~ProgramStarter()
+{
     std::vector<int> spawned;
     {
         const std::lock_guard lock(m_handoff->mutex);
@@ -239,7 +255,8 @@ ProgramStarter::~ProgramStarter() {
 // busy machine that wait alone takes tens of milliseconds. So the event loop's thread only
 // decides what to run and queues it; one thread of the starter's own creates the processes
 // and hands each child back to be watched.
-bool ProgramStarter::start(const std::string& program, const std::vector<std::string>& arguments) {
+bool ProgramStarter::start(const std::string& program, const std::vector<std::string>& arguments)
+{
     std::optional<Command> command = resolve(program, arguments);
     if (!command)
         return false;
@@ -274,7 +291,8 @@ bool ProgramStarter::start(const std::string& program, const std::vector<std::st
 
 // The creating thread: runs until its starter is gone and nothing is left to create.
 void ProgramStarter::createQueued(std::shared_ptr<Handoff> handoff,
-                                  std::shared_ptr<std::atomic<int>> unreaped) {
+                                  std::shared_ptr<std::atomic<int>> unreaped)
+{
     std::unique_lock lock(handoff->mutex);
     for (;;) {
         handoff->wake.wait(lock, [&] { return !handoff->queue.empty() || !handoff->starter; });
@@ -297,11 +315,13 @@ void ProgramStarter::createQueued(std::shared_ptr<Handoff> handoff,
     handoff->creatorRunning = false;
 }
 
-int ProgramStarter::unreapedChildren() const {
+int ProgramStarter::unreapedChildren() const
+{
     return m_unreaped->load();
 }
 
-void ProgramStarter::watchSpawned() {
+void ProgramStarter::watchSpawned()
+{
     std::vector<int> spawned;
     {
         const std::lock_guard lock(m_handoff->mutex);
@@ -313,7 +333,8 @@ void ProgramStarter::watchSpawned() {
 
 // The child stays unreaped until we reap it, so its pid cannot be reused meanwhile and
 // pidfd_open cannot catch a stranger, even when the child has already ended.
-void ProgramStarter::watch(int pid) {
+void ProgramStarter::watch(int pid)
+{
     const int pidfd = openPidfd(pid);
     if (pidfd < 0) {
         reapInBackground(pid, m_unreaped);
@@ -324,7 +345,8 @@ void ProgramStarter::watch(int pid) {
     connect(notifier, &QSocketNotifier::activated, this, [this, notifier] { childEnded(notifier); });
 }
 
-void ProgramStarter::childEnded(QSocketNotifier* notifier) {
+void ProgramStarter::childEnded(QSocketNotifier* notifier)
+{
     const auto found = m_watched.find(notifier);
     if (found == m_watched.end())
         return;

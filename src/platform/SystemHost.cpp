@@ -12,21 +12,25 @@
 
 SystemHost::SystemHost() = default;
 
-bool SystemHost::isFile(const std::string& name) const {
+bool SystemHost::isFile(const std::string& name) const
+{
     struct stat st {};
     return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool SystemHost::startProgram(const std::string& program, const std::vector<std::string>& arguments) {
+bool SystemHost::startProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
     return m_starter.start(program, arguments);
 }
 
-QString openFileFilter(const OpenFileRequest& request) {
+QString openFileFilter(const OpenFileRequest& request)
+{
     const QString patterns = request.patterns.isEmpty() ? QStringLiteral("*") : request.patterns.join(u' ');
     return request.filterDescription + QStringLiteral(" (") + patterns + u')';
 }
 
-std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request) {
+std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request)
+{
     // Left to itself the dialog reopens wherever the last game was chosen; it is to open in
     // the working directory every time, and a typed bare name means a file there.
     QFileDialog dialog(parent, QString(), QDir::currentPath());
@@ -47,18 +51,22 @@ std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const Ope
     return QFile::encodeName(path).toStdString();
 }
 
-QDateTime SystemHost::now() const {
+QDateTime SystemHost::now() const
+{
     return QDateTime::currentDateTime();
 }
 
-ClockFormats SystemHost::clockFormats() const {
+ClockFormats SystemHost::clockFormats() const
+{
     return clockFormatsFor(QLocale::system());
 }
 
-char SystemHost::pathSeparator() const {
+char SystemHost::pathSeparator() const
+{
     return '/';
 }
 
-int SystemHost::unreapedChildren() const {
+int SystemHost::unreapedChildren() const
+{
     return m_starter.unreapedChildren();
 }

@@ -18,8 +18,9 @@ const QColor kGreyText(128, 128, 128);
 // The window fonts and the installed faces that stand in for them, metric-compatible.
 const QHash<QString, QString>& standIns()
 {
-    static const QHash<QString, QString> faces{
-        {"MS Sans Serif", "Liberation Sans"}, {"Arial", "Liberation Sans"}, {"Times New Roman", "Liberation Serif"}};
+    static const QHash<QString, QString> faces{{"MS Sans Serif", "Liberation Sans"},
+                                               {"Arial", "Liberation Sans"},
+                                               {"Times New Roman", "Liberation Serif"}};
     return faces;
 }
 
@@ -114,7 +115,8 @@ QString installedFamily(const QString& family)
     // Asking for the installed face by name spares Qt a fallback search for each missing
     // family, a good part of the start-up time.
     const auto standIn = standIns().constFind(family);
-    if (standIn == standIns().constEnd() || QFontDatabase::hasFamily(family) || !QFontDatabase::hasFamily(*standIn))
+    if (standIn == standIns().constEnd() || QFontDatabase::hasFamily(family) ||
+        !QFontDatabase::hasFamily(*standIn))
         return family;
     return *standIn;
 }

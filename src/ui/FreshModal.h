@@ -8,8 +8,7 @@
 #include <utility>
 
 // Stores `instance` in `reference`; the reference is cleared if its owner releases it.
-template <typename Form>
-void holdIn(Form*& reference, Form* instance)
+template <typename Form> void holdIn(Form*& reference, Form* instance)
 {
     reference = instance;
     QObject::connect(instance, &QObject::destroyed, [&reference, instance] {

@@ -47,7 +47,8 @@ bool HintTooltips::eventFilter(QObject* watched, QEvent* event)
         QToolTip::hideText();
     } else {
         const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), text, const_cast<QWidget*>(widget), QRect(), kTooltipDurationMs);
+        QToolTip::showText(help->globalPos(), text, const_cast<QWidget*>(widget), QRect(),
+                           kTooltipDurationMs);
     }
     return true;
 }

@@ -2,7 +2,6 @@
 
 #include "TextFit.h"
 
-
 TForm2* Form2 = nullptr;
 
 namespace {

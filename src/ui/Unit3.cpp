@@ -2,7 +2,6 @@
 
 #include "TextFit.h"
 
-
 TForm3* Form3 = nullptr;
 
 TForm3::TForm3(QWidget* parent) : SecondaryWindow(parent)

@@ -2,7 +2,6 @@
 
 #include "TextFit.h"
 
-
 TForm4* Form4 = nullptr;
 
 TForm4::TForm4(QWidget* parent) : SecondaryWindow(parent)

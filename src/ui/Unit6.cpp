@@ -3,6 +3,7 @@
 #include "TextFit.h"
 
 #include <QFontMetricsF>
+
 #include <cmath>
 
 TForm6* Form6 = nullptr;

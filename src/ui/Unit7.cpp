@@ -2,7 +2,6 @@
 
 #include "TextFit.h"
 
-
 TForm7* Form7 = nullptr;
 
 TForm7::TForm7(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(host)

@@ -1,9 +1,8 @@
 #include "Unit8.h"
 
-#include "TextFit.h"
-
 #include "GameLaunch.h"
 #include "SettingsFile.h"
+#include "TextFit.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -20,7 +19,8 @@ std::string ChosenPath;
 GamePath WorkTexts;
 std::string LaunchParams;
 
-const OpenFileRequest OpenDialog1{QStringLiteral("Files of NEO-GEO"), {QStringLiteral("*.ROM"), QStringLiteral("*.038")}};
+const OpenFileRequest OpenDialog1{QStringLiteral("Files of NEO-GEO"),
+                                  {QStringLiteral("*.ROM"), QStringLiteral("*.038")}};
 
 } // namespace
 

@@ -11,7 +11,8 @@ struct Switches {
     std::uint8_t frameSkip = 0;
 };
 
-OptionsRecord recordWith(const Switches& on) {
+OptionsRecord recordWith(const Switches& on)
+{
     OptionsRecord record;
     record.NoScanlines = on.noScanlines;
     record.EnableVsync = on.enableVsync;
@@ -21,15 +22,18 @@ OptionsRecord recordWith(const Switches& on) {
 }
 
 // The worked examples are written with '\'; the same rows run again with '/'.
-QString withSeparator(QString text, char separator) {
+QString withSeparator(QString text, char separator)
+{
     return separator == '\\' ? text : text.replace('\\', QChar::fromLatin1(separator));
 }
 
-std::string toStd(const QString& text) {
+std::string toStd(const QString& text)
+{
     return text.toStdString();
 }
 
-QStringList toQt(const std::vector<std::string>& arguments) {
+QStringList toQt(const std::vector<std::string>& arguments)
+{
     QStringList list;
     for (const std::string& argument : arguments)
         list << QString::fromStdString(argument);
@@ -56,7 +60,8 @@ private slots:
     void parameterTextBecomesArguments();
 };
 
-void TestGameLaunch::composesTheLaunch_data() {
+void TestGameLaunch::composesTheLaunch_data()
+{
     QTest::addColumn<char>("separator");
     QTest::addColumn<QString>("chosenPath");
     QTest::addColumn<Switches>("switches");
@@ -88,7 +93,8 @@ void TestGameLaunch::composesTheLaunch_data() {
     }
 }
 
-void TestGameLaunch::composesTheLaunch() {
+void TestGameLaunch::composesTheLaunch()
+{
     QFETCH(char, separator);
     QFETCH(QString, chosenPath);
     QFETCH(Switches, switches);
@@ -104,7 +110,8 @@ void TestGameLaunch::composesTheLaunch() {
     QCOMPARE(QString::fromStdString(launch.programPath), program);
 }
 
-void TestGameLaunch::pathWithFewerThanTwoSeparatorsIsRefused_data() {
+void TestGameLaunch::pathWithFewerThanTwoSeparatorsIsRefused_data()
+{
     QTest::addColumn<QString>("chosenPath");
     QTest::addColumn<char>("separator");
     QTest::newRow("empty") << QString() << '\\';
@@ -116,13 +123,15 @@ void TestGameLaunch::pathWithFewerThanTwoSeparatorsIsRefused_data() {
     QTest::newRow("one of each separator") << R"(C:\MSLUG/MSLUG.038)" << '\\';
 }
 
-void TestGameLaunch::pathWithFewerThanTwoSeparatorsIsRefused() {
+void TestGameLaunch::pathWithFewerThanTwoSeparatorsIsRefused()
+{
     QFETCH(QString, chosenPath);
     QFETCH(char, separator);
     QVERIFY(!splitGamePath(toStd(chosenPath), separator).has_value());
 }
 
-void TestGameLaunch::pathIsCutAtItsLastTwoSeparators_data() {
+void TestGameLaunch::pathIsCutAtItsLastTwoSeparators_data()
+{
     QTest::addColumn<QString>("chosenPath");
     QTest::addColumn<char>("separator");
     QTest::addColumn<QString>("emulatorDirectory");
@@ -142,7 +151,8 @@ void TestGameLaunch::pathIsCutAtItsLastTwoSeparators_data() {
                                                    << "A/B.ROM";
 }
 
-void TestGameLaunch::pathIsCutAtItsLastTwoSeparators() {
+void TestGameLaunch::pathIsCutAtItsLastTwoSeparators()
+{
     QFETCH(QString, chosenPath);
     QFETCH(char, separator);
     QFETCH(QString, emulatorDirectory);
@@ -153,7 +163,8 @@ void TestGameLaunch::pathIsCutAtItsLastTwoSeparators() {
     QCOMPARE(*path, (GamePath{toStd(emulatorDirectory), toStd(gameDirectory), toStd(gameFile)}));
 }
 
-void TestGameLaunch::longPathsAreComposedWhole() {
+void TestGameLaunch::longPathsAreComposedWhole()
+{
     // Far past the hundred characters a fixed buffer would have held.
     const std::string emulator = "/" + std::string(150, 'e') + " dir";
     const std::string game = std::string(120, 'g');
@@ -166,7 +177,8 @@ void TestGameLaunch::longPathsAreComposedWhole() {
     QCOMPARE(launch.directoryCaption, game);
 }
 
-void TestGameLaunch::secondShorterLaunchCarriesNothingOfTheFirst() {
+void TestGameLaunch::secondShorterLaunchCarriesNothingOfTheFirst()
+{
     const OptionsRecord allOn = recordWith({1, 1, 1, 1});
     const OptionsRecord noneOn;
     static_cast<void>(
@@ -177,7 +189,8 @@ void TestGameLaunch::secondShorterLaunchCarriesNothingOfTheFirst() {
     QCOMPARE(QString::fromStdString(second.directoryCaption), QStringLiteral("KOF"));
 }
 
-void TestGameLaunch::parameterTextBecomesArguments_data() {
+void TestGameLaunch::parameterTextBecomesArguments_data()
+{
     QTest::addColumn<QString>("parameters");
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("empty") << QString() << QStringList();
@@ -197,7 +210,8 @@ void TestGameLaunch::parameterTextBecomesArguments_data() {
         << R"(\\server\share\ x\)" << QStringList{R"(\\server\share\)", R"(x\)"};
 }
 
-void TestGameLaunch::parameterTextBecomesArguments() {
+void TestGameLaunch::parameterTextBecomesArguments()
+{
     QFETCH(QString, parameters);
     QFETCH(QStringList, arguments);
     QCOMPARE(toQt(splitParameters(toStd(parameters))), arguments);

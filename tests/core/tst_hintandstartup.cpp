@@ -13,7 +13,8 @@ private slots:
     void startupChecksSettingsFileThenTextFile();
 };
 
-void TestHintAndStartup::hintSplitsAtTheFirstBar_data() {
+void TestHintAndStartup::hintSplitsAtTheFirstBar_data()
+{
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QString>("shortPart");
     QTest::addColumn<QString>("longPart");
@@ -40,7 +41,8 @@ void TestHintAndStartup::hintSplitsAtTheFirstBar_data() {
                                                 << "  y  ";
 }
 
-void TestHintAndStartup::hintSplitsAtTheFirstBar() {
+void TestHintAndStartup::hintSplitsAtTheFirstBar()
+{
     QFETCH(QString, hint);
     QFETCH(QString, shortPart);
     QFETCH(QString, longPart);
@@ -49,7 +51,8 @@ void TestHintAndStartup::hintSplitsAtTheFirstBar() {
     QCOMPARE(QString::fromStdString(std::string(longHint(text))), longPart);
 }
 
-void TestHintAndStartup::startupChecksSettingsFileThenTextFile_data() {
+void TestHintAndStartup::startupChecksSettingsFileThenTextFile_data()
+{
     QTest::addColumn<bool>("settingsFile");
     QTest::addColumn<bool>("textFile");
     QTest::addColumn<bool>("passes");
@@ -62,7 +65,8 @@ void TestHintAndStartup::startupChecksSettingsFileThenTextFile_data() {
     QTest::newRow("neither") << false << false << false << QStringList{"ORVELANE.DAT"};
 }
 
-void TestHintAndStartup::startupChecksSettingsFileThenTextFile() {
+void TestHintAndStartup::startupChecksSettingsFileThenTextFile()
+{
     QFETCH(bool, settingsFile);
     QFETCH(bool, textFile);
     QFETCH(bool, passes);

@@ -5,6 +5,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -18,7 +19,8 @@ namespace {
 const QByteArray kHeader(" KELMOR   - DATA -  ");
 
 // Distinct values nothing in a file uses, so a field that keeps its value is told apart from one loaded.
-OptionsRecord sentinelRecord() {
+OptionsRecord sentinelRecord()
+{
     OptionsRecord record;
     record.Header = "left alone";
     record.Reserved1 = 0xA1;
@@ -31,7 +33,8 @@ OptionsRecord sentinelRecord() {
 }
 
 OptionsRecord switches(std::uint8_t noScanlines, std::uint8_t enableVsync, std::uint8_t vgaMode,
-                       std::uint8_t frameSkip) {
+                       std::uint8_t frameSkip)
+{
     OptionsRecord record;
     record.NoScanlines = noScanlines;
     record.EnableVsync = enableVsync;
@@ -40,37 +43,44 @@ OptionsRecord switches(std::uint8_t noScanlines, std::uint8_t enableVsync, std::
     return record;
 }
 
-QByteArray toByteArray(const SettingsBytes& bytes) {
+QByteArray toByteArray(const SettingsBytes& bytes)
+{
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 // The six field bytes at offsets 20..25 followed by the nine VgaMode copies.
-QByteArray fileWith(const QByteArray& header, const QByteArray& fields, char vgaCopies) {
+QByteArray fileWith(const QByteArray& header, const QByteArray& fields, char vgaCopies)
+{
     return header + fields + QByteArray(9, vgaCopies);
 }
 
-void writeFile(const QString& path, const QByteArray& content) {
+void writeFile(const QString& path, const QByteArray& content)
+{
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     QCOMPARE(file.write(content), content.size());
 }
 
-QByteArray readFile(const QString& path) {
+QByteArray readFile(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-mode_t modeOf(const QString& path) {
+mode_t modeOf(const QString& path)
+{
     struct stat info {};
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
-QStringList entriesOf(const QString& folder) {
+QStringList entriesOf(const QString& folder)
+{
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                   QDir::Name);
 }
 
-std::filesystem::path fsPath(const QString& path) {
+std::filesystem::path fsPath(const QString& path)
+{
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
@@ -106,7 +116,8 @@ private slots:
     void workingDirectoryFileIsUsedByLoadAndSave();
 };
 
-void TestSettingsFile::savedBytesFollowTheLayout_data() {
+void TestSettingsFile::savedBytesFollowTheLayout_data()
+{
     QTest::addColumn<int>("reserved1");
     QTest::addColumn<int>("reserved2");
     QTest::addColumn<int>("noScanlines");
@@ -124,7 +135,8 @@ void TestSettingsFile::savedBytesFollowTheLayout_data() {
         << 7 << 200 << 0 << 0 << 0 << 1 << fileWith(kHeader, QByteArray("\7\310\0\0\0\1", 6), '\0');
 }
 
-void TestSettingsFile::savedBytesFollowTheLayout() {
+void TestSettingsFile::savedBytesFollowTheLayout()
+{
     QFETCH(int, reserved1);
     QFETCH(int, reserved2);
     QFETCH(int, noScanlines);
@@ -146,7 +158,8 @@ void TestSettingsFile::savedBytesFollowTheLayout() {
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
-void TestSettingsFile::saveSetsTheHeaderWhateverTheRecordHeld() {
+void TestSettingsFile::saveSetsTheHeaderWhateverTheRecordHeld()
+{
     QTemporaryDir dir;
     OptionsRecord record = switches(1, 0, 0, 0);
     record.Header = "a header far longer than twenty characters";
@@ -155,13 +168,15 @@ void TestSettingsFile::saveSetsTheHeaderWhateverTheRecordHeld() {
     QCOMPARE(readFile(dir.filePath("ORVELANE.DAT")).left(20), kHeader);
 }
 
-void TestSettingsFile::loadingEveryFileLength_data() {
+void TestSettingsFile::loadingEveryFileLength_data()
+{
     QTest::addColumn<int>("length");
     for (int length = 0; length <= 36; ++length)
         QTest::addRow("%d bytes", length) << length;
 }
 
-void TestSettingsFile::loadingEveryFileLength() {
+void TestSettingsFile::loadingEveryFileLength()
+{
     QFETCH(int, length);
     QByteArray full(20, 'H');
     for (int offset = 20; offset < 36; ++offset)
@@ -190,7 +205,8 @@ void TestSettingsFile::loadingEveryFileLength() {
     QCOMPARE(record.VgaMode, vgaMode);
 }
 
-void TestSettingsFile::lastVgaModeCopyWins_data() {
+void TestSettingsFile::lastVgaModeCopyWins_data()
+{
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("vgaMode");
     const QByteArray fields("\0\0\0\0\1\0", 6);
@@ -201,7 +217,8 @@ void TestSettingsFile::lastVgaModeCopyWins_data() {
         << kHeader + fields + QByteArray("\1\0\1\0\1\0\1\0\2", 9) << 2;
 }
 
-void TestSettingsFile::lastVgaModeCopyWins() {
+void TestSettingsFile::lastVgaModeCopyWins()
+{
     QFETCH(QByteArray, content);
     QFETCH(int, vgaMode);
     QTemporaryDir dir;
@@ -211,14 +228,16 @@ void TestSettingsFile::lastVgaModeCopyWins() {
     QCOMPARE(int(record.VgaMode), vgaMode);
 }
 
-void TestSettingsFile::headerIsNeverCompared_data() {
+void TestSettingsFile::headerIsNeverCompared_data()
+{
     QTest::addColumn<QByteArray>("header");
     QTest::newRow("zero bytes") << QByteArray(20, '\0');
     QTest::newRow("all 0xFF") << QByteArray(20, '\xff');
     QTest::newRow("another program's name") << QByteArray("SOMETHING ELSE ENTIR");
 }
 
-void TestSettingsFile::headerIsNeverCompared() {
+void TestSettingsFile::headerIsNeverCompared()
+{
     QFETCH(QByteArray, header);
     QTemporaryDir dir;
     writeFile(dir.filePath("ORVELANE.DAT"), fileWith(header, QByteArray("\3\4\1\0\1\1", 6), '\1'));
@@ -231,7 +250,8 @@ void TestSettingsFile::headerIsNeverCompared() {
     QCOMPARE(record, expected);
 }
 
-void TestSettingsFile::loadThenSaveCarriesForeignBytes_data() {
+void TestSettingsFile::loadThenSaveCarriesForeignBytes_data()
+{
     QTest::addColumn<QByteArray>("fields");
     QTest::addColumn<char>("vgaCopies");
     QTest::newRow("reserved bytes 7 and 200") << QByteArray("\7\310\1\0\0\1", 6) << '\0';
@@ -240,7 +260,8 @@ void TestSettingsFile::loadThenSaveCarriesForeignBytes_data() {
     QTest::newRow("VgaMode of 2") << QByteArray("\0\0\0\0\2\0", 6) << '\2';
 }
 
-void TestSettingsFile::loadThenSaveCarriesForeignBytes() {
+void TestSettingsFile::loadThenSaveCarriesForeignBytes()
+{
     QFETCH(QByteArray, fields);
     QFETCH(char, vgaCopies);
     QTemporaryDir dir;
@@ -252,7 +273,8 @@ void TestSettingsFile::loadThenSaveCarriesForeignBytes() {
     QCOMPARE(readFile(file), fileWith(kHeader, fields, vgaCopies));
 }
 
-void TestSettingsFile::missingFileLeavesRecordAlone() {
+void TestSettingsFile::missingFileLeavesRecordAlone()
+{
     QTemporaryDir dir;
     OptionsRecord record = sentinelRecord();
     QVERIFY(!loadOptionsFrom(fsPath(dir.filePath("ORVELANE.DAT")), record));
@@ -260,7 +282,8 @@ void TestSettingsFile::missingFileLeavesRecordAlone() {
     QVERIFY(entriesOf(dir.path()).isEmpty());
 }
 
-void TestSettingsFile::writeProtectedFileLoadsButIsNotWritten() {
+void TestSettingsFile::writeProtectedFileLoadsButIsNotWritten()
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("ORVELANE.DAT");
     const QByteArray content = fileWith(kHeader, QByteArray("\0\0\1\1\0\0", 6), '\0');
@@ -279,7 +302,8 @@ void TestSettingsFile::writeProtectedFileLoadsButIsNotWritten() {
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
-void TestSettingsFile::readOnlyFolderIsNotWritten() {
+void TestSettingsFile::readOnlyFolderIsNotWritten()
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("ORVELANE.DAT");
     const QByteArray content = fileWith(kHeader, QByteArray(6, '\0'), '\0');
@@ -294,7 +318,8 @@ void TestSettingsFile::readOnlyFolderIsNotWritten() {
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
-void TestSettingsFile::directoryOfThatNameIsNeitherReadNorReplaced() {
+void TestSettingsFile::directoryOfThatNameIsNeitherReadNorReplaced()
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("ORVELANE.DAT");
     QVERIFY(QDir(dir.path()).mkdir("ORVELANE.DAT"));
@@ -306,7 +331,8 @@ void TestSettingsFile::directoryOfThatNameIsNeitherReadNorReplaced() {
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
-void TestSettingsFile::fifoOfThatNameDoesNotBlock() {
+void TestSettingsFile::fifoOfThatNameDoesNotBlock()
+{
     // Reading a FIFO with no writer would wait for ever; this test would then hang, not fail.
     QTemporaryDir dir;
     const QString file = dir.filePath("ORVELANE.DAT");
@@ -319,7 +345,8 @@ void TestSettingsFile::fifoOfThatNameDoesNotBlock() {
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
-void TestSettingsFile::symlinkKeepsPointingAtItsTarget() {
+void TestSettingsFile::symlinkKeepsPointingAtItsTarget()
+{
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("shared"));
     const QString target = dir.filePath("shared/options.dat");
@@ -337,7 +364,8 @@ void TestSettingsFile::symlinkKeepsPointingAtItsTarget() {
     QCOMPARE(entriesOf(dir.filePath("shared")), QStringList{"options.dat"});
 }
 
-void TestSettingsFile::danglingSymlinkGetsItsTargetCreated() {
+void TestSettingsFile::danglingSymlinkGetsItsTargetCreated()
+{
     QTemporaryDir dir;
     const QString link = dir.filePath("ORVELANE.DAT");
     QVERIFY(::symlink("real.dat", QFile::encodeName(link).constData()) == 0);
@@ -347,7 +375,8 @@ void TestSettingsFile::danglingSymlinkGetsItsTargetCreated() {
     QCOMPARE(readFile(dir.filePath("real.dat")), toByteArray(encodeOptions(record)));
 }
 
-void TestSettingsFile::symlinkLoopIsRefused() {
+void TestSettingsFile::symlinkLoopIsRefused()
+{
     QTemporaryDir dir;
     const QString link = dir.filePath("ORVELANE.DAT");
     QVERIFY(::symlink("other", QFile::encodeName(link).constData()) == 0);
@@ -358,7 +387,8 @@ void TestSettingsFile::symlinkLoopIsRefused() {
     QCOMPARE(entriesOf(dir.path()), (QStringList{"ORVELANE.DAT", "other"}));
 }
 
-void TestSettingsFile::replacedFileKeepsItsPermissions() {
+void TestSettingsFile::replacedFileKeepsItsPermissions()
+{
     QTemporaryDir dir;
     const QString file = dir.filePath("ORVELANE.DAT");
     writeFile(file, QByteArray(35, '\0'));
@@ -369,7 +399,8 @@ void TestSettingsFile::replacedFileKeepsItsPermissions() {
     QCOMPARE(readFile(file), toByteArray(encodeOptions(record)));
 }
 
-void TestSettingsFile::newFileIsCreatedWithUmaskApplied() {
+void TestSettingsFile::newFileIsCreatedWithUmaskApplied()
+{
     const mode_t earlier = ::umask(027);
     auto restore = qScopeGuard([earlier] { ::umask(earlier); });
     QTemporaryDir dir;
@@ -378,7 +409,8 @@ void TestSettingsFile::newFileIsCreatedWithUmaskApplied() {
     QCOMPARE(modeOf(dir.filePath("ORVELANE.DAT")), mode_t(0640));
 }
 
-void TestSettingsFile::fullDiskLeavesOldFileIntact() {
+void TestSettingsFile::fullDiskLeavesOldFileIntact()
+{
     QTemporaryDir mountPoint;
     const QByteArray where = QFile::encodeName(mountPoint.path());
     if (::mount("orvelane-test", where.constData(), "tmpfs", 0, "size=64k") != 0)
@@ -407,7 +439,8 @@ void TestSettingsFile::fullDiskLeavesOldFileIntact() {
     QCOMPARE(entriesOf(mountPoint.path()), (QStringList{"ORVELANE.DAT", "filler"}));
 }
 
-void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext() {
+void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
+{
     // A process that has ended: its pid names nobody.
     const pid_t child = ::fork();
     if (child == 0)
@@ -441,7 +474,8 @@ void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext() {
     QCOMPARE(entriesOf(dir.path()), expected);
 }
 
-void TestSettingsFile::workingDirectoryFileIsUsedByLoadAndSave() {
+void TestSettingsFile::workingDirectoryFileIsUsedByLoadAndSave()
+{
     QTemporaryDir dir;
     const QString earlier = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));

@@ -3,13 +3,15 @@
 #pragma once
 
 #include <QProcess>
+
 #include <csignal>
 #include <sys/prctl.h>
 
 namespace E2e {
 
 // Makes the kernel send SIGTERM to `process`'s child when this process ends, however it ends.
-inline void endWithThisProcess(QProcess& process) {
+inline void endWithThisProcess(QProcess& process)
+{
     process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
 }
 

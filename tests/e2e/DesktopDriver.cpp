@@ -10,12 +10,14 @@ namespace {
 
 constexpr int kPollMs = 50;
 
-QString windowArgument(XWindowId window) {
+QString windowArgument(XWindowId window)
+{
     return QString::number(window);
 }
 
 // One "Label: value" line of xwininfo's report.
-std::optional<int> xwininfoNumber(const QByteArray& report, const char* label) {
+std::optional<int> xwininfoNumber(const QByteArray& report, const char* label)
+{
     const QRegularExpression line(QStringLiteral("^\\s*%1:\\s*(-?\\d+)\\s*$").arg(QString::fromLatin1(label)),
                                   QRegularExpression::MultilineOption);
     const QRegularExpressionMatch match = line.match(QString::fromLatin1(report));
@@ -28,7 +30,8 @@ std::optional<int> xwininfoNumber(const QByteArray& report, const char* label) {
 
 DesktopDriver::DesktopDriver(const QString& displayName) : m_displayName(displayName) {}
 
-QString DesktopDriver::exactPattern(const QString& text) {
+QString DesktopDriver::exactPattern(const QString& text)
+{
     static const QString special = QStringLiteral("\\^$.|?*+()[]{}");
     QString pattern = QStringLiteral("^");
     for (const QChar c : text) {
@@ -40,7 +43,8 @@ QString DesktopDriver::exactPattern(const QString& text) {
 }
 
 bool DesktopDriver::run(const QString& program, const QStringList& arguments, QByteArray* output,
-                        int timeoutMs) const {
+                        int timeoutMs) const
+{
     QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_displayName);
@@ -62,7 +66,8 @@ bool DesktopDriver::run(const QString& program, const QStringList& arguments, QB
     return true;
 }
 
-QList<XWindowId> DesktopDriver::visibleWindows(const QString& caption) const {
+QList<XWindowId> DesktopDriver::visibleWindows(const QString& caption) const
+{
     QByteArray output;
     // xdotool matches case-insensitively; the exact comparison below is ours.
     run(QStringLiteral("xdotool"),
@@ -84,7 +89,8 @@ QList<XWindowId> DesktopDriver::visibleWindows(const QString& caption) const {
     return windows;
 }
 
-std::optional<XWindowId> DesktopDriver::waitForWindow(const QString& caption, int timeoutMs) const {
+std::optional<XWindowId> DesktopDriver::waitForWindow(const QString& caption, int timeoutMs) const
+{
     const QDeadlineTimer deadline(timeoutMs);
     do {
         const QList<XWindowId> windows = visibleWindows(caption);
@@ -96,13 +102,15 @@ std::optional<XWindowId> DesktopDriver::waitForWindow(const QString& caption, in
     return std::nullopt;
 }
 
-bool DesktopDriver::isVisible(XWindowId window) const {
+bool DesktopDriver::isVisible(XWindowId window) const
+{
     QByteArray report;
     return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowArgument(window)}, &report) &&
            report.contains("Map State: IsViewable");
 }
 
-bool DesktopDriver::waitUntilGone(XWindowId window, int timeoutMs) const {
+bool DesktopDriver::waitUntilGone(XWindowId window, int timeoutMs) const
+{
     const QDeadlineTimer deadline(timeoutMs);
     do {
         if (!isVisible(window))
@@ -113,7 +121,8 @@ bool DesktopDriver::waitUntilGone(XWindowId window, int timeoutMs) const {
     return false;
 }
 
-std::optional<QRect> DesktopDriver::geometry(XWindowId window) const {
+std::optional<QRect> DesktopDriver::geometry(XWindowId window) const
+{
     QByteArray report;
     if (!run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowArgument(window)}, &report))
         return std::nullopt;
@@ -130,12 +139,14 @@ std::optional<QRect> DesktopDriver::geometry(XWindowId window) const {
 
 // Without a window manager nobody hands the focus on when a modal window closes, so every
 // input starts by giving it to the window meant to receive it.
-bool DesktopDriver::focus(XWindowId window) const {
+bool DesktopDriver::focus(XWindowId window) const
+{
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowArgument(window)});
 }
 
-bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const {
+bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const
+{
     if (!focus(window))
         return false;
     // A menu opens on one key and takes the next; the pause lets each land where it should.
@@ -143,7 +154,8 @@ bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const {
                QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + keys);
 }
 
-bool DesktopDriver::typeText(XWindowId window, const QString& text) const {
+bool DesktopDriver::typeText(XWindowId window, const QString& text) const
+{
     if (!focus(window))
         return false;
     return run(
@@ -152,20 +164,23 @@ bool DesktopDriver::typeText(XWindowId window, const QString& text) const {
         nullptr, 20000);
 }
 
-bool DesktopDriver::click(XWindowId window, QPoint position) const {
+bool DesktopDriver::click(XWindowId window, QPoint position) const
+{
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),
                 QString::number(position.x()), QString::number(position.y()), QStringLiteral("click"),
                 QStringLiteral("1")});
 }
 
-bool DesktopDriver::movePointer(XWindowId window, QPoint position) const {
+bool DesktopDriver::movePointer(XWindowId window, QPoint position) const
+{
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),
                 QString::number(position.x()), QString::number(position.y())});
 }
 
-bool DesktopDriver::screenshot(const QString& pngPath, std::optional<QRect> area) const {
+bool DesktopDriver::screenshot(const QString& pngPath, std::optional<QRect> area) const
+{
     QStringList arguments{QStringLiteral("-window"), QStringLiteral("root")};
     if (area) {
         arguments << QStringLiteral("-crop")
@@ -179,7 +194,8 @@ bool DesktopDriver::screenshot(const QString& pngPath, std::optional<QRect> area
     return run(QStringLiteral("import"), arguments << pngPath, nullptr, 15000);
 }
 
-QByteArray DesktopDriver::grabPixels(const QRect& area) const {
+QByteArray DesktopDriver::grabPixels(const QRect& area) const
+{
     QByteArray pixels;
     const QString crop =
         QStringLiteral("%1x%2+%3+%4").arg(area.width()).arg(area.height()).arg(area.x()).arg(area.y());

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+
 #include <optional>
 
 class DesktopDriver {

@@ -6,16 +6,20 @@
 #include <QProcessEnvironment>
 
 E2eSession::E2eSession(const QString& displayName, const QString& workingDirectory)
-    : m_displayName(displayName), m_workingDirectory(workingDirectory), m_desktop(displayName) {}
+    : m_displayName(displayName), m_workingDirectory(workingDirectory), m_desktop(displayName)
+{
+}
 
-E2eSession::~E2eSession() {
+E2eSession::~E2eSession()
+{
     if (m_program.state() == QProcess::NotRunning)
         return;
     m_program.kill();
     m_program.waitForFinished(3000);
 }
 
-bool E2eSession::start() {
+bool E2eSession::start()
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), m_displayName);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -34,7 +38,8 @@ bool E2eSession::start() {
     return m_program.waitForStarted(10000);
 }
 
-std::optional<int> E2eSession::waitForExit(int timeoutMs) {
+std::optional<int> E2eSession::waitForExit(int timeoutMs)
+{
     if (m_program.state() != QProcess::NotRunning && !m_program.waitForFinished(timeoutMs))
         return std::nullopt;
     if (m_program.exitStatus() != QProcess::NormalExit)
@@ -42,18 +47,21 @@ std::optional<int> E2eSession::waitForExit(int timeoutMs) {
     return m_program.exitCode();
 }
 
-bool E2eSession::keepsRunningFor(int ms) {
+bool E2eSession::keepsRunningFor(int ms)
+{
     if (m_program.state() == QProcess::NotRunning)
         return false;
     return !m_program.waitForFinished(ms);
 }
 
-QString E2eSession::output() {
+QString E2eSession::output()
+{
     m_output += m_program.readAll();
     return QString::fromLocal8Bit(m_output);
 }
 
-QString E2eSession::howItEnded() {
+QString E2eSession::howItEnded()
+{
     QString state;
     if (m_program.state() != QProcess::NotRunning)
         state = QStringLiteral("still running");
@@ -65,6 +73,7 @@ QString E2eSession::howItEnded() {
     return written.isEmpty() ? state : state + QStringLiteral("; it wrote:\n") + written;
 }
 
-std::optional<XWindowId> E2eSession::waitForMainWindow(int timeoutMs) const {
+std::optional<XWindowId> E2eSession::waitForMainWindow(int timeoutMs) const
+{
     return m_desktop.waitForWindow(Orvelane::kMainCaption, timeoutMs);
 }

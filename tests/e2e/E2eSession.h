@@ -6,6 +6,7 @@
 
 #include <QProcess>
 #include <QString>
+
 #include <optional>
 
 class E2eSession {

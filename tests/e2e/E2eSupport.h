@@ -10,7 +10,8 @@ namespace E2e {
 
 // On a failed test function, keeps a picture of the whole screen beside the test binary's
 // working directory, named after the test, so a CI log can be read alongside it.
-inline void saveScreenIfFailed(const DesktopDriver& desktop) {
+inline void saveScreenIfFailed(const DesktopDriver& desktop)
+{
     if (!QTest::currentTestFailed())
         return;
     const QString name = QStringLiteral("%1-%2.png")

@@ -46,7 +46,8 @@ inline constexpr int kAboutNeoGeoButtonLeft = 170;
 
 // The middle of the tool button at `left`, in main-window coordinates, when the menu bar
 // is `menuBarHeight` tall (the tool bar is the first thing in the client area).
-inline QPoint toolButtonCentre(int left, int menuBarHeight) {
+inline QPoint toolButtonCentre(int left, int menuBarHeight)
+{
     return {left + 12, menuBarHeight + 2 + 12};
 }
 

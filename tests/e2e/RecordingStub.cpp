@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QThread>
 
-bool RecordingStub::write(const QString& scriptPath, const QString& logPath) {
+bool RecordingStub::write(const QString& scriptPath, const QString& logPath)
+{
     if (logPath.contains(u'\''))
         return false;
     // Every value is printed through "%s" from a quoted expansion, so whatever the
@@ -29,7 +30,8 @@ bool RecordingStub::write(const QString& scriptPath, const QString& logPath) {
                                QFileDevice::ReadGroup | QFileDevice::ExeGroup);
 }
 
-QList<StubStart> RecordingStub::read(const QString& logPath) {
+QList<StubStart> RecordingStub::read(const QString& logPath)
+{
     QFile file(logPath);
     QList<StubStart> starts;
     if (!file.open(QIODevice::ReadOnly))
@@ -49,7 +51,8 @@ QList<StubStart> RecordingStub::read(const QString& logPath) {
     return starts;
 }
 
-QList<StubStart> RecordingStub::waitForStarts(const QString& logPath, int count, int timeoutMs) {
+QList<StubStart> RecordingStub::waitForStarts(const QString& logPath, int count, int timeoutMs)
+{
     const QDeadlineTimer deadline(timeoutMs);
     QList<StubStart> starts = read(logPath);
     while (starts.size() < count && !deadline.hasExpired()) {

@@ -5,7 +5,8 @@
 #include <QDeadlineTimer>
 #include <QStandardPaths>
 
-QStringList VirtualDisplay::missingTools() {
+QStringList VirtualDisplay::missingTools()
+{
     QStringList missing;
     for (const char* tool : {"Xvfb", "xdotool", "xwininfo", "import"}) {
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
@@ -14,7 +15,8 @@ QStringList VirtualDisplay::missingTools() {
     return missing;
 }
 
-VirtualDisplay::~VirtualDisplay() {
+VirtualDisplay::~VirtualDisplay()
+{
     if (m_server.state() == QProcess::NotRunning)
         return;
     m_server.terminate();
@@ -24,7 +26,8 @@ VirtualDisplay::~VirtualDisplay() {
     }
 }
 
-bool VirtualDisplay::start(int timeoutMs) {
+bool VirtualDisplay::start(int timeoutMs)
+{
     // -displayfd picks a free display number and writes it once the server is ready, so
     // neither a fixed number nor a race with other test runs is involved.
     m_server.setProgram(QStringLiteral("Xvfb"));

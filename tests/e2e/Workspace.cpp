@@ -6,17 +6,20 @@
 
 Workspace::Workspace() : m_workingDirectory(m_root.path()) {}
 
-QString Workspace::useWorkingDirectory(const QString& name) {
+QString Workspace::useWorkingDirectory(const QString& name)
+{
     m_workingDirectory = m_root.filePath(name);
     QDir().mkpath(m_workingDirectory);
     return m_workingDirectory;
 }
 
-QString Workspace::rootPath(const QString& relative) const {
+QString Workspace::rootPath(const QString& relative) const
+{
     return relative.isEmpty() ? m_root.path() : m_root.filePath(relative);
 }
 
-QByteArray Workspace::settingsBytes(const Switches& switches) {
+QByteArray Workspace::settingsBytes(const Switches& switches)
+{
     QByteArray bytes(" KELMOR   - DATA -  ");
     const auto byte = [](bool on) { return static_cast<char>(on ? 1 : 0); };
     bytes += '\0';
@@ -29,21 +32,25 @@ QByteArray Workspace::settingsBytes(const Switches& switches) {
     return bytes;
 }
 
-bool Workspace::writeSettings(const Switches& switches) {
+bool Workspace::writeSettings(const Switches& switches)
+{
     return writeFile(QStringLiteral("ORVELANE.DAT"), settingsBytes(switches));
 }
 
-bool Workspace::writeCompanionText() {
+bool Workspace::writeCompanionText()
+{
     return writeFile(QStringLiteral("ORVELANE.TXT"));
 }
 
-bool Workspace::writeFile(const QString& relativePath, const QByteArray& contents) {
+bool Workspace::writeFile(const QString& relativePath, const QByteArray& contents)
+{
     const QString path = QDir(m_workingDirectory).filePath(relativePath);
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
 }
 
-bool Workspace::makeDirectory(const QString& relativePath) {
+bool Workspace::makeDirectory(const QString& relativePath)
+{
     return QDir(m_workingDirectory).mkpath(relativePath);
 }

@@ -6,23 +6,27 @@ namespace {
 
 // A window that vanished between being found and being told to close is not the test's
 // failure to report here; the caller sees the result of its own wait.
-int ignoreErrors(Display*, XErrorEvent*) {
+int ignoreErrors(Display*, XErrorEvent*)
+{
     return 0;
 }
 
 } // namespace
 
-XConnection::XConnection(const QString& displayName) {
+XConnection::XConnection(const QString& displayName)
+{
     XSetErrorHandler(ignoreErrors);
     m_display = XOpenDisplay(displayName.toLocal8Bit().constData());
 }
 
-XConnection::~XConnection() {
+XConnection::~XConnection()
+{
     if (m_display)
         XCloseDisplay(m_display);
 }
 
-bool XConnection::sendDeleteWindow(XWindowId window) {
+bool XConnection::sendDeleteWindow(XWindowId window)
+{
     if (!m_display)
         return false;
     XEvent event{};
@@ -37,7 +41,8 @@ bool XConnection::sendDeleteWindow(XWindowId window) {
     return sent != 0;
 }
 
-void XConnection::watchMappedWindows() {
+void XConnection::watchMappedWindows()
+{
     if (!m_display)
         return;
     XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
@@ -45,7 +50,8 @@ void XConnection::watchMappedWindows() {
     m_mapped = 0;
 }
 
-int XConnection::mappedWindowCount() {
+int XConnection::mappedWindowCount()
+{
     if (!m_display)
         return 0;
     // The round trip makes the server hand over every event caused by requests it has

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QTest>
+
 #include <memory>
 
 using namespace Orvelane;
@@ -25,7 +26,8 @@ const QString kOpenDialogCaption = QStringLiteral("Open");
 // game folder and file name with their blanks dropped, the switches that are on; the
 // parameter text then goes over as its blank-separated words.
 QStringList expectedArguments(const QString& emulatorDirectory, const QString& gameDirectory,
-                              const QString& gameFile, const QStringList& switches) {
+                              const QString& gameFile, const QStringList& switches)
+{
     QString parameters = emulatorDirectory + u'/' + QString(gameDirectory).remove(u' ') + u' ' +
                          QString(gameFile).remove(u' ') + u' ';
     for (const QString& option : switches)
@@ -47,7 +49,8 @@ private:
 
     // Starts the program in the workspace's working directory; its main window, or 0 after
     // a recorded failure.
-    XWindowId startProgram() {
+    XWindowId startProgram()
+    {
         m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
         if (!m_session->start()) {
             QTest::qFail("the program did not start", __FILE__, __LINE__);
@@ -63,7 +66,8 @@ private:
     }
 
     XWindowId openWindow(const E2eSession& session, XWindowId main, const QStringList& keys,
-                         const QString& caption) {
+                         const QString& caption)
+    {
         const auto window =
             session.desktop().pressKeys(main, keys) ? session.desktop().waitForWindow(caption) : std::nullopt;
         if (!window)
@@ -72,7 +76,8 @@ private:
     }
 
     // Types `path` into the open-file dialog's name box and confirms it.
-    void choose(const E2eSession& session, const QString& path) {
+    void choose(const E2eSession& session, const QString& path)
+    {
         const DesktopDriver& desktop = session.desktop();
         const auto dialog = desktop.waitForWindow(kOpenDialogCaption);
         QVERIFY2(dialog, qPrintable(desktop.lastError()));
@@ -84,12 +89,14 @@ private:
         QVERIFY2(desktop.waitUntilGone(*dialog), qPrintable(desktop.lastError()));
     }
 
-    void closeWindow(const E2eSession& session, XWindowId window) {
+    void closeWindow(const E2eSession& session, XWindowId window)
+    {
         QVERIFY(m_x->sendDeleteWindow(window));
         QVERIFY(session.desktop().waitUntilGone(window));
     }
 
-    static QStringList filesNamed(const QString& root, const QString& name) {
+    static QStringList filesNamed(const QString& root, const QString& name)
+    {
         QStringList found;
         QDirIterator it(root, {name}, QDir::AllEntries | QDir::Hidden | QDir::System,
                         QDirIterator::Subdirectories);
@@ -99,7 +106,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         const QStringList missing = VirtualDisplay::missingTools();
         if (!missing.isEmpty())
             QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
@@ -110,14 +118,16 @@ private slots:
 
     void init() { m_workspace = std::make_unique<Workspace>(); }
 
-    void cleanup() {
+    void cleanup()
+    {
         if (m_session)
             E2e::saveScreenIfFailed(m_session->desktop());
         m_session.reset();
         m_workspace.reset();
     }
 
-    void neoRageGetsTheChosenGameAndTheStoredSwitches() {
+    void neoRageGetsTheChosenGameAndTheStoredSwitches()
+    {
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeSettings({.noScanlines = true, .enableVsync = true}));
         QVERIFY(workspace.writeCompanionText());
@@ -173,7 +183,8 @@ private slots:
         QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
     }
 
-    void shellCharactersInNamesReachNeoRageVerbatim() {
+    void shellCharactersInNamesReachNeoRageVerbatim()
+    {
         Workspace& workspace = *m_workspace;
         // The emulator folder is the working directory itself, so the dialog, which opens
         // there, takes the game as a relative name. Qt's dialog reads double quotes in its
@@ -209,7 +220,8 @@ private slots:
         QCOMPARE(RecordingStub::read(log).size(), 1);
     }
 
-    void cancellingTheDialogStartsNothing() {
+    void cancellingTheDialogStartsNothing()
+    {
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -234,7 +246,8 @@ private slots:
         QVERIFY(session.desktop().isVisible(play));
     }
 
-    void neoGeoStartsOncePerPressWithNoArguments() {
+    void neoGeoStartsOncePerPressWithNoArguments()
+    {
         Workspace& workspace = *m_workspace;
         // The NEO R.A.G.E. switches are no business of NEOGEO's.
         QVERIFY(workspace.writeSettings({.noScanlines = true, .vgaMode = true}));
@@ -262,7 +275,8 @@ private slots:
         QVERIFY(session.desktop().isVisible(play));
     }
 
-    void withoutNeoGeoThePressChangesNothing() {
+    void withoutNeoGeoThePressChangesNothing()
+    {
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());

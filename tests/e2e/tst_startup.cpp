@@ -8,6 +8,7 @@
 #include "XConnection.h"
 
 #include <QTest>
+
 #include <memory>
 
 class StartupTest : public QObject {
@@ -18,7 +19,8 @@ private:
     std::unique_ptr<DesktopDriver> m_desktop;
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         const QStringList missing = VirtualDisplay::missingTools();
         if (!missing.isEmpty())
             QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
@@ -26,12 +28,14 @@ private slots:
         m_desktop = std::make_unique<DesktopDriver>(m_display.name());
     }
 
-    void cleanup() {
+    void cleanup()
+    {
         if (m_desktop)
             E2e::saveScreenIfFailed(*m_desktop);
     }
 
-    void showsTheMainWindowWithBothFiles() {
+    void showsTheMainWindowWithBothFiles()
+    {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -51,7 +55,8 @@ private slots:
         QVERIFY(qAbs(frame->center().y() - 384) <= 1);
     }
 
-    void endsAtOnceWithoutAWindow_data() {
+    void endsAtOnceWithoutAWindow_data()
+    {
         QTest::addColumn<bool>("settingsFile");
         QTest::addColumn<bool>("companionText");
         QTest::addColumn<QString>("directoryInstead");
@@ -63,7 +68,8 @@ private slots:
         QTest::newRow("a directory named ORVELANE.TXT") << true << false << QStringLiteral("ORVELANE.TXT");
     }
 
-    void endsAtOnceWithoutAWindow() {
+    void endsAtOnceWithoutAWindow()
+    {
         QFETCH(bool, settingsFile);
         QFETCH(bool, companionText);
         QFETCH(QString, directoryInstead);
@@ -87,7 +93,8 @@ private slots:
 
     // The other side of the check above: the watcher does see the windows of a program
     // that starts, so a zero there means something.
-    void aStartingProgramIsSeenMappingWindows() {
+    void aStartingProgramIsSeenMappingWindows()
+    {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -99,7 +106,8 @@ private slots:
         QVERIFY(watcher.mappedWindowCount() > 0);
     }
 
-    void exitFromThePlayMenuEndsWithStatusZero() {
+    void exitFromThePlayMenuEndsWithStatusZero()
+    {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());
@@ -113,7 +121,8 @@ private slots:
         QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
     }
 
-    void closingTheMainWindowEndsWithStatusZero() {
+    void closingTheMainWindowEndsWithStatusZero()
+    {
         Workspace workspace;
         QVERIFY(workspace.writeSettings());
         QVERIFY(workspace.writeCompanionText());

@@ -9,6 +9,7 @@
 #include "XConnection.h"
 
 #include <QTest>
+
 #include <memory>
 
 using namespace Orvelane;
@@ -30,7 +31,8 @@ private:
     QPoint toolButton(int left) const { return toolButtonCentre(left, m_menuBarHeight); }
 
     // The tool bar row of the main window, as pixels.
-    QByteArray toolBarPixels() const {
+    QByteArray toolBarPixels() const
+    {
         const auto frame = desktop().geometry(m_main);
         if (!frame)
             return {};
@@ -38,7 +40,8 @@ private:
     }
 
     // The hint part of the status line: left of the time and date panels.
-    QByteArray hintPixels() const {
+    QByteArray hintPixels() const
+    {
         const auto frame = desktop().geometry(m_main);
         if (!frame)
             return {};
@@ -47,7 +50,8 @@ private:
 
     // Waits up to two seconds for the hint part to show `expected` (or, when `differ` is
     // set, anything but it); returns what it shows last.
-    QByteArray waitForHint(const QByteArray& expected, bool differ = false) const {
+    QByteArray waitForHint(const QByteArray& expected, bool differ = false) const
+    {
         QByteArray shown;
         for (int waited = 0; waited <= 2000; waited += 50) {
             shown = hintPixels();
@@ -62,7 +66,8 @@ private:
     bool pointerOnBanner() const { return desktop().movePointer(m_main, QPoint(236, m_menuBarHeight + 110)); }
 
     // Checks the window with `caption` shows within the time allowed, at its size, centred.
-    XWindowId expectWindow(const QString& caption, QSize clientSize) {
+    XWindowId expectWindow(const QString& caption, QSize clientSize)
+    {
         const auto window = desktop().waitForWindow(caption);
         if (!window) {
             QTest::qFail(qPrintable(desktop().lastError()), __FILE__, __LINE__);
@@ -85,7 +90,8 @@ private:
 
     // Escape leaves the window open; its close box (WM_DELETE_WINDOW) closes it, and the
     // program goes on.
-    void closeThroughTheCloseBox(XWindowId window) {
+    void closeThroughTheCloseBox(XWindowId window)
+    {
         QVERIFY(desktop().pressKeys(window, {QStringLiteral("Escape")}));
         QTest::qWait(300);
         QVERIFY2(desktop().isVisible(window), "Escape closed the window");
@@ -94,7 +100,8 @@ private:
         QVERIFY(m_session->isRunning());
     }
 
-    void setTools(bool on) {
+    void setTools(bool on)
+    {
         if (m_toolsOn == on)
             return;
         QVERIFY(desktop().pressKeys(m_main, kToolsKeys));
@@ -103,7 +110,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         const QStringList missing = VirtualDisplay::missingTools();
         if (!missing.isEmpty())
             QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
@@ -122,7 +130,8 @@ private slots:
         m_menuBarHeight = frame->height() - kMainClientSize.height();
     }
 
-    void cleanup() {
+    void cleanup()
+    {
         if (!m_session)
             return;
         E2e::saveScreenIfFailed(desktop());
@@ -139,14 +148,16 @@ private slots:
         }
     }
 
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         if (m_session && m_session->isRunning()) {
             QVERIFY(desktop().pressKeys(m_main, kExitKeys));
             QVERIFY2(m_session->waitForExit(5000) == 0, qPrintable(m_session->howItEnded()));
         }
     }
 
-    void opensFromItsMenuItem_data() {
+    void opensFromItsMenuItem_data()
+    {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QSize>("clientSize");
         QTest::addColumn<QStringList>("keys");
@@ -161,7 +172,8 @@ private slots:
         QTest::newRow("about Orvelane") << kAboutCaption << QSize(348, 194) << kAboutKeys;
     }
 
-    void opensFromItsMenuItem() {
+    void opensFromItsMenuItem()
+    {
         QFETCH(QString, caption);
         QFETCH(QSize, clientSize);
         QFETCH(QStringList, keys);
@@ -172,7 +184,8 @@ private slots:
         closeThroughTheCloseBox(window);
     }
 
-    void hiddenToolButtonsOpenNothing() {
+    void hiddenToolButtonsOpenNothing()
+    {
         setTools(false);
         QVERIFY(desktop().click(m_main, toolButton(kPlayNeoRageButtonLeft)));
         QVERIFY(desktop().click(m_main, toolButton(kAboutButtonLeft)));
@@ -181,7 +194,8 @@ private slots:
         QVERIFY(desktop().visibleWindows(kAboutCaption).isEmpty());
     }
 
-    void toolsTwiceRestoresTheToolBar() {
+    void toolsTwiceRestoresTheToolBar()
+    {
         setTools(false);
         QVERIFY(pointerOnBanner());
         const QByteArray toolsOff = toolBarPixels();
@@ -196,7 +210,8 @@ private slots:
         QCOMPARE(toolBarPixels(), toolsOff);
     }
 
-    void opensFromItsToolButton_data() {
+    void opensFromItsToolButton_data()
+    {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QSize>("clientSize");
         QTest::addColumn<int>("buttonLeft");
@@ -210,7 +225,8 @@ private slots:
         QTest::newRow("about NEOGEO") << kAboutNeoGeoCaption << QSize(261, 77) << kAboutNeoGeoButtonLeft;
     }
 
-    void opensFromItsToolButton() {
+    void opensFromItsToolButton()
+    {
         QFETCH(QString, caption);
         QFETCH(QSize, clientSize);
         QFETCH(int, buttonLeft);
@@ -222,7 +238,8 @@ private slots:
         closeThroughTheCloseBox(window);
     }
 
-    void theToolsButtonPutsTheButtonsAway() {
+    void theToolsButtonPutsTheButtonsAway()
+    {
         setTools(true);
         QVERIFY2(desktop().click(m_main, toolButton(kToolsButtonLeft)), qPrintable(desktop().lastError()));
         m_toolsOn = false;
@@ -241,7 +258,8 @@ private slots:
 
     // The status line shows the hint of whatever the pointer rests on, keeps it across the
     // clock's ticks, and follows a window that opens under a resting pointer.
-    void theStatusLineFollowsThePointer() {
+    void theStatusLineFollowsThePointer()
+    {
         setTools(true);
         QVERIFY(pointerOnBanner());
         QTest::qWait(300);
@@ -277,7 +295,8 @@ private slots:
         QVERIFY(desktop().waitUntilGone(*play));
     }
 
-    void theMainWindowWaitsWhileAWindowIsOpen() {
+    void theMainWindowWaitsWhileAWindowIsOpen()
+    {
         QVERIFY(desktop().pressKeys(m_main, kAboutKeys));
         const auto about = desktop().waitForWindow(kAboutCaption);
         QVERIFY(about);

@@ -12,14 +12,16 @@
 
 namespace {
 
-void require(bool condition, const char* what) {
+void require(bool condition, const char* what)
+{
     if (!condition) {
         std::fprintf(stderr, "invariant broken: %s\n", what);
         std::abort();
     }
 }
 
-std::string withoutBlanks(std::string_view text) {
+std::string withoutBlanks(std::string_view text)
+{
     std::string result;
     for (const char c : text)
         if (c != ' ')
@@ -27,7 +29,8 @@ std::string withoutBlanks(std::string_view text) {
     return result;
 }
 
-void checkArguments(std::string_view parameters) {
+void checkArguments(std::string_view parameters)
+{
     const std::vector<std::string> arguments = splitParameters(parameters);
     std::string joined;
     for (const std::string& argument : arguments) {
@@ -38,7 +41,8 @@ void checkArguments(std::string_view parameters) {
     require(joined == withoutBlanks(parameters), "the arguments are the text without its blanks");
 }
 
-std::string expectedSwitches(const OptionsRecord& options) {
+std::string expectedSwitches(const OptionsRecord& options)
+{
     std::string switches;
     switches += options.NoScanlines == 1 ? "-n " : "";
     switches += options.VgaMode == 1 ? "-vga " : "";
@@ -47,7 +51,8 @@ std::string expectedSwitches(const OptionsRecord& options) {
     return switches;
 }
 
-void checkLaunch(const GamePath& path, const OptionsRecord& options, char separator) {
+void checkLaunch(const GamePath& path, const OptionsRecord& options, char separator)
+{
     const NeoRageLaunch launch = composeNeoRageLaunch(path, options, separator);
     const std::string emulatorDirectory = path.emulatorDirectory + separator;
     require(launch.programPath == emulatorDirectory + "neorage.exe",
@@ -68,7 +73,8 @@ void checkLaunch(const GamePath& path, const OptionsRecord& options, char separa
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     if (size < 2)
         return 0;
     const char separator = (data[0] & 1) != 0 ? '/' : '\\';

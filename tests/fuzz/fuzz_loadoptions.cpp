@@ -16,14 +16,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void require(bool condition, const char* what) {
+void require(bool condition, const char* what)
+{
     if (!condition) {
         std::fprintf(stderr, "invariant broken: %s\n", what);
         std::abort();
     }
 }
 
-OptionsRecord sentinelRecord() {
+OptionsRecord sentinelRecord()
+{
     OptionsRecord record;
     record.Header = "left alone";
     record.Reserved1 = 0xA1;
@@ -37,7 +39,8 @@ OptionsRecord sentinelRecord() {
 
 // Memory-backed when the system has it, so the fsync of every save costs nothing. The path is
 // never destroyed, so the clean-up at exit can still use it.
-const fs::path& scratchFolder() {
+const fs::path& scratchFolder()
+{
     static const fs::path* folder = [] {
         const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
         std::string pattern = (base / "orvelane-fuzz-XXXXXX").string();
@@ -51,13 +54,15 @@ const fs::path& scratchFolder() {
     return *folder;
 }
 
-std::vector<std::uint8_t> readWhole(const fs::path& path) {
+std::vector<std::uint8_t> readWhole(const fs::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Each field is either its byte from the input or, past the end, the value it had before.
-void checkDecoded(const std::uint8_t* data, std::size_t size, const OptionsRecord& decoded) {
+void checkDecoded(const std::uint8_t* data, std::size_t size, const OptionsRecord& decoded)
+{
     const OptionsRecord before = sentinelRecord();
     const auto expect = [&](std::size_t offset, std::uint8_t field, std::uint8_t earlier) {
         require(field == (offset < size ? data[offset] : earlier), "field is its byte or its earlier value");
@@ -72,7 +77,8 @@ void checkDecoded(const std::uint8_t* data, std::size_t size, const OptionsRecor
     expect(lastVga, decoded.VgaMode, before.VgaMode);
 }
 
-void checkFileRoundTrip(const std::uint8_t* data, std::size_t size, const OptionsRecord& decoded) {
+void checkFileRoundTrip(const std::uint8_t* data, std::size_t size, const OptionsRecord& decoded)
+{
     const fs::path file = scratchFolder() / std::string(kSettingsFileName);
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -94,7 +100,8 @@ void checkFileRoundTrip(const std::uint8_t* data, std::size_t size, const Option
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     OptionsRecord decoded = sentinelRecord();
     decodeOptions(std::span<const std::uint8_t>(data, size), decoded);
     checkDecoded(data, size, decoded);

@@ -14,16 +14,19 @@
 
 namespace stub {
 
-inline QString shellQuoted(QString text) {
+inline QString shellQuoted(QString text)
+{
     return u'\'' + text.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
 }
 
-inline bool writeFile(const QString& path, const QByteArray& content, bool executable) {
+inline bool writeFile(const QString& path, const QByteArray& content, bool executable)
+{
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
         return false;
     file.close();
-    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    QFile::Permissions permissions =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     if (executable)
         permissions |= QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
     return file.setPermissions(permissions);
@@ -31,7 +34,8 @@ inline bool writeFile(const QString& path, const QByteArray& content, bool execu
 
 // A script that writes its record into `recordDir` (made by the caller) and, while the file
 // "hold" exists there, keeps running. Only absolute tools are used, so PATH may be anything.
-inline QByteArray recorderScript(const QString& recordDir) {
+inline QByteArray recorderScript(const QString& recordDir)
+{
     return "#!/bin/sh\n"
            "out=" +
            shellQuoted(recordDir).toLocal8Bit() +
@@ -46,25 +50,28 @@ inline QByteArray recorderScript(const QString& recordDir) {
 }
 
 // A script that only leaves the file `marker` behind when it runs.
-inline QByteArray markerScript(const QString& marker) {
+inline QByteArray markerScript(const QString& marker)
+{
     return "#!/bin/sh\n: > " + shellQuoted(marker).toLocal8Bit() + "\n";
 }
 
 struct Record {
-    QList<QByteArray> arguments;  // argv[1] on
+    QList<QByteArray> arguments; // argv[1] on
     QString workingDirectory;
     QStringList descriptors;
     qint64 pid = 0;
     qint64 session = 0;
 };
 
-inline QByteArray readAll(const QString& path) {
+inline QByteArray readAll(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The record a recorder left in `recordDir`, once complete ("ids" is written last).
-inline std::optional<Record> readRecord(const QString& recordDir) {
+inline std::optional<Record> readRecord(const QString& recordDir)
+{
     const QDir dir(recordDir);
     if (!QFileInfo::exists(dir.filePath(QStringLiteral("ids"))))
         return std::nullopt;
@@ -85,7 +92,8 @@ inline std::optional<Record> readRecord(const QString& recordDir) {
 }
 
 // True while `pid` still exists, running or as a zombie nobody has reaped.
-inline bool processExists(qint64 pid) {
+inline bool processExists(qint64 pid)
+{
     return QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid));
 }
 

@@ -20,7 +20,8 @@ using stub::Record;
 namespace {
 
 // True when one of our threads sits in a blocking wait for `pid`.
-bool threadWaitsFor(qint64 pid) {
+bool threadWaitsFor(qint64 pid)
+{
     const QDir tasks(QStringLiteral("/proc/self/task"));
     for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile syscall(tasks.filePath(task + QStringLiteral("/syscall")));
@@ -28,7 +29,8 @@ bool threadWaitsFor(qint64 pid) {
             continue;
         const QList<QByteArray> fields = syscall.readAll().split(' ');
         bool ok = false;
-        if (fields.size() > 1 && fields[0].toLong() == SYS_wait4 && fields[1].toLongLong(&ok, 16) == pid && ok)
+        if (fields.size() > 1 && fields[0].toLong() == SYS_wait4 && fields[1].toLongLong(&ok, 16) == pid &&
+            ok)
             return true;
     }
     return false;
@@ -75,7 +77,8 @@ private:
     QByteArray m_savedPath;
 };
 
-void TestProgramStarter::init() {
+void TestProgramStarter::init()
+{
     m_savedCwd = QDir::currentPath();
     m_savedPath = qgetenv("PATH");
     // Blanks in the name: a launcher that pastes paths into a command text breaks here.
@@ -84,7 +87,8 @@ void TestProgramStarter::init() {
     QVERIFY(QDir::setCurrent(m_work->path()));
 }
 
-void TestProgramStarter::cleanup() {
+void TestProgramStarter::cleanup()
+{
     QDir::setCurrent(m_savedCwd);
     qputenv("PATH", m_savedPath);
     m_extraDirs.clear();
@@ -92,7 +96,8 @@ void TestProgramStarter::cleanup() {
 }
 
 // Writes the recorder `program` (relative to the work dir) recording into `recordName`.
-QString TestProgramStarter::makeRecorder(const QString& program, const QString& recordName) {
+QString TestProgramStarter::makeRecorder(const QString& program, const QString& recordName)
+{
     const QString recordDir = path(recordName);
     QDir().mkpath(recordDir);
     if (!stub::writeFile(path(program), stub::recorderScript(recordDir), true))
@@ -100,23 +105,38 @@ QString TestProgramStarter::makeRecorder(const QString& program, const QString& 
     return recordDir;
 }
 
-QString TestProgramStarter::makeBinDirectory() {
-    m_extraDirs.push_back(std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane bin XXXXXX")));
+QString TestProgramStarter::makeBinDirectory()
+{
+    m_extraDirs.push_back(
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane bin XXXXXX")));
     return m_extraDirs.back()->path();
 }
 
-Record TestProgramStarter::waitForRecord(const QString& recordDir) {
+Record TestProgramStarter::waitForRecord(const QString& recordDir)
+{
     std::optional<Record> record;
     if (!QTest::qWaitFor([&] { return (record = stub::readRecord(recordDir)).has_value(); }, 10000))
         qWarning("the stub left no record in %s", qPrintable(recordDir));
     return record.value_or(Record{});
 }
 
-void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns() {
+void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns()
+{
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
-    const std::vector<std::string> arguments = {
-        "$(touch x)", "`touch y`", "; touch z", "| touch w", "& touch v", "it's \"quoted\"", "",
-        "two  blanks", "*", "\\back\\slash", "new\nline", "$HOME", "Ünïcödé ゲーム", std::string(4000, 'a')};
+    const std::vector<std::string> arguments = {"$(touch x)",
+                                                "`touch y`",
+                                                "; touch z",
+                                                "| touch w",
+                                                "& touch v",
+                                                "it's \"quoted\"",
+                                                "",
+                                                "two  blanks",
+                                                "*",
+                                                "\\back\\slash",
+                                                "new\nline",
+                                                "$HOME",
+                                                "Ünïcödé ゲーム",
+                                                std::string(4000, 'a')};
     ProgramStarter starter;
     QVERIFY(starter.start("./emu", arguments));
     const Record record = waitForRecord(recordDir);
@@ -129,7 +149,8 @@ void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns() {
     QCOMPARE(entries, QStringList({QStringLiteral("emu"), QStringLiteral("record")}));
 }
 
-void TestProgramStarter::childRunsInOurWorkingDirectory() {
+void TestProgramStarter::childRunsInOurWorkingDirectory()
+{
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
     QVERIFY(starter.start("emu", {}));
@@ -138,7 +159,8 @@ void TestProgramStarter::childRunsInOurWorkingDirectory() {
     QVERIFY(record.arguments.isEmpty());
 }
 
-void TestProgramStarter::childInheritsOnlyStandardDescriptors() {
+void TestProgramStarter::childInheritsOnlyStandardDescriptors()
+{
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     // Opened without close-on-exec, as careless code elsewhere in a program might.
     const int leaky = ::open("/dev/null", O_RDONLY);
@@ -152,7 +174,8 @@ void TestProgramStarter::childInheritsOnlyStandardDescriptors() {
     QCOMPARE(record.descriptors, QStringList({"0", "1", "2", "3"}));
 }
 
-void TestProgramStarter::childHasASessionOfItsOwn() {
+void TestProgramStarter::childHasASessionOfItsOwn()
+{
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
     QVERIFY(starter.start("emu", {}));
@@ -162,7 +185,8 @@ void TestProgramStarter::childHasASessionOfItsOwn() {
     QCOMPARE(record.session, record.pid);
 }
 
-void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped() {
+void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped()
+{
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     QVERIFY(stub::writeFile(QDir(recordDir).filePath(QStringLiteral("hold")), {}, false));
     ProgramStarter starter;
@@ -181,7 +205,8 @@ void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped() {
     QCOMPARE(errno, ECHILD);
 }
 
-void TestProgramStarter::manyChildrenAreAllReaped() {
+void TestProgramStarter::manyChildrenAreAllReaped()
+{
     // All the stubs are written before the first start: a child being created holds copies
     // of our descriptors until it execs, and a script still open for writing in that moment
     // cannot be run ("Text file busy").
@@ -201,7 +226,8 @@ void TestProgramStarter::manyChildrenAreAllReaped() {
     }
 }
 
-void TestProgramStarter::nothingStartsForWhatIsNotAProgram_data() {
+void TestProgramStarter::nothingStartsForWhatIsNotAProgram_data()
+{
     QTest::addColumn<QString>("program");
     QTest::addColumn<QByteArray>("argument");
     QTest::newRow("missing") << QStringLiteral("neogeo.exe") << QByteArray("x");
@@ -212,7 +238,8 @@ void TestProgramStarter::nothingStartsForWhatIsNotAProgram_data() {
     QTest::newRow("argument with a NUL byte") << QStringLiteral("runs") << QByteArray("a\0b", 3);
 }
 
-void TestProgramStarter::nothingStartsForWhatIsNotAProgram() {
+void TestProgramStarter::nothingStartsForWhatIsNotAProgram()
+{
     QFETCH(QString, program);
     QFETCH(QByteArray, argument);
     const QString marker = path(QStringLiteral("ran"));
@@ -228,10 +255,12 @@ void TestProgramStarter::nothingStartsForWhatIsNotAProgram() {
     QVERIFY(!QFileInfo::exists(marker));
 }
 
-void TestProgramStarter::relativeNameIsTakenFromWorkingDirectoryNotPath() {
+void TestProgramStarter::relativeNameIsTakenFromWorkingDirectoryNotPath()
+{
     const QString bin = makeBinDirectory();
     const QString impostorRan = path(QStringLiteral("impostor ran"));
-    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("emu")), stub::markerScript(impostorRan), true));
+    QVERIFY(
+        stub::writeFile(QDir(bin).filePath(QStringLiteral("emu")), stub::markerScript(impostorRan), true));
     setPath(bin);
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
 
@@ -242,7 +271,8 @@ void TestProgramStarter::relativeNameIsTakenFromWorkingDirectoryNotPath() {
     QVERIFY(!QFileInfo::exists(impostorRan));
 }
 
-void TestProgramStarter::nameFoundOnlyOnPathStartsNothing() {
+void TestProgramStarter::nameFoundOnlyOnPathStartsNothing()
+{
     const QString bin = makeBinDirectory();
     const QString ran = path(QStringLiteral("ran"));
     QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("neogeo.exe")), stub::markerScript(ran), true));
@@ -253,7 +283,8 @@ void TestProgramStarter::nameFoundOnlyOnPathStartsNothing() {
     QVERIFY(!QFileInfo::exists(ran));
 }
 
-void TestProgramStarter::windowsProgramGoesThroughWine_data() {
+void TestProgramStarter::windowsProgramGoesThroughWine_data()
+{
     QTest::addColumn<bool>("absolute");
     QTest::addColumn<bool>("executable");
     QTest::newRow("bare name") << false << false;
@@ -261,13 +292,15 @@ void TestProgramStarter::windowsProgramGoesThroughWine_data() {
     QTest::newRow("absolute path") << true << false;
 }
 
-void TestProgramStarter::windowsProgramGoesThroughWine() {
+void TestProgramStarter::windowsProgramGoesThroughWine()
+{
     QFETCH(bool, absolute);
     QFETCH(bool, executable);
     const QString bin = makeBinDirectory();
     const QString recordDir = path(QStringLiteral("wine record"));
     QVERIFY(QDir().mkpath(recordDir));
-    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::recorderScript(recordDir), true));
+    QVERIFY(
+        stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::recorderScript(recordDir), true));
     setPath(QStringLiteral("/nonexistent:") + bin);
     QVERIFY(stub::writeFile(path(QStringLiteral("neorage.exe")), QByteArray("MZ\x90\0\3", 5), executable));
 
@@ -281,7 +314,8 @@ void TestProgramStarter::windowsProgramGoesThroughWine() {
     QTRY_COMPARE(starter.unreapedChildren(), 0);
 }
 
-void TestProgramStarter::windowsProgramWithoutWineStartsNothing() {
+void TestProgramStarter::windowsProgramWithoutWineStartsNothing()
+{
     setPath(makeBinDirectory());
     QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), QByteArray("MZ\n: > ran\n"), true));
     ProgramStarter starter;
@@ -291,7 +325,8 @@ void TestProgramStarter::windowsProgramWithoutWineStartsNothing() {
     QVERIFY(!QFileInfo::exists(path(QStringLiteral("ran"))));
 }
 
-void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed_data() {
+void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed_data()
+{
     QTest::addColumn<QString>("pathValue");
     QTest::newRow("empty entry") << QStringLiteral(":/nonexistent");
     QTest::newRow("dot entry") << QStringLiteral(".");
@@ -300,7 +335,8 @@ void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed_data() {
 
 // A "wine" among the game files must not be picked up through a PATH entry that means the
 // working directory or something under it.
-void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed() {
+void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed()
+{
     QFETCH(QString, pathValue);
     const QString ran = path(QStringLiteral("ran"));
     QVERIFY(QDir().mkdir(path(QStringLiteral("sub"))));
@@ -314,7 +350,8 @@ void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed() {
     QVERIFY(!QFileInfo::exists(ran));
 }
 
-void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine() {
+void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine()
+{
     const QString bin = makeBinDirectory();
     const QString wineRan = path(QStringLiteral("wine ran"));
     QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::markerScript(wineRan), true));
@@ -328,7 +365,8 @@ void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine() {
 }
 
 // A thread with no event loop cannot watch the child; a waiting thread reaps it instead.
-void TestProgramStarter::childStartedWithoutEventLoopIsReaped() {
+void TestProgramStarter::childStartedWithoutEventLoopIsReaped()
+{
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     bool started = false;
     int unreapedAtEnd = -1;
@@ -346,7 +384,8 @@ void TestProgramStarter::childStartedWithoutEventLoopIsReaped() {
     QVERIFY(!stub::processExists(record.pid));
 }
 
-void TestProgramStarter::childStillRunningWhenStarterGoesIsReaped() {
+void TestProgramStarter::childStillRunningWhenStarterGoesIsReaped()
+{
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     const QString hold = QDir(recordDir).filePath(QStringLiteral("hold"));
     QVERIFY(stub::writeFile(hold, {}, false));

@@ -49,20 +49,24 @@ private:
 
 // Accepts from the event loop rather than from the polling timer: accepting may put up a
 // message box whose own loop must leave that timer free to run.
-void acceptSoon(QFileDialog* dialog) {
+void acceptSoon(QFileDialog* dialog)
+{
     QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
 }
 
-const OpenFileRequest kGameFiles{QStringLiteral("Files of NEO-GEO"), {QStringLiteral("*.ROM"), QStringLiteral("*.038")}};
+const OpenFileRequest kGameFiles{QStringLiteral("Files of NEO-GEO"),
+                                 {QStringLiteral("*.ROM"), QStringLiteral("*.038")}};
 
-void TestSystemHost::init() {
+void TestSystemHost::init()
+{
     m_savedCwd = QDir::currentPath();
     m_work = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane host XXXXXX"));
     QVERIFY(m_work->isValid());
     QVERIFY(QDir::setCurrent(m_work->path()));
 }
 
-void TestSystemHost::cleanup() {
+void TestSystemHost::cleanup()
+{
     QDir::setCurrent(m_savedCwd);
     m_work.reset();
 }
@@ -72,7 +76,8 @@ void TestSystemHost::cleanup() {
 // loop runs, and would then wait for ever; so `whenOpen` is called again until it is gone.
 // A dialog that will not close is cancelled after a few seconds, so the test fails rather
 // than hangs.
-std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QFileDialog*)>& whenOpen) {
+std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QFileDialog*)>& whenOpen)
+{
     QPointer<QFileDialog> found;
     int attempts = 0;
     QTimer poll;
@@ -83,7 +88,7 @@ std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QF
         if (!found)
             return;
         if (QWidget* top = QApplication::activeModalWidget(); top && top != found)
-            top->close();  // a message box the dialog put up over itself
+            top->close(); // a message box the dialog put up over itself
         else if (++attempts <= 100)
             whenOpen(found);
         else
@@ -93,7 +98,8 @@ std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QF
     return m_host.chooseOpenFile(nullptr, kGameFiles);
 }
 
-void TestSystemHost::isFileCountsRegularFilesAndLinksToThem_data() {
+void TestSystemHost::isFileCountsRegularFilesAndLinksToThem_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("isFile");
     QTest::newRow("file by relative name") << QStringLiteral("neo-geo.rom") << true;
@@ -107,7 +113,8 @@ void TestSystemHost::isFileCountsRegularFilesAndLinksToThem_data() {
     QTest::newRow("empty name") << QString() << false;
 }
 
-void TestSystemHost::isFileCountsRegularFilesAndLinksToThem() {
+void TestSystemHost::isFileCountsRegularFilesAndLinksToThem()
+{
     QFETCH(QString, name);
     QFETCH(bool, isFile);
     QVERIFY(stub::writeFile(path(QStringLiteral("neo-geo.rom")), "BIOS", false));
@@ -120,20 +127,36 @@ void TestSystemHost::isFileCountsRegularFilesAndLinksToThem() {
     QCOMPARE(m_host.isFile(QFile::encodeName(name).toStdString()), isFile);
 }
 
-void TestSystemHost::clockFormatsFollowTheLocale_data() {
+void TestSystemHost::clockFormatsFollowTheLocale_data()
+{
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("longTime");
     QTest::addColumn<QString>("shortDate");
-    QTest::newRow("en_US") << "en_US" << "h:mm:ss AP" << "M/d/yy";
-    QTest::newRow("de_DE") << "de_DE" << "HH:mm:ss" << "dd.MM.yy";
-    QTest::newRow("C") << "C" << "HH:mm:ss" << "M/d/yy";
-    QTest::newRow("ko_KR, marker first") << "ko_KR" << "AP h:mm:ss" << "yy. M. d.";
-    QTest::newRow("zh_CN, zone first") << "zh_CN" << "HH:mm:ss" << "yyyy/M/d";
-    QTest::newRow("fr_CA, quoted units") << "fr_CA" << "HH:mm:ss" << "yyyy-MM-dd";
-    QTest::newRow("fi_FI, dots") << "fi_FI" << "H:mm:ss" << "d.M.yyyy";
+    QTest::newRow("en_US") << "en_US"
+                           << "h:mm:ss AP"
+                           << "M/d/yy";
+    QTest::newRow("de_DE") << "de_DE"
+                           << "HH:mm:ss"
+                           << "dd.MM.yy";
+    QTest::newRow("C") << "C"
+                       << "HH:mm:ss"
+                       << "M/d/yy";
+    QTest::newRow("ko_KR, marker first") << "ko_KR"
+                                         << "AP h:mm:ss"
+                                         << "yy. M. d.";
+    QTest::newRow("zh_CN, zone first") << "zh_CN"
+                                       << "HH:mm:ss"
+                                       << "yyyy/M/d";
+    QTest::newRow("fr_CA, quoted units") << "fr_CA"
+                                         << "HH:mm:ss"
+                                         << "yyyy-MM-dd";
+    QTest::newRow("fi_FI, dots") << "fi_FI"
+                                 << "H:mm:ss"
+                                 << "d.M.yyyy";
 }
 
-void TestSystemHost::clockFormatsFollowTheLocale() {
+void TestSystemHost::clockFormatsFollowTheLocale()
+{
     QFETCH(QString, locale);
     QFETCH(QString, longTime);
     QFETCH(QString, shortDate);
@@ -141,27 +164,44 @@ void TestSystemHost::clockFormatsFollowTheLocale() {
     QCOMPARE(clockFormatsFor(QLocale(locale)), expected);
 }
 
-void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat_data() {
+void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat_data()
+{
     QTest::addColumn<QString>("localeFormat");
     QTest::addColumn<QString>("longTime");
-    QTest::newRow("zone after") << "h:mm:ss AP t" << "h:mm:ss AP";
-    QTest::newRow("long zone name") << "HH:mm:ss tttt" << "HH:mm:ss";
-    QTest::newRow("zone in brackets") << "H:mm:ss (t)" << "H:mm:ss";
-    QTest::newRow("lowercase marker kept") << "hh:mm:ss ap t" << "hh:mm:ss ap";
-    QTest::newRow("one-letter marker first") << "A h:mm:ss" << "A h:mm:ss";
-    QTest::newRow("marker glued to the hour") << "APh:mm:ss" << "APh:mm:ss";
-    QTest::newRow("day period letter") << "Bh:mm:ss [t]" << "APh:mm:ss";
-    QTest::newRow("marker followed by a comma") << "h:mm:ss AP, t" << "h:mm:ss AP";
-    QTest::newRow("units as letters") << "H時mm分ss秒 t" << "H:mm:ss";
-    QTest::newRow("quoted letters are text") << "HH 'h' mm 'min' ss 's' t" << "HH:mm:ss";
-    QTest::newRow("quoted marker letters are text") << "'Alarm at' HH:mm:ss" << "HH:mm:ss";
-    QTest::newRow("quote inside quotes") << "'o''clock' h:mm:ss AP" << "h:mm:ss AP";
-    QTest::newRow("three hour letters") << "hhh:mm:ss" << "hh:mm:ss";
-    QTest::newRow("no hour at all") << "mm:ss" << "HH:mm:ss";
-    QTest::newRow("empty") << "" << "HH:mm:ss";
+    QTest::newRow("zone after") << "h:mm:ss AP t"
+                                << "h:mm:ss AP";
+    QTest::newRow("long zone name") << "HH:mm:ss tttt"
+                                    << "HH:mm:ss";
+    QTest::newRow("zone in brackets") << "H:mm:ss (t)"
+                                      << "H:mm:ss";
+    QTest::newRow("lowercase marker kept") << "hh:mm:ss ap t"
+                                           << "hh:mm:ss ap";
+    QTest::newRow("one-letter marker first") << "A h:mm:ss"
+                                             << "A h:mm:ss";
+    QTest::newRow("marker glued to the hour") << "APh:mm:ss"
+                                              << "APh:mm:ss";
+    QTest::newRow("day period letter") << "Bh:mm:ss [t]"
+                                       << "APh:mm:ss";
+    QTest::newRow("marker followed by a comma") << "h:mm:ss AP, t"
+                                                << "h:mm:ss AP";
+    QTest::newRow("units as letters") << "H時mm分ss秒 t"
+                                      << "H:mm:ss";
+    QTest::newRow("quoted letters are text") << "HH 'h' mm 'min' ss 's' t"
+                                             << "HH:mm:ss";
+    QTest::newRow("quoted marker letters are text") << "'Alarm at' HH:mm:ss"
+                                                    << "HH:mm:ss";
+    QTest::newRow("quote inside quotes") << "'o''clock' h:mm:ss AP"
+                                         << "h:mm:ss AP";
+    QTest::newRow("three hour letters") << "hhh:mm:ss"
+                                        << "hh:mm:ss";
+    QTest::newRow("no hour at all") << "mm:ss"
+                                    << "HH:mm:ss";
+    QTest::newRow("empty") << ""
+                           << "HH:mm:ss";
 }
 
-void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat() {
+void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat()
+{
     QFETCH(QString, localeFormat);
     QFETCH(QString, longTime);
     QCOMPARE(clockLongTimeFormat(localeFormat), longTime);
@@ -169,7 +209,8 @@ void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat() {
 
 // Whatever a locale's data holds, the status line gets its hour, minutes and seconds,
 // possibly the marker, and never the zone.
-void TestSystemHost::everyLocaleGetsHourMinutesSecondsAndNoZone() {
+void TestSystemHost::everyLocaleGetsHourMinutesSecondsAndNoZone()
+{
     static const QRegularExpression shape(
         QStringLiteral("^(?:(?:AP|ap|Ap|aP|A|a) ?)?(?:h|hh|H|HH):mm:ss(?: ?(?:AP|ap|Ap|aP|A|a))?$"));
     const QList<QLocale> locales =
@@ -184,7 +225,8 @@ void TestSystemHost::everyLocaleGetsHourMinutesSecondsAndNoZone() {
     }
 }
 
-void TestSystemHost::startProgramStartsAndReaps() {
+void TestSystemHost::startProgramStartsAndReaps()
+{
     const QString recordDir = path(QStringLiteral("record"));
     QVERIFY(QDir().mkdir(recordDir));
     QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), stub::recorderScript(recordDir), true));
@@ -195,7 +237,8 @@ void TestSystemHost::startProgramStartsAndReaps() {
     QVERIFY(!m_host.startProgram("neorage.exe", {}));
 }
 
-void TestSystemHost::dialogAsksForGameFilesInTheWorkingDirectory() {
+void TestSystemHost::dialogAsksForGameFilesInTheWorkingDirectory()
+{
     QStringList filters;
     QFileDialog::FileMode fileMode = QFileDialog::Directory;
     QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptSave;
@@ -214,7 +257,8 @@ void TestSystemHost::dialogAsksForGameFilesInTheWorkingDirectory() {
     QCOMPARE(QFileInfo(directory).canonicalFilePath(), QFileInfo(m_work->path()).canonicalFilePath());
 }
 
-void TestSystemHost::dialogShowsGameFilesInAnyLetterCase() {
+void TestSystemHost::dialogShowsGameFilesInAnyLetterCase()
+{
     for (const char* name : {"mslug.rom", "MSLUG.038", "kof98.Rom", "notes.txt", "neogeo.exe"})
         QVERIFY(stub::writeFile(path(QString::fromLatin1(name)), "x", false));
     QStringList shown;
@@ -240,7 +284,8 @@ void TestSystemHost::dialogShowsGameFilesInAnyLetterCase() {
     QCOMPARE(shown, QStringList({"MSLUG.038", "kof98.Rom", "mslug.rom"}));
 }
 
-void TestSystemHost::dialogAcceptsTypedNameOfMissingFile() {
+void TestSystemHost::dialogAcceptsTypedNameOfMissingFile()
+{
     const std::optional<std::string> chosen = runDialog([](QFileDialog* dialog) {
         if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
             edit->setText(QStringLiteral("new game.038"));
@@ -253,7 +298,8 @@ void TestSystemHost::dialogAcceptsTypedNameOfMissingFile() {
 
 // Other files are looked up by relative name after a game has been chosen, so the dialog
 // must leave the working directory where it was.
-void TestSystemHost::choosingFileElsewhereKeepsTheWorkingDirectory() {
+void TestSystemHost::choosingFileElsewhereKeepsTheWorkingDirectory()
+{
     QTemporaryDir games(QDir::tempPath() + QStringLiteral("/orvelane games XXXXXX"));
     QVERIFY(games.isValid());
     QVERIFY(QDir().mkdir(games.filePath(QStringLiteral("MSLUG"))));
@@ -267,7 +313,8 @@ void TestSystemHost::choosingFileElsewhereKeepsTheWorkingDirectory() {
         acceptSoon(dialog);
     });
     QVERIFY(chosen.has_value());
-    QCOMPARE(QFileInfo(QString::fromStdString(*chosen)).canonicalFilePath(), QFileInfo(game).canonicalFilePath());
+    QCOMPARE(QFileInfo(QString::fromStdString(*chosen)).canonicalFilePath(),
+             QFileInfo(game).canonicalFilePath());
     QCOMPARE(QDir::currentPath(), before);
     char buffer[4096] = {};
     QVERIFY(::getcwd(buffer, sizeof buffer) != nullptr);

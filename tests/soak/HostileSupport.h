@@ -18,6 +18,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTimer>
+
 #include <array>
 #include <csignal>
 #include <fcntl.h>
@@ -36,7 +37,8 @@ public:
     std::optional<std::string> chooseOpenFile(QWidget*, const OpenFileRequest&) override { return answer; }
 };
 
-inline bool writeBytes(const QByteArray& path, const QByteArray& bytes, mode_t mode = 0644) {
+inline bool writeBytes(const QByteArray& path, const QByteArray& bytes, mode_t mode = 0644)
+{
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
     if (fd < 0)
         return false;
@@ -45,29 +47,34 @@ inline bool writeBytes(const QByteArray& path, const QByteArray& bytes, mode_t m
 }
 
 // Makes every folder of `path` that is missing, byte for byte.
-inline bool makePath(const QByteArray& path) {
+inline bool makePath(const QByteArray& path)
+{
     for (qsizetype slash = path.indexOf('/', 1); slash != -1; slash = path.indexOf('/', slash + 1))
         if (::mkdir(path.left(slash).constData(), 0755) != 0 && errno != EEXIST)
             return false;
     return ::mkdir(path.constData(), 0755) == 0 || errno == EEXIST;
 }
 
-inline QByteArray shellQuoted(QByteArray text) {
+inline QByteArray shellQuoted(QByteArray text)
+{
     return '\'' + text.replace('\'', "'\\''") + '\'';
 }
 
 // A stand-in emulator that writes its arguments, each ended by a NUL byte, to `record`.
-inline QByteArray recorderScript(const QByteArray& record) {
+inline QByteArray recorderScript(const QByteArray& record)
+{
     return "#!/bin/sh\nprintf '%s\\0' \"$@\" > " + shellQuoted(record + ".tmp") + " && /bin/mv " +
            shellQuoted(record + ".tmp") + ' ' + shellQuoted(record) + '\n';
 }
 
 // A script that leaves `marker` behind if it ever runs.
-inline QByteArray markerScript(const QByteArray& marker) {
+inline QByteArray markerScript(const QByteArray& marker)
+{
     return "#!/bin/sh\n: > " + shellQuoted(marker) + '\n';
 }
 
-inline std::optional<QByteArrayList> recordedArguments(const QByteArray& record) {
+inline std::optional<QByteArrayList> recordedArguments(const QByteArray& record)
+{
     QFile file(QFile::decodeName(record));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -77,7 +84,8 @@ inline std::optional<QByteArrayList> recordedArguments(const QByteArray& record)
 }
 
 // Any file of that name anywhere under `folder`.
-inline bool anyFileNamed(const QString& folder, const QString& name) {
+inline bool anyFileNamed(const QString& folder, const QString& name)
+{
     QDirIterator files(folder, {name}, QDir::AllEntries | QDir::Hidden | QDir::System,
                        QDirIterator::Subdirectories);
     return files.hasNext();
@@ -95,7 +103,8 @@ inline const QByteArray
     kRefusal("Choose a game inside its own folder within the emulator's folder: EMULATOR/GAME/GAME.ROM.");
 constexpr quint32 kSeed = 35;
 
-inline QByteArray encode(const Fields& fields) {
+inline QByteArray encode(const Fields& fields)
+{
     QByteArray bytes = soak::kHeader;
     for (const std::uint8_t field : fields)
         bytes.append(char(field));
@@ -104,7 +113,8 @@ inline QByteArray encode(const Fields& fields) {
 
 // The fields after loading `bytes` over `earlier`: a field past the end of the file keeps
 // its value, and VgaMode is the last of its ten copies the file holds.
-inline Fields loadedOver(Fields fields, const QByteArray& bytes) {
+inline Fields loadedOver(Fields fields, const QByteArray& bytes)
+{
     for (int offset = 20; offset < 26 && offset < bytes.size(); ++offset)
         fields[offset - 20] = std::uint8_t(bytes[offset]);
     for (int offset = 26; offset < 35 && offset < bytes.size(); ++offset)
@@ -113,14 +123,16 @@ inline Fields loadedOver(Fields fields, const QByteArray& bytes) {
 }
 
 // The four boxes as "0101", CheckBox1 first, as the fields would set them.
-inline QByteArray boxesFor(const Fields& fields) {
+inline QByteArray boxesFor(const Fields& fields)
+{
     QByteArray boxes;
     for (const int field : {2, 3, 4, 5})
         boxes += fields[field] == 1 ? '1' : '0';
     return boxes;
 }
 
-inline QByteArrayList switchesFor(const Fields& fields) {
+inline QByteArrayList switchesFor(const Fields& fields)
+{
     QByteArrayList switches;
     const std::pair<int, const char*> order[] = {{2, "-n"}, {4, "-vga"}, {3, "-v"}, {5, "-f"}};
     for (const auto& [field, text] : order)
@@ -129,7 +141,8 @@ inline QByteArrayList switchesFor(const Fields& fields) {
     return switches;
 }
 
-inline QByteArrayList toList(const std::vector<std::string>& arguments) {
+inline QByteArrayList toList(const std::vector<std::string>& arguments)
+{
     QByteArrayList list;
     for (const std::string& argument : arguments)
         list << QByteArray::fromStdString(argument);
@@ -137,7 +150,8 @@ inline QByteArrayList toList(const std::vector<std::string>& arguments) {
 }
 
 // Bytes a foreign program might leave: mostly switch-like values, now and then anything.
-inline QByteArray randomContent(QRandomGenerator& random, int length) {
+inline QByteArray randomContent(QRandomGenerator& random, int length)
+{
     static const char likely[] = {0, 1, 2, char(0xff)};
     QByteArray bytes;
     for (int i = 0; i < length; ++i)
@@ -147,7 +161,8 @@ inline QByteArray randomContent(QRandomGenerator& random, int length) {
 
 // A path of exactly `length` characters under `root` ending in GAME/GAME.ROM, its emulator
 // folder nested in names of at most 250 characters.
-inline QByteArray longEmulatorFolder(const QByteArray& root, int length) {
+inline QByteArray longEmulatorFolder(const QByteArray& root, int length)
+{
     const int wanted = length - int(root.size()) - int(QByteArray("//GAME/GAME.ROM").size()) + 1;
     QByteArray folder;
     while (folder.size() < wanted) {
@@ -157,19 +172,22 @@ inline QByteArray longEmulatorFolder(const QByteArray& root, int length) {
     return folder;
 }
 
-inline QString boxStates(const QWidget* form) {
+inline QString boxStates(const QWidget* form)
+{
     QString states;
     for (int i = 1; i <= 4; ++i)
         states += form->findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(i))->isChecked() ? '1' : '0';
     return states;
 }
 
-inline void click(const QWidget* form, const char* name) {
+inline void click(const QWidget* form, const char* name)
+{
     QTest::mouseClick(form->findChild<QAbstractButton*>(name), Qt::LeftButton);
 }
 
 // Clicks `button` and returns the text of any message box it brought up, closing it.
-inline QString messageFrom(const QWidget* form, const char* button) {
+inline QString messageFrom(const QWidget* form, const char* button)
+{
     QString text;
     QTimer::singleShot(0, [&text] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -182,14 +200,16 @@ inline QString messageFrom(const QWidget* form, const char* button) {
     return text;
 }
 
-inline mode_t typeOf(const char* path) {
+inline mode_t typeOf(const char* path)
+{
     struct stat info {};
     return ::lstat(path, &info) == 0 ? info.st_mode & S_IFMT : 0;
 }
 
 // A row that hangs the program ends the run here with its reason rather than at the
 // test's timeout.
-inline void armHangGuard() {
+inline void armHangGuard()
+{
     std::signal(SIGALRM, [](int) {
         static const char message[] = "hostile input: a row hung the program\n";
         static_cast<void>(::write(STDERR_FILENO, message, sizeof message - 1));
@@ -202,12 +222,14 @@ inline void armHangGuard() {
 // an unreadable one is only unreadable to someone else.
 class AsNobody {
 public:
-    explicit AsNobody(const QByteArray& folder) : m_root(::geteuid() == 0) {
+    explicit AsNobody(const QByteArray& folder) : m_root(::geteuid() == 0)
+    {
         if (m_root &&
             (::chmod(folder.constData(), 0777) != 0 || ::setegid(65534) != 0 || ::seteuid(65534) != 0))
             qFatal("cannot drop privileges");
     }
-    ~AsNobody() {
+    ~AsNobody()
+    {
         if (m_root && (::seteuid(0) != 0 || ::setegid(0) != 0))
             qFatal("cannot take privileges back");
     }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -26,7 +27,8 @@ constexpr int kFileSize = 35;
 using Switches = int;
 
 // The 35 bytes of a settings file holding `switches` and the two reserved bytes.
-inline QByteArray settingsBytes(Switches switches, std::uint8_t reserved1, std::uint8_t reserved2) {
+inline QByteArray settingsBytes(Switches switches, std::uint8_t reserved1, std::uint8_t reserved2)
+{
     const auto bit = [switches](int n) { return char((switches >> n) & 1); };
     QByteArray bytes = kHeader;
     bytes.append(char(reserved1)).append(char(reserved2));
@@ -39,7 +41,8 @@ inline QByteArray settingsBytes(Switches switches, std::uint8_t reserved1, std::
 // exactly 35 bytes, the header, switch bytes of 0 or 1 and ten equal VgaMode copies.
 // Anything else (short, empty, torn between two saves, foreign) gives nothing.
 inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t reserved1,
-                                          std::uint8_t reserved2) {
+                                          std::uint8_t reserved2)
+{
     if (bytes.size() != kFileSize || !bytes.startsWith(kHeader))
         return std::nullopt;
     if (std::uint8_t(bytes[20]) != reserved1 || std::uint8_t(bytes[21]) != reserved2)
@@ -58,18 +61,21 @@ inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t 
     return switches;
 }
 
-inline QByteArray readFile(const QString& path) {
+inline QByteArray readFile(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline bool writeFile(const QString& path, const QByteArray& bytes) {
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // Resident memory of this process, from the second field of /proc/self/statm.
-inline qint64 residentBytes() {
+inline qint64 residentBytes()
+{
     const QList<QByteArray> fields = readFile(QStringLiteral("/proc/self/statm")).split(' ');
     return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : -1;
 }
@@ -83,7 +89,8 @@ struct Process {
 
 // A process as /proc/<pid>/stat shows it. The command name sits in brackets and may hold
 // blanks or brackets itself, so the fields are counted from the last ")".
-inline std::optional<Process> processInfo(qint64 pid) {
+inline std::optional<Process> processInfo(qint64 pid)
+{
     const QByteArray stat = readFile(QStringLiteral("/proc/%1/stat").arg(pid));
     const qsizetype close = stat.lastIndexOf(')');
     if (close < 0)
@@ -95,7 +102,8 @@ inline std::optional<Process> processInfo(qint64 pid) {
 }
 
 // Every process whose parent is `parent`, zombies included.
-inline QList<Process> childrenOf(qint64 parent) {
+inline QList<Process> childrenOf(qint64 parent)
+{
     QList<Process> children;
     const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
@@ -111,7 +119,8 @@ inline QList<Process> childrenOf(qint64 parent) {
 }
 
 // True while `pid` runs (a zombie has ended and does not count).
-inline bool isRunning(qint64 pid) {
+inline bool isRunning(qint64 pid)
+{
     const std::optional<Process> info = processInfo(pid);
     return info && info->state != 'Z' && info->state != 'X';
 }
@@ -119,7 +128,8 @@ inline bool isRunning(qint64 pid) {
 // A fresh folder, in memory where the system offers one (/dev/shm). The soaks save tens of
 // thousands of times, each save synced to disk; on a shared disk the sync times, not the
 // program, would decide how long a run takes. Renames are as atomic there as on any disk.
-inline std::unique_ptr<QTemporaryDir> makeWorkDir() {
+inline std::unique_ptr<QTemporaryDir> makeWorkDir()
+{
     const QString memory = QStringLiteral("/dev/shm");
     const QString base =
         QFileInfo(memory).isDir() && QFileInfo(memory).isWritable() ? memory : QDir::tempPath();
@@ -127,7 +137,8 @@ inline std::unique_ptr<QTemporaryDir> makeWorkDir() {
 }
 
 // This test program's own file, to run it again as a helper process.
-inline QString thisProgram() {
+inline QString thisProgram()
+{
     return QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
 }
 

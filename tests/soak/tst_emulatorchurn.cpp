@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -34,7 +35,8 @@ const QByteArray kStub = "#!/bin/sh\n"
                          "/bin/mv \"$1.tmp\" \"$1\"\n"
                          "[ \"$2\" = 0 ] || exec /bin/sleep \"$2\"\n";
 
-bool writeStub(const QString& path) {
+bool writeStub(const QString& path)
+{
     QFile file(path);
     return soak::writeFile(path, kStub) &&
            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup |
@@ -46,7 +48,8 @@ struct StubRecord {
     QStringList strays; // descriptors beyond 0, 1, 2 and ls's own, as "N -> target"
 };
 
-std::optional<StubRecord> readRecord(const QString& path) {
+std::optional<StubRecord> readRecord(const QString& path)
+{
     const QList<QByteArray> lines = soak::readFile(path).split('\n');
     if (lines.size() < 2 || lines[0].toLongLong() <= 0)
         return std::nullopt;
@@ -65,7 +68,8 @@ std::optional<StubRecord> readRecord(const QString& path) {
 }
 
 // What a careless program might hold: descriptors without close-on-exec.
-std::vector<int> openLeakyDescriptors(const QString& folder) {
+std::vector<int> openLeakyDescriptors(const QString& folder)
+{
     std::vector<int> fds{::open("/dev/null", O_RDONLY),
                          ::open(QFile::encodeName(folder + "/held").constData(), O_WRONLY | O_CREAT, 0644)};
     int pipeEnds[2];
@@ -76,14 +80,16 @@ std::vector<int> openLeakyDescriptors(const QString& folder) {
 
 // Nanoseconds this thread has spent ready to run but waiting for a processor, from the
 // scheduler's own account; nothing when the system keeps none.
-std::optional<qint64> waitedForProcessor() {
+std::optional<qint64> waitedForProcessor()
+{
     const QList<QByteArray> fields = soak::readFile(QStringLiteral("/proc/thread-self/schedstat")).split(' ');
     bool ok = false;
     const qint64 waited = fields.size() > 1 ? fields[1].toLongLong(&ok) : 0;
     return ok ? std::optional(waited) : std::nullopt;
 }
 
-int runLauncher(int argc, char** argv) {
+int runLauncher(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     SystemHost host;
     const QString record = QString::fromLocal8Bit(argv[3]);
@@ -111,7 +117,8 @@ private:
     QString path(const QString& name) const { return m_workDir->filePath(name); }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         m_startDir = QDir::currentPath();
         m_workDir = soak::makeWorkDir();
         QVERIFY(m_workDir->isValid());
@@ -128,7 +135,8 @@ private slots:
     void runningEmulatorsOutliveTheLauncher();
 };
 
-void EmulatorChurnTest::manyStartsLeaveNoZombieNoDescriptorAndNeverBlock() {
+void EmulatorChurnTest::manyStartsLeaveNoZombieNoDescriptorAndNeverBlock()
+{
     SystemHost host;
     const std::vector<int> leaky = openLeakyDescriptors(m_workDir->path());
     qint64 longestBlock = 0;
@@ -179,13 +187,15 @@ void EmulatorChurnTest::manyStartsLeaveNoZombieNoDescriptorAndNeverBlock() {
     QVERIFY2(longestBlock <= kLongestBlockNs, "a start held the event loop's thread up");
 }
 
-void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher_data() {
+void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher_data()
+{
     QTest::addColumn<QString>("ending");
     QTest::newRow("the launcher quits") << "quit";
     QTest::newRow("the launcher's process group is hung up and killed") << "killed";
 }
 
-void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher() {
+void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher()
+{
     QFETCH(QString, ending);
     // Orphans come to us rather than to init, so we can see them and reap them.
     QCOMPARE(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
@@ -216,7 +226,8 @@ void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher() {
     QVERIFY2(outlived, "the emulator ended with the launcher");
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 5 && std::strcmp(argv[1], "--launcher") == 0)
         return runLauncher(argc, argv);
     QCoreApplication app(argc, argv);

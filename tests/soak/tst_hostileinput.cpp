@@ -14,6 +14,7 @@
 
 #include <QLabel>
 #include <QTemporaryDir>
+
 #include <filesystem>
 #include <system_error>
 
@@ -29,7 +30,8 @@ struct Pressed {
 };
 
 // A settings "file" of that name that is something else, made in the working directory.
-bool makeNode(const QByteArray& kind, const QByteArray& file, const Fields& linked) {
+bool makeNode(const QByteArray& kind, const QByteArray& file, const Fields& linked)
+{
     if (kind == "folder")
         return ::mkdir(file.constData(), 0755) == 0;
     if (kind == "FIFO")
@@ -47,7 +49,8 @@ bool makeNode(const QByteArray& kind, const QByteArray& file, const Fields& link
 }
 
 // An emulator program that cannot run, of the kind named; a marker shows if it ran anyway.
-bool makeBrokenProgram(const QByteArray& kind, const QByteArray& program, const QByteArray& marker) {
+bool makeBrokenProgram(const QByteArray& kind, const QByteArray& program, const QByteArray& marker)
+{
     if (kind == "missing")
         return true;
     if (kind == "not executable")
@@ -80,7 +83,8 @@ private:
     QByteArray rooted(QByteArray text) const { return text.startsWith('@') ? m_root + text.mid(1) : text; }
 
     // Presses "Play the Game" in a fresh play window over `host`.
-    static Pressed pressPlay(Host& host) {
+    static Pressed pressPlay(Host& host)
+    {
         TForm8 window(host);
         window.show();
         Pressed pressed;
@@ -90,7 +94,8 @@ private:
         return pressed;
     }
 
-    QByteArrayList playArguments(const char* path) {
+    QByteArrayList playArguments(const char* path)
+    {
         m_fake.starts.clear();
         m_fake.dialogAnswers = {std::string(path)};
         pressPlay(m_fake);
@@ -98,7 +103,8 @@ private:
     }
 
     // Both windows keep their record for the whole run: each row starts from the baseline.
-    void resetRecords() {
+    void resetRecords()
+    {
         QVERIFY(writeBytes("ORVELANE.DAT", encode(kBaseline)));
         QCOMPARE(playArguments("/EMU/GAME/GAME.ROM"),
                  (QByteArrayList{"/EMU/GAME", "GAME.ROM", "-n", "-vga"}));
@@ -108,7 +114,8 @@ private:
     }
 
     // A hidden temporary of a save, left beside the settings file or its link's target.
-    static bool temporaryLeft() {
+    static bool temporaryLeft()
+    {
         for (const char* folder : {".", "saved"})
             if (!QDir(folder)
                      .entryList({".ORVELANE.DAT.*", ".real.dat.*", ".gone.dat.*"}, QDir::Hidden | QDir::Files)
@@ -129,7 +136,8 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         // Names that are not valid UTF-8 do not survive a trip through QString: the folder
         // is removed by its bytes.
         std::error_code error;
@@ -140,7 +148,8 @@ private slots:
     void everyInputGetsItsBehaviour();
 };
 
-void HostileInputTest::initTestCase() {
+void HostileInputTest::initTestCase()
+{
     m_startDir = QDir::currentPath();
     m_workDir = soak::makeWorkDir();
     QVERIFY(m_workDir->isValid());
@@ -149,7 +158,8 @@ void HostileInputTest::initTestCase() {
     QCOMPARE(::chmod(m_root.constData(), 0755), 0);
 }
 
-void HostileInputTest::init() {
+void HostileInputTest::init()
+{
     armHangGuard();
     m_row = m_root + "/row-" + QByteArray::number(++m_rows);
     QVERIFY(makePath(m_row));
@@ -157,13 +167,15 @@ void HostileInputTest::init() {
     resetRecords();
 }
 
-void HostileInputTest::cleanup() {
+void HostileInputTest::cleanup()
+{
     ::alarm(0);
     QVERIFY(QDir::setCurrent(m_startDir));
     m_passed += QTest::currentTestFailed() ? 0 : 1;
 }
 
-void HostileInputTest::everyInputGetsItsBehaviour_data() {
+void HostileInputTest::everyInputGetsItsBehaviour_data()
+{
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<QByteArrayList>("input");
     QTest::addColumn<QByteArrayList>("expected");
@@ -225,7 +237,8 @@ void HostileInputTest::everyInputGetsItsBehaviour_data() {
         row(QStringLiteral("neogeo.exe %1").arg(kind), Kind::BrokenNeoGeo, {kind});
 }
 
-void HostileInputTest::everyInputGetsItsBehaviour() {
+void HostileInputTest::everyInputGetsItsBehaviour()
+{
     QFETCH(Kind, kind);
     QFETCH(QByteArrayList, input);
     QFETCH(QByteArrayList, expected);
@@ -246,7 +259,8 @@ void HostileInputTest::everyInputGetsItsBehaviour() {
     }
 }
 
-void HostileInputTest::checkSettingsBytes(const QByteArray& bytes) {
+void HostileInputTest::checkSettingsBytes(const QByteArray& bytes)
+{
     const Fields fields = loadedOver(kBaseline, bytes);
     QVERIFY(writeBytes("ORVELANE.DAT", bytes));
     QCOMPARE(playArguments("/EMU/GAME/GAME.ROM"),
@@ -262,7 +276,8 @@ void HostileInputTest::checkSettingsBytes(const QByteArray& bytes) {
     QCOMPARE(soak::readFile("ORVELANE.DAT"), encode(fields));
 }
 
-void HostileInputTest::checkSettingsNode(const QByteArray& kind, const QByteArray& boxes) {
+void HostileInputTest::checkSettingsNode(const QByteArray& kind, const QByteArray& boxes)
+{
     const Fields linked = {0x55, 0x66, 0, 1, 0, 1};
     QVERIFY(makeNode(kind, "ORVELANE.DAT", linked));
     const mode_t type = typeOf("ORVELANE.DAT");
@@ -294,7 +309,8 @@ void HostileInputTest::checkSettingsNode(const QByteArray& kind, const QByteArra
 }
 
 void HostileInputTest::checkGamePath(const QByteArrayList& parts, const QByteArrayList& expected,
-                                     const QByteArray& caption) {
+                                     const QByteArray& caption)
+{
     QVERIFY(writeBytes("ORVELANE.DAT", encode({0, 0, 0, 0, 0, 0})));
     const QByteArray emulator = m_root + '/' + parts[0];
     const QByteArray record = m_row + "/record";
@@ -316,14 +332,16 @@ void HostileInputTest::checkGamePath(const QByteArrayList& parts, const QByteArr
     QVERIFY2(!anyFileNamed(m_workDir->path(), "HACKED"), "a shell ran a command out of the path");
 }
 
-void HostileInputTest::checkRefusedPath(const QByteArray& path) {
+void HostileInputTest::checkRefusedPath(const QByteArray& path)
+{
     m_host.answer = path.toStdString();
     const Pressed pressed = pressPlay(m_host);
     QCOMPARE(pressed.message, QString::fromUtf8(kRefusal));
     QCOMPARE(m_host.unreapedChildren(), 0);
 }
 
-void HostileInputTest::checkBrokenNeoRage(const QByteArray& kind) {
+void HostileInputTest::checkBrokenNeoRage(const QByteArray& kind)
+{
     const QByteArray emulator = m_row + "/EMU";
     const QByteArray marker = m_row + "/ran";
     const bool locked = kind == "folder not searchable";
@@ -352,7 +370,8 @@ void HostileInputTest::checkBrokenNeoRage(const QByteArray& kind) {
         QVERIFY2(child.state != 'Z', "a child was left unreaped");
 }
 
-void HostileInputTest::checkBrokenNeoGeo(const QByteArray& kind) {
+void HostileInputTest::checkBrokenNeoGeo(const QByteArray& kind)
+{
     const QByteArray marker = m_row + "/ran";
     QVERIFY(makeBrokenProgram(kind, "neogeo.exe", marker));
     TForm7 window(m_host);
@@ -363,7 +382,8 @@ void HostileInputTest::checkBrokenNeoGeo(const QByteArray& kind) {
     QVERIFY(!QFile::exists(QFile::decodeName(marker)));
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     OrvelaneApplication app(argc, argv);
     HostileInputTest test;
     return QTest::qExec(&test, argc, argv);

@@ -14,6 +14,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -32,12 +33,14 @@ constexpr std::uint8_t kReserved2 = 0xc3;
 
 enum class Fault { FullDisk, ReadOnlyFileSystem, FolderNotWritable, FileNotWritable };
 
-QByteArray nativePath(const QString& path) {
+QByteArray nativePath(const QString& path)
+{
     return QFile::encodeName(path);
 }
 
 // Writes into `folder` until the file system has no block left.
-bool fillUp(const QString& folder) {
+bool fillUp(const QString& folder)
+{
     const int fd = ::open(nativePath(folder + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
@@ -49,13 +52,15 @@ bool fillUp(const QString& folder) {
     return full;
 }
 
-bool remount(const QString& folder, unsigned long flags) {
+bool remount(const QString& folder, unsigned long flags)
+{
     return ::mount("orvelane-soak", nativePath(folder).constData(), "tmpfs", MS_REMOUNT | flags,
                    "size=256k") == 0;
 }
 
 // Brings the fault about in `folder`, and returns how to lift it again.
-std::function<bool()> bringAbout(Fault fault, const QString& folder) {
+std::function<bool()> bringAbout(Fault fault, const QString& folder)
+{
     const QByteArray where = nativePath(folder);
     const QByteArray file = nativePath(folder + "/ORVELANE.DAT");
     switch (fault) {
@@ -79,31 +84,37 @@ std::function<bool()> bringAbout(Fault fault, const QString& folder) {
     return nullptr;
 }
 
-bool needsItsOwnFileSystem(Fault fault) {
+bool needsItsOwnFileSystem(Fault fault)
+{
     return fault == Fault::FullDisk || fault == Fault::ReadOnlyFileSystem;
 }
 
-QCheckBox* box(const QWidget* form, int number) {
+QCheckBox* box(const QWidget* form, int number)
+{
     return form->findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(number + 1));
 }
 
-Switches windowSwitches(const QWidget* form) {
+Switches windowSwitches(const QWidget* form)
+{
     Switches switches = 0;
     for (int number = 0; number < 4; ++number)
         switches |= box(form, number)->isChecked() ? 1 << number : 0;
     return switches;
 }
 
-QStringList sorted(QStringList names) {
+QStringList sorted(QStringList names)
+{
     names.sort();
     return names;
 }
 
-QStringList entriesOf(const QString& folder) {
+QStringList entriesOf(const QString& folder)
+{
     return sorted(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
-bool anyMessageBoxShown() {
+bool anyMessageBoxShown()
+{
     for (QWidget* window : QApplication::topLevelWidgets())
         if (qobject_cast<QMessageBox*>(window) && window->isVisible())
             return true;
@@ -124,7 +135,8 @@ private slots:
     void initTestCase() { m_startDir = QDir::currentPath(); }
     void cleanup() { QVERIFY(QDir::setCurrent(m_startDir)); }
 
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         qInfo("soak: save faults: %d kinds, %d failed saves, the file untouched, the window working",
               m_faults, m_failedSaves);
     }
@@ -133,7 +145,8 @@ private slots:
     void aFailedSaveTouchesNothingAndTheWindowGoesOn();
 };
 
-void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn_data() {
+void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn_data()
+{
     QTest::addColumn<Fault>("fault");
     QTest::newRow("full disk") << Fault::FullDisk;
     QTest::newRow("read-only file system") << Fault::ReadOnlyFileSystem;
@@ -141,7 +154,8 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn_data() {
     QTest::newRow("file without write permission") << Fault::FileNotWritable;
 }
 
-void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn() {
+void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
+{
     QFETCH(Fault, fault);
     std::unique_ptr<QTemporaryDir> workDir = soak::makeWorkDir();
     QVERIFY(workDir->isValid());
@@ -192,7 +206,8 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn() {
     QCOMPARE(entriesOf(folder), entries);
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     OrvelaneApplication app(argc, argv);
     SaveFaultsTest test;
     return QTest::qExec(&test, argc, argv);

@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -38,7 +39,8 @@ constexpr quint32 kSeed = 20261207;
 
 volatile std::sig_atomic_t readerStopped = 0;
 
-QByteArray readWhole(const char* path) {
+QByteArray readWhole(const char* path)
+{
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return QByteArray("missing");
@@ -53,7 +55,8 @@ QByteArray readWhole(const char* path) {
 
 // Reads the file as fast as it can; every read must be a complete file. The switches seen
 // are logged in the order seen, each run of equal readings once.
-int runReader(const char* file, std::uint8_t reserved1, std::uint8_t reserved2, const char* log) {
+int runReader(const char* file, std::uint8_t reserved1, std::uint8_t reserved2, const char* log)
+{
     struct sigaction stop {};
     stop.sa_handler = [](int) { readerStopped = 1; };
     ::sigaction(SIGTERM, &stop, nullptr);
@@ -80,11 +83,13 @@ int runReader(const char* file, std::uint8_t reserved1, std::uint8_t reserved2, 
     return 0;
 }
 
-QString boxName(int box) {
+QString boxName(int box)
+{
     return QStringLiteral("CheckBox%1").arg(box + 1);
 }
 
-Switches windowSwitches(const QWidget* form) {
+Switches windowSwitches(const QWidget* form)
+{
     Switches switches = 0;
     for (int box = 0; box < 4; ++box)
         if (form->findChild<QCheckBox*>(boxName(box))->isChecked())
@@ -92,14 +97,16 @@ Switches windowSwitches(const QWidget* form) {
     return switches;
 }
 
-void announce(Switches switches) {
+void announce(Switches switches)
+{
     const char letter = char('a' + switches);
     static_cast<void>(::write(STDOUT_FILENO, &letter, 1));
 }
 
 // Announces the switches it loaded, then, before each click, the switches that click is
 // about to save. The announcements go straight into the pipe, so a kill loses none.
-int runClicker(int argc, char** argv) {
+int runClicker(int argc, char** argv)
+{
     OrvelaneApplication app(argc, argv);
     TForm5 form;
     form.show();
@@ -113,7 +120,8 @@ int runClicker(int argc, char** argv) {
 }
 
 // True when `part` can be read out of `whole` in order, skipping some of it.
-bool isSubsequence(const QByteArray& part, const QByteArray& whole) {
+bool isSubsequence(const QByteArray& part, const QByteArray& whole)
+{
     qsizetype at = 0;
     for (const char c : part) {
         while (at < whole.size() && whole[at] != c)
@@ -135,7 +143,8 @@ private:
 
     QString settingsPath() const { return m_workDir->filePath(QStringLiteral("ORVELANE.DAT")); }
 
-    QStringList strayEntries() const {
+    QStringList strayEntries() const
+    {
         QStringList entries =
             QDir(m_workDir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         entries.removeAll(QStringLiteral("ORVELANE.DAT"));
@@ -146,14 +155,16 @@ private:
 private slots:
     void initTestCase() { m_startDir = QDir::currentPath(); }
 
-    void init() {
+    void init()
+    {
         m_workDir = soak::makeWorkDir();
         QVERIFY(m_workDir->isValid());
         QVERIFY(QDir::setCurrent(m_workDir->path()));
         QVERIFY(soak::writeFile(settingsPath(), soak::settingsBytes(0b0101, kReserved1, kReserved2)));
     }
 
-    void cleanup() {
+    void cleanup()
+    {
         QVERIFY(QDir::setCurrent(m_startDir));
         m_workDir.reset();
     }
@@ -162,7 +173,8 @@ private slots:
     void aKillAtAnyMomentLeavesTheOldFileOrTheNew();
 };
 
-void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote() {
+void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
+{
     QProcess reader;
     reader.setWorkingDirectory(m_workDir->path());
     const QString log = m_workDir->filePath(QStringLiteral("seen"));
@@ -201,7 +213,8 @@ void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote() {
     qInfo("soak: settings under fire: %d clicks, %ld reads checked, %ld bad", kClicks, reads, bad);
 }
 
-void SettingsUnderFireTest::aKillAtAnyMomentLeavesTheOldFileOrTheNew() {
+void SettingsUnderFireTest::aKillAtAnyMomentLeavesTheOldFileOrTheNew()
+{
     QRandomGenerator random(kSeed);
     int survived = 0;
     int oldKept = 0;
@@ -248,7 +261,8 @@ void SettingsUnderFireTest::aKillAtAnyMomentLeavesTheOldFileOrTheNew() {
           survived, kKills, oldKept, survived - oldKept, leftTemporary);
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc == 6 && std::strcmp(argv[1], "--reader") == 0)
         return runReader(argv[2], std::uint8_t(std::atoi(argv[3])), std::uint8_t(std::atoi(argv[4])),
                          argv[5]);

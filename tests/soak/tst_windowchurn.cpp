@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
+
 #include <map>
 #include <memory>
 
@@ -55,7 +56,8 @@ private:
 
     // Triggers `item`, closes the modal window it opens as soon as it shows, and returns
     // that window's class name.
-    QString openAndClose(const char* item) {
+    QString openAndClose(const char* item)
+    {
         QString opened;
         QTimer::singleShot(0, [&opened] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -68,14 +70,16 @@ private:
     }
 
     // Instances of `window` alive now, closed ones included.
-    int alive(const char* window) const {
+    int alive(const char* window) const
+    {
         int count = 0;
         for (const QWidget* widget : QApplication::topLevelWidgets())
             count += widget->inherits(window) ? 1 : 0;
         return count;
     }
 
-    void churn(const Churn& churn, int openings) {
+    void churn(const Churn& churn, int openings)
+    {
         for (int opening = 0; opening < openings; ++opening) {
             const QString opened = openAndClose(churn.item);
             if (opened != churn.window)
@@ -88,13 +92,15 @@ private:
     }
 
     // Releases what is waiting for deletion, so that a measurement sees what really lives.
-    static void settle() {
+    static void settle()
+    {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         m_startDir = QDir::currentPath();
         m_workDir = soak::makeWorkDir();
         QVERIFY(QDir::setCurrent(m_workDir->path()));
@@ -114,7 +120,8 @@ private slots:
         holdIn(Form8, new TForm8(m_host, Form1));
     }
 
-    void cleanupTestCase() {
+    void cleanupTestCase()
+    {
         m_main.reset();
         QDir::setCurrent(m_startDir);
     }
@@ -122,7 +129,8 @@ private slots:
     void openingsReleaseWhatTheySupersede();
 };
 
-void WindowChurnTest::openingsReleaseWhatTheySupersede() {
+void WindowChurnTest::openingsReleaseWhatTheySupersede()
+{
     QElapsedTimer clock;
     clock.start();
     for (int round = 0; round < kWarmUpRounds; ++round)
@@ -157,7 +165,8 @@ void WindowChurnTest::openingsReleaseWhatTheySupersede() {
     qInfo("%.1f s in all", clock.elapsed() / 1000.0);
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     OrvelaneApplication app(argc, argv);
     WindowChurnTest test;
     return QTest::qExec(&test, argc, argv);

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+
 #include <algorithm>
 #include <memory>
 

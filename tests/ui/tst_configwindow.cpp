@@ -14,10 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
 #include <sys/inotify.h>
 #include <unistd.h>
-
-#include <memory>
 
 namespace {
 
@@ -54,8 +53,8 @@ class SettingsWrites {
 public:
     explicit SettingsWrites(const QString& folder) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
-        if (m_fd < 0 || inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
-                                          IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
+        if (m_fd < 0 ||
+            inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
             qFatal("cannot watch %s", qPrintable(folder));
     }
     ~SettingsWrites() { ::close(m_fd); }
@@ -313,7 +312,8 @@ private slots:
         QCOMPARE(control<PictureLabel>(&form, "Image1")->picture(), QString(":/pictures/banner.svg"));
         QVERIFY(control<PictureLabel>(&form, "Image1")->stretch());
         QCOMPARE(control<BevelPanel>(&form, "Panel1")->bevelOuter(), BevelPanel::Raised);
-        QCOMPARE(control<BevelPanel>(&form, "Panel1")->palette().color(QPalette::Window), QColor(192, 192, 192));
+        QCOMPARE(control<BevelPanel>(&form, "Panel1")->palette().color(QPalette::Window),
+                 QColor(192, 192, 192));
         // The Sound and Joystick boxes are empty frames.
         QVERIFY(control<QGroupBox>(&form, "GroupBox4")->findChildren<QWidget*>().isEmpty());
         QVERIFY(control<QGroupBox>(&form, "GroupBox5")->findChildren<QWidget*>().isEmpty());
@@ -340,9 +340,10 @@ private slots:
         QTest::addColumn<int>("pixelSize");
         QTest::addColumn<bool>("bold");
         QTest::addColumn<QColor>("colour");
-        auto row = [](const char* name, const char* parent, QRect geometry, bool sizesToText, const char* text,
-                      int pixelSize, bool bold, QColor colour) {
-            QTest::newRow(name) << name << parent << geometry << sizesToText << text << pixelSize << bold << colour;
+        auto row = [](const char* name, const char* parent, QRect geometry, bool sizesToText,
+                      const char* text, int pixelSize, bool bold, QColor colour) {
+            QTest::newRow(name) << name << parent << geometry << sizesToText << text << pixelSize << bold
+                                << colour;
         };
         const QColor white(Qt::white), black(Qt::black);
         row("Image1", "TForm5", {0, 8, 361, 25}, false, "", 11, false, black);

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
+
 #include <algorithm>
 
 namespace {

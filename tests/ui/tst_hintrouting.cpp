@@ -58,8 +58,8 @@ private slots:
         QTest::newRow("clock panel") << "Panel1" << false << " Orvelane";
         QTest::newRow("tool bar") << "BarraDeBotones" << false << " Orvelane";
         QTest::newRow("disabled tools button") << "SpeedButton1" << false << " Undo  Tools";
-        QTest::newRow("play NEO RAGE button") << "SpeedButton6" << true
-                                              << " Play  The  Games  . . .  NEO R.A.G.E.";
+        QTest::newRow("play NEO RAGE button")
+            << "SpeedButton6" << true << " Play  The  Games  . . .  NEO R.A.G.E.";
         QTest::newRow("about NEOGEO button") << "SpeedButton7" << true << " About  Of...  NEOGEO";
     }
 
@@ -146,13 +146,20 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("tooltip");
-        QTest::newRow("tools button") << "SpeedButton1" << "Tools";
-        QTest::newRow("play NEOGEO") << "SpeedButton2" << "Play ... NEOGEO";
-        QTest::newRow("about NEO RAGE") << "SpeedButton4" << "About Of...  NEO RAGE";
-        QTest::newRow("tool bar") << "BarraDeBotones" << "Orvelane";
-        QTest::newRow("status line") << "BarraDeEstado" << " Orvelane";
-        QTest::newRow("date panel") << "Panel2" << " Orvelane";
-        QTest::newRow("banner: tooltips off") << "Image1" << "";
+        QTest::newRow("tools button") << "SpeedButton1"
+                                      << "Tools";
+        QTest::newRow("play NEOGEO") << "SpeedButton2"
+                                     << "Play ... NEOGEO";
+        QTest::newRow("about NEO RAGE") << "SpeedButton4"
+                                        << "About Of...  NEO RAGE";
+        QTest::newRow("tool bar") << "BarraDeBotones"
+                                  << "Orvelane";
+        QTest::newRow("status line") << "BarraDeEstado"
+                                     << " Orvelane";
+        QTest::newRow("date panel") << "Panel2"
+                                    << " Orvelane";
+        QTest::newRow("banner: tooltips off") << "Image1"
+                                              << "";
     }
 
     void tooltipsShowTheShortHintOnlyOnTheToolBarAndStatusLine()

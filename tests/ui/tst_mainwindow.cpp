@@ -149,7 +149,8 @@ private slots:
             QStringList list;
             for (const QAction* item : control<QWidget>(menu)->actions())
                 list << (item->isSeparator() ? QString("-")
-                                             : item->menu() ? item->menu()->objectName() : item->objectName());
+                         : item->menu()      ? item->menu()->objectName()
+                                             : item->objectName());
             return list.join(' ');
         };
         QCOMPARE(names("MainMenu1"), QString("HardWare1 Ver1 List1 help"));

@@ -130,23 +130,25 @@ private slots:
         QTest::addColumn<QString>("directory");
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("two switches") << '/' << "/emu/MSLUG/MSLUG.038" << switches(1, 1, 0, 0) << "MSLUG"
-                                      << "/emu/neorage.exe" << QStringList{"/emu/MSLUG", "MSLUG.038", "-n", "-v"};
+        QTest::newRow("two switches")
+            << '/' << "/emu/MSLUG/MSLUG.038" << switches(1, 1, 0, 0) << "MSLUG"
+            << "/emu/neorage.exe" << QStringList{"/emu/MSLUG", "MSLUG.038", "-n", "-v"};
         // The emulator directory keeps its blank, so the command line reads as the composed text.
-        QTest::newRow("blanks, all four") << '/' << "/NEO RAGE/SAM SHO/SAM SHO.ROM" << switches(1, 1, 1, 1)
-                                          << "SAMSHO" << "/NEO RAGE/neorage.exe"
-                                          << QStringList{"/NEO", "RAGE/SAMSHO", "SAMSHO.ROM", "-n", "-vga", "-v", "-f"};
+        QTest::newRow("blanks, all four")
+            << '/' << "/NEO RAGE/SAM SHO/SAM SHO.ROM" << switches(1, 1, 1, 1) << "SAMSHO"
+            << "/NEO RAGE/neorage.exe"
+            << QStringList{"/NEO", "RAGE/SAMSHO", "SAMSHO.ROM", "-n", "-vga", "-v", "-f"};
         QTest::newRow("game folder in the root, none on")
-            << '/' << "/MSLUG/MSLUG.038" << switches(0, 0, 0, 0) << "MSLUG" << "/neorage.exe"
-            << QStringList{"/MSLUG", "MSLUG.038"};
-        QTest::newRow("backslash paths") << '\\' << "C:\\EMU\\MSLUG\\MSLUG.038" << switches(1, 1, 0, 0) << "MSLUG"
-                                         << "C:\\EMU\\neorage.exe"
-                                         << QStringList{"C:\\EMU\\MSLUG", "MSLUG.038", "-n", "-v"};
+            << '/' << "/MSLUG/MSLUG.038" << switches(0, 0, 0, 0) << "MSLUG"
+            << "/neorage.exe" << QStringList{"/MSLUG", "MSLUG.038"};
+        QTest::newRow("backslash paths")
+            << '\\' << "C:\\EMU\\MSLUG\\MSLUG.038" << switches(1, 1, 0, 0) << "MSLUG"
+            << "C:\\EMU\\neorage.exe" << QStringList{"C:\\EMU\\MSLUG", "MSLUG.038", "-n", "-v"};
         QTest::newRow("drive root") << '\\' << "C:\\MSLUG\\MSLUG.038" << switches(0, 0, 0, 0) << "MSLUG"
                                     << "C:\\neorage.exe" << QStringList{"C:\\MSLUG", "MSLUG.038"};
         QTest::newRow("a switch byte of 2 adds nothing")
-            << '/' << "/emu/KOF98/KOF98.ROM" << switches(2, 0, 2, 1) << "KOF98" << "/emu/neorage.exe"
-            << QStringList{"/emu/KOF98", "KOF98.ROM", "-f"};
+            << '/' << "/emu/KOF98/KOF98.ROM" << switches(2, 0, 2, 1) << "KOF98"
+            << "/emu/neorage.exe" << QStringList{"/emu/KOF98", "KOF98.ROM", "-f"};
         const QString deep = "/" + QString(60, 'E') + "/" + QString(50, 'G');
         QTest::newRow("longer than 100 characters")
             << '/' << deep + "/GAME.ROM" << switches(0, 1, 1, 0) << QString(50, 'G')
@@ -396,10 +398,10 @@ private slots:
         QTest::addColumn<bool>("neoRage");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("TForm8 RichEdit1") << true << "RichEdit1"
-                                          << QStringList{"- Remembers:  You Should Copy  the File",
-                                                         "  B.I.O.S.  NEO-GEO.ROM  in  each One",
-                                                         "  of  the  Directories  of  the  Games.", ""};
+        QTest::newRow("TForm8 RichEdit1")
+            << true << "RichEdit1"
+            << QStringList{"- Remembers:  You Should Copy  the File", "  B.I.O.S.  NEO-GEO.ROM  in  each One",
+                           "  of  the  Directories  of  the  Games.", ""};
         QTest::newRow("TForm7 RichEdit2") << false << "RichEdit2"
                                           << QStringList{" - Remembers:  You Should Rename the Files",
                                                          "   of the Games to be able to Execute them."};
