@@ -7,9 +7,11 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -112,6 +114,7 @@ private slots:
     void replacedFileKeepsItsPermissions();
     void newFileIsCreatedWithUmaskApplied();
     void fullDiskLeavesOldFileIntact();
+    void shortWriteLeavesOldFileIntact();
     void temporaryOfAKilledSaveIsClearedByTheNext();
     void workingDirectoryFileIsUsedByLoadAndSave();
 };
@@ -437,6 +440,32 @@ void TestSettingsFile::fullDiskLeavesOldFileIntact()
     QVERIFY(!saveOptionsTo(fsPath(file), changed));
     QCOMPARE(readFile(file), before);
     QCOMPARE(entriesOf(mountPoint.path()), (QStringList{"ORVELANE.DAT", "filler"}));
+}
+
+// The same fault on any machine, without mounting anything: a file-size limit below 35 bytes
+// cuts the write of the temporary short.
+void TestSettingsFile::shortWriteLeavesOldFileIntact()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("ORVELANE.DAT");
+    OptionsRecord original = switches(1, 0, 0, 1);
+    QVERIFY(saveOptionsTo(fsPath(file), original));
+    const QByteArray before = readFile(file);
+
+    rlimit earlier {};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &earlier), 0);
+    rlimit small = earlier;
+    small.rlim_cur = 20;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    OptionsRecord changed = switches(0, 1, 1, 0);
+    const bool saved = saveOptionsTo(fsPath(file), changed);
+    ::setrlimit(RLIMIT_FSIZE, &earlier);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QVERIFY(!saved);
+    QCOMPARE(readFile(file), before);
+    QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
 void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()

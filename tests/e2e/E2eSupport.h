@@ -2,6 +2,7 @@
 #pragma once
 
 #include "DesktopDriver.h"
+#include "VirtualDisplay.h"
 
 #include <QString>
 #include <QTest>
@@ -22,3 +23,18 @@ inline void saveScreenIfFailed(const DesktopDriver& desktop)
 }
 
 } // namespace E2e
+
+// Starts `display` for the test case. Without Xvfb or xdotool the end-to-end tests are
+// skipped with the reason, unless ORVELANE_E2E_REQUIRED is set (scripts/test.sh sets it):
+// then a machine without them fails instead of passing with nothing run.
+#define E2E_START_DISPLAY(display)                                                                      \
+    do {                                                                                                \
+        const QStringList missing = VirtualDisplay::missingTools();                                     \
+        if (!missing.isEmpty()) {                                                                       \
+            const QString why = QStringLiteral("not installed: ") + missing.join(QStringLiteral(", ")); \
+            if (qEnvironmentVariableIsSet("ORVELANE_E2E_REQUIRED"))                                     \
+                QFAIL(qPrintable(why));                                                                 \
+            QSKIP(qPrintable(why));                                                                     \
+        }                                                                                               \
+        QVERIFY2((display).start(), qPrintable((display).error()));                                     \
+    } while (false)

@@ -108,10 +108,7 @@ private:
 private slots:
     void initTestCase()
     {
-        const QStringList missing = VirtualDisplay::missingTools();
-        if (!missing.isEmpty())
-            QSKIP(qPrintable(QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "))));
-        QVERIFY2(m_display.start(), qPrintable(m_display.error()));
+        E2E_START_DISPLAY(m_display);
         m_x = std::make_unique<XConnection>(m_display.name());
         QVERIFY(m_x->isOpen());
     }
