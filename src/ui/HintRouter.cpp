@@ -54,6 +54,15 @@ HintRouter::HintRouter(QObject* parent) : QObject(parent)
 
 bool HintRouter::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && window->isWindow() && window->windowType() != Qt::ToolTip &&
+            window->windowType() != Qt::Popup) {
+            std::erase_if(m_stacking, [window](const QPointer<QWidget>& each) { return each == window || !each; });
+            if (event->type() == QEvent::Show)
+                m_stacking.insert(m_stacking.begin(), window);
+        }
+    }
     switch (event->type()) {
     case QEvent::Timer:
     case QEvent::ZeroTimerEvent:
@@ -93,19 +102,25 @@ void HintRouter::updateAt(const QPoint& globalPos)
     setHint(control ? longPart(hintOf(control)) : QString());
 }
 
-QWidget* HintRouter::controlAt(const QPoint& globalPos)
+QWidget* HintRouter::controlAt(const QPoint& globalPos) const
 {
-    // Without a window manager Qt does not know the stacking order, so the modal window,
-    // which lies over the window it blocks, is asked first.
-    QWidget* window = QApplication::activeModalWidget();
-    if (!containsPointer(window, globalPos)) {
-        window = nullptr;
+    QWidget* window = nullptr;
+    for (const QPointer<QWidget>& shown : m_stacking) {
+        if (containsPointer(shown, globalPos)) {
+            window = shown;
+            break;
+        }
+    }
+    // A window shown before the router began watching: the modal one lies over the rest.
+    if (!window && containsPointer(QApplication::activeModalWidget(), globalPos))
+        window = QApplication::activeModalWidget();
+    if (!window) {
         for (QWidget* candidate : QApplication::topLevelWidgets()) {
             const Qt::WindowType type = candidate->windowType();
-            if (type == Qt::ToolTip || type == Qt::Popup || !containsPointer(candidate, globalPos))
-                continue;
-            window = candidate;
-            break;
+            if (type != Qt::ToolTip && type != Qt::Popup && containsPointer(candidate, globalPos)) {
+                window = candidate;
+                break;
+            }
         }
     }
     if (!window)

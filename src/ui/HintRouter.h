@@ -5,7 +5,10 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
+
+#include <vector>
 
 class QAction;
 class QEvent;
@@ -28,8 +31,9 @@ public:
     static QString hintOf(const QWidget* widget);
     // The full hint text of a menu item (a submenu's hint lives on the submenu).
     static QString hintOf(const QAction* action);
-    // The control under `globalPos`, the modal window first; hidden controls do not count.
-    static QWidget* controlAt(const QPoint& globalPos);
+    // The control under `globalPos`, in the window that lies uppermost there; hidden
+    // controls do not count.
+    QWidget* controlAt(const QPoint& globalPos) const;
 
 signals:
     // Emitted only when the application hint changes to a different text.
@@ -49,4 +53,8 @@ private:
     // is open.
     QPoint m_pointer;
     bool m_pointerKnown = false;
+    // The program's visible windows, the last shown first: each window opens over the ones
+    // before it (a modal window over the window that opened it, an error box over that),
+    // and with no window manager Qt itself does not know the stacking order.
+    std::vector<QPointer<QWidget>> m_stacking;
 };

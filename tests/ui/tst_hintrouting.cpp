@@ -122,6 +122,35 @@ private slots:
         QCOMPARE(seen, QString(" NEOGEO  . . .  Play  The  Game"));
     }
 
+    // An error box over the play window over the main window: each point belongs to the
+    // uppermost window there, whatever order Qt keeps its windows in.
+    void overStackedModalWindowsTheUppermostOneCounts()
+    {
+        for (int round = 0; round < 10; ++round) {
+            QStringList seen;
+            QTimer::singleShot(0, [&] {
+                QWidget* play = QApplication::activeModalWidget();
+                QWidget box(play, Qt::Dialog);
+                box.setWindowModality(Qt::ApplicationModal);
+                box.setFixedSize(40, 40);
+                box.move(play->geometry().center());
+                box.show();
+                // A corner of the play window, which lies over the main window too.
+                m_form->hintRouter().updateAt(play->mapToGlobal(QPoint(3, 3)));
+                seen << statusLine();
+                m_form->hintRouter().updateAt(box.mapToGlobal(box.rect().center()));
+                seen << statusLine();
+                box.hide();
+                m_form->hintRouter().updateAt(box.mapToGlobal(box.rect().center()));
+                seen << statusLine();
+                play->close();
+            });
+            control<QAction>("Play1")->trigger();
+            QCOMPARE(seen, (QStringList{" NEO R.A.G.E.  . . .  Play  The  Game", "",
+                                        " NEO R.A.G.E.  . . .  Play  The  Game"}));
+        }
+    }
+
     void whileAMenuIsOpenTheHighlightedItemsHintShows()
     {
         auto* play = control<QMenu>("HardWare1");
