@@ -160,13 +160,15 @@ int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temp
 }
 
 // The replaced file keeps its owner where the system lets us (root saving a user's file must
-// not take it away from that user) and always keeps its permission bits.
+// not take it away from that user), else at least its group (a member saving a file shared
+// in a group must not shut the group out), and always keeps its permission bits.
 bool takeOverAttributes(int fd, const std::optional<struct stat>& earlier)
 {
     if (!earlier)
         return true;
-    if (earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid())
-        static_cast<void>(::fchown(fd, earlier->st_uid, earlier->st_gid));
+    if ((earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid()) &&
+        ::fchown(fd, earlier->st_uid, earlier->st_gid) != 0)
+        static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), earlier->st_gid));
     return ::fchmod(fd, earlier->st_mode & 07777) == 0;
 }
 

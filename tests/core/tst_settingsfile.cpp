@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -112,6 +113,7 @@ private slots:
     void danglingSymlinkGetsItsTargetCreated();
     void symlinkLoopIsRefused();
     void replacedFileKeepsItsPermissions();
+    void groupMemberSavingASharedFileKeepsItsGroup();
     void newFileIsCreatedWithUmaskApplied();
     void fullDiskLeavesOldFileIntact();
     void shortWriteLeavesOldFileIntact();
@@ -400,6 +402,42 @@ void TestSettingsFile::replacedFileKeepsItsPermissions()
     QVERIFY(saveOptionsTo(fsPath(file), record));
     QCOMPARE(modeOf(file), mode_t(0620));
     QCOMPARE(readFile(file), toByteArray(encodeOptions(record)));
+}
+
+// Another user's file, shared through a group: a member of the group saves it. The owner
+// cannot be kept, the group can.
+void TestSettingsFile::groupMemberSavingASharedFileKeepsItsGroup()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root, to make the file's owner and the saving user differ");
+    constexpr gid_t kShared = 4242;
+    constexpr uid_t kMember = 4243;
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
+    const QString file = dir.filePath("ORVELANE.DAT");
+    OptionsRecord original = switches(1, 0, 0, 0);
+    QVERIFY(saveOptionsTo(fsPath(file), original));
+    QVERIFY(::chown(QFile::encodeName(file).constData(), 0, kShared) == 0);
+    QVERIFY(::chmod(QFile::encodeName(file).constData(), 0664) == 0);
+
+    OptionsRecord changed = switches(0, 1, 1, 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool member = ::setgroups(1, &kShared) == 0 && ::setgid(kMember) == 0 && ::setuid(kMember) == 0;
+        ::_exit(member ? (saveOptionsTo(fsPath(file), changed) ? 0 : 1) : 2);
+    }
+    QVERIFY(child > 0);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+
+    struct stat after {};
+    QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
+    QCOMPARE(after.st_uid, kMember);
+    QCOMPARE(after.st_gid, kShared);
+    QCOMPARE(after.st_mode & 07777, mode_t(0664));
+    QCOMPARE(readFile(file), toByteArray(encodeOptions(changed)));
 }
 
 void TestSettingsFile::newFileIsCreatedWithUmaskApplied()
