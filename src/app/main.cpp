@@ -12,7 +12,6 @@
 #include "Unit7.h"
 #include "Unit8.h"
 
-#include <QIcon>
 #include <QTimer>
 #include <QWindow>
 
@@ -78,10 +77,7 @@ int main(int argc, char** argv)
     Form1->show();
     // The seven secondary windows are created, in their order, once the main window is on
     // the screen: it shows in half the time, and no command can reach them sooner.
-    new AfterFirstPaint(Form1->windowHandle(), [&host] {
-        QApplication::setWindowIcon(QIcon(":/pictures/icon.svg"));
-        createSecondaryWindows(host);
-    });
+    new AfterFirstPaint(Form1->windowHandle(), [&host] { createSecondaryWindows(host); });
     application.exec();
     return 0;
 }

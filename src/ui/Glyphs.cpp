@@ -37,4 +37,19 @@ QIcon icon(const QString& resource, bool twoState, qreal devicePixelRatio)
     return icon;
 }
 
+QIcon windowIcon(const QString& resource)
+{
+    QSvgRenderer renderer(resource);
+    QIcon icon;
+    for (const int side : {16, 32, 48, 64}) {
+        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        renderer.render(&painter, QRectF(image.rect()));
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
 } // namespace Glyphs

@@ -1,6 +1,7 @@
 #include "OrvelaneApplication.h"
 
 #include "FormLooks.h"
+#include "Glyphs.h"
 #include "OrvelaneStyle.h"
 
 #include <QFont>
@@ -22,6 +23,7 @@ OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(
     setApplicationVersion("1.30");
     // Docks on Wayland match windows to the desktop entry, and so to its icon, by this name.
     setDesktopFileName("org.example.Orvelane");
+    setWindowIcon(Glyphs::windowIcon(":/pictures/icon.svg"));
     setStyle(new OrvelaneStyle);
     setPalette(FormLooks::classicPalette());
     FormLooks::installFontSubstitutes();

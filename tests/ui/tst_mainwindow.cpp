@@ -94,6 +94,18 @@ private slots:
         QCOMPARE(m_form->centralWidget()->palette().color(QPalette::Window), QColor(Qt::black));
     }
 
+    // The icon is there from the first showing, at the desktop's sizes, and drawn.
+    void windowHasItsIconFromTheStart()
+    {
+        const QIcon icon = m_form->windowIcon();
+        for (const QSize size : {QSize(16, 16), QSize(32, 32), QSize(48, 48), QSize(64, 64)})
+            QVERIFY2(icon.availableSizes().contains(size), qPrintable(QString::number(size.width())));
+        const QImage drawn = icon.pixmap(QSize(32, 32)).toImage();
+        QCOMPARE(drawn.size(), QSize(32, 32));
+        QVERIFY(drawn.pixelColor(16, 16).alpha() == 255);
+        QVERIFY(drawn.pixelColor(16, 16) != drawn.pixelColor(0, 16));
+    }
+
     void menuItemsHaveTheirCaptionsAndHints_data()
     {
         QTest::addColumn<QString>("name");
