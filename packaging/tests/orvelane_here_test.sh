@@ -185,6 +185,11 @@ check "--set remembers the absolute folder and starts nothing" \
 run --
 check "without a folder it starts in the remembered one, odd name and all" started_in "$work/games/$trailing"
 
+run -- --choose
+check "--choose with no dialog tool says so, and keeps the remembered folder" \
+    eval 'not_started && said "neither zenity nor kdialog" && ! said "no emulator folder is set" &&
+          remembered_is "$work/games/$trailing"'
+
 run -- --set "$work/games/nowhere"
 check "--set refuses a missing folder and keeps the old one" \
     eval '[ "$rc" -ne 0 ] && remembered_is "$work/games/$trailing"'
