@@ -42,6 +42,25 @@ const QAction* highlightedMenuItem(QWidget* popup)
     return nullptr;
 }
 
+// Whether an event may mean the pointer now rests somewhere else, or on another window: all
+// but the clock's tick and the repaints and layouts that follow it.
+bool mayMoveThePointer(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::Timer:
+    case QEvent::ZeroTimerEvent:
+    case QEvent::UpdateRequest:
+    case QEvent::UpdateLater:
+    case QEvent::Paint:
+    case QEvent::LayoutRequest:
+    case QEvent::MetaCall:
+    case QEvent::SockAct:
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 HintRouter::HintRouter(QObject* parent) : QObject(parent)
@@ -54,30 +73,21 @@ HintRouter::HintRouter(QObject* parent) : QObject(parent)
 
 bool HintRouter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
-        auto* window = qobject_cast<QWidget*>(watched);
-        if (window && window->isWindow() && window->windowType() != Qt::ToolTip &&
-            window->windowType() != Qt::Popup) {
-            std::erase_if(m_stacking, [window](const QPointer<QWidget>& each) { return each == window || !each; });
-            if (event->type() == QEvent::Show)
-                m_stacking.insert(m_stacking.begin(), window);
-        }
-    }
-    switch (event->type()) {
-    case QEvent::Timer:
-    case QEvent::ZeroTimerEvent:
-    case QEvent::UpdateRequest:
-    case QEvent::UpdateLater:
-    case QEvent::Paint:
-    case QEvent::LayoutRequest:
-    case QEvent::MetaCall:
-    case QEvent::SockAct:
-        break;
-    default:
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide)
+        trackStacking(qobject_cast<QWidget*>(watched), event->type() == QEvent::Show);
+    if (mayMoveThePointer(event->type()))
         m_pointerKnown = false;
-        break;
-    }
     return QObject::eventFilter(watched, event);
+}
+
+void HintRouter::trackStacking(QWidget* widget, bool shown)
+{
+    if (!widget || !widget->isWindow() || widget->windowType() == Qt::ToolTip ||
+        widget->windowType() == Qt::Popup)
+        return;
+    std::erase_if(m_stacking, [widget](const QPointer<QWidget>& each) { return each == widget || !each; });
+    if (shown)
+        m_stacking.insert(m_stacking.begin(), widget);
 }
 
 void HintRouter::onIdle()

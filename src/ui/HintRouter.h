@@ -44,6 +44,7 @@ protected:
 
 private:
     void onIdle();
+    void trackStacking(QWidget* widget, bool shown);
     void setHint(const QString& hint);
 
     QString m_hint;
