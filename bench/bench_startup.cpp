@@ -68,21 +68,17 @@ struct WakeUps {
     long mainThread = 0; // the thread that runs the event loop and the clock
 };
 
-// Wake-ups of the process's threads: their voluntary context switches.
+// Wake-ups of the process's threads: their voluntary context switches. A thread's status
+// is readable as /proc/<thread id>/status too.
 WakeUps wakeUps(pid_t pid)
 {
     WakeUps counted;
-    const std::string process = "/proc/" + std::to_string(pid);
-    for (const auto& task : fs::directory_iterator(process + "/task")) {
-        std::ifstream status(task.path() / "status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) {
-                const long switches = std::strtol(line.c_str() + 24, nullptr, 10);
-                counted.all += switches;
-                if (task.path().filename() == std::to_string(pid))
-                    counted.mainThread = switches;
-            }
-        }
+    for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+        const pid_t thread = std::stoi(task.path().filename());
+        const long switches = statusField(thread, "voluntary_ctxt_switches");
+        counted.all += switches;
+        if (thread == pid)
+            counted.mainThread = switches;
     }
     return counted;
 }

@@ -19,16 +19,23 @@ QPixmap half(const QImage& strip, int index, qreal ratio)
     return pixmap;
 }
 
+// The picture drawn to fill `size` pixels, on transparency.
+QImage drawn(QSvgRenderer& renderer, QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter, QRectF(image.rect()));
+    return image;
+}
+
 } // namespace
 
 QIcon icon(const QString& resource, bool twoState, qreal devicePixelRatio)
 {
     const int side = qRound(kGlyphSize * devicePixelRatio);
-    QImage strip(twoState ? 2 * side : side, side, QImage::Format_ARGB32_Premultiplied);
-    strip.fill(Qt::transparent);
-    QPainter painter(&strip);
-    QSvgRenderer(resource).render(&painter, QRectF(strip.rect()));
-    painter.end();
+    QSvgRenderer renderer(resource);
+    const QImage strip = drawn(renderer, QSize(twoState ? 2 * side : side, side));
 
     QIcon icon;
     icon.addPixmap(half(strip, 0, devicePixelRatio), QIcon::Normal);
@@ -41,14 +48,8 @@ QIcon windowIcon(const QString& resource)
 {
     QSvgRenderer renderer(resource);
     QIcon icon;
-    for (const int side : {16, 32, 48, 64}) {
-        QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        renderer.render(&painter, QRectF(image.rect()));
-        painter.end();
-        icon.addPixmap(QPixmap::fromImage(image));
-    }
+    for (const int side : {16, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(drawn(renderer, QSize(side, side))));
     return icon;
 }
 

@@ -30,23 +30,20 @@ private:
 
     QPoint toolButton(int left) const { return toolButtonCentre(left, m_menuBarHeight); }
 
-    // The tool bar row of the main window, as pixels.
-    QByteArray toolBarPixels() const
+    // The pixels of `area` of the main window's client area, below its menu bar.
+    QByteArray clientPixels(const QRect& area) const
     {
         const auto frame = desktop().geometry(m_main);
         if (!frame)
             return {};
-        return desktop().grabPixels(QRect(frame->x(), frame->y() + m_menuBarHeight, frame->width(), 30));
+        return desktop().grabPixels(area.translated(frame->x(), frame->y() + m_menuBarHeight));
     }
 
+    // The tool bar row of the main window.
+    QByteArray toolBarPixels() const { return clientPixels(QRect(0, 0, kMainClientSize.width(), 30)); }
+
     // The hint part of the status line: left of the time and date panels.
-    QByteArray hintPixels() const
-    {
-        const auto frame = desktop().geometry(m_main);
-        if (!frame)
-            return {};
-        return desktop().grabPixels(QRect(frame->x() + 2, frame->y() + m_menuBarHeight + 198, 338, 16));
-    }
+    QByteArray hintPixels() const { return clientPixels(QRect(2, 198, 338, 16)); }
 
     // Waits up to two seconds for the hint part to show `expected` (or, when `differ` is
     // set, anything but it); returns what it shows last.
