@@ -1,6 +1,6 @@
 #include "StartupCheck.h"
 
-#include "SettingsFile.h"
+#include "SettingsLayout.h"
 
 bool StartupCheck(const std::function<bool(std::string_view name)>& isFile)
 {

@@ -2,6 +2,8 @@
 // uses SystemHost; tests put a recorder in its place.
 #pragma once
 
+#include "ProgramStart.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -29,15 +31,19 @@ class Host {
 public:
     virtual ~Host() = default;
 
-    // True when `name` (relative names against the working directory) is a regular file
-    // or a link to one; a directory of that name does not count.
+    // True when the working directory holds a regular file, or a link to one, named `name`
+    // in any letter case; a directory of that name does not count.
     virtual bool isFile(const std::string& name) const = 0;
 
-    // Starts `program` detached with `arguments` (no shell; relative names against the
-    // working directory, never PATH). A Windows or DOS program goes through wine when wine
-    // is on PATH. Never waits for the new process. Returns whether the program was found fit
-    // to start; callers may ignore it.
-    virtual bool startProgram(const std::string& program, const std::vector<std::string>& arguments) = 0;
+    // Finds the program `name` in `folder` ("." for the working directory) whatever its
+    // letter case and decides, from its first bytes read now, how it is started: directly,
+    // through Wine or through DOSBox; or says in a sentence why it cannot be.
+    virtual PreparedStart prepareStart(const std::string& folder, std::string_view name) const = 0;
+
+    // Starts a prepared program detached with `arguments`, without a shell, never waiting
+    // for it. Returns whether it was found fit to start; a refusal by the system later, on
+    // the starter's own thread, is not reported.
+    virtual bool startProgram(const ProgramStart& start, const std::vector<std::string>& arguments) = 0;
 
     // Runs the open-file dialog modally over `parent`; the chosen path, or nothing when
     // cancelled. A typed name of a file that does not exist is accepted. Never changes

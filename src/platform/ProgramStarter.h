@@ -2,6 +2,8 @@
 // none is left behind as a zombie. Used by SystemHost.
 #pragma once
 
+#include "ProgramStart.h"
+
 #include <QObject>
 
 #include <atomic>
@@ -24,16 +26,15 @@ public:
     ProgramStarter(const ProgramStarter&) = delete;
     ProgramStarter& operator=(const ProgramStarter&) = delete;
 
-    // Starts `program` with `arguments` passed verbatim, in a session of its own, in our
-    // working directory and environment, inheriting only stdin, stdout and stderr; never
-    // waits for it. A name without "/" is taken from the working directory, never from PATH.
-    // A file beginning with "MZ" (Windows or DOS) is started as `wine program arguments...`
-    // when wine is on PATH, and not at all otherwise. Anything that is not a regular
-    // executable file starts nothing. The process itself is created on a thread of its own,
-    // so the calling thread never waits for it. Returns whether the program was found fit to
-    // start; should the system still refuse it (an executable file of a format it cannot
-    // run, say), nothing runs and nothing is reported.
-    bool start(const std::string& program, const std::vector<std::string>& arguments);
+    // Starts `command` in a session of its own, in its working directory (ours when it names
+    // none), with our environment, inheriting only stdin, stdout and stderr; never waits for
+    // it. A file name without "/" is taken from the working directory, never from PATH.
+    // Anything that is not a regular executable file, or a command holding a NUL byte,
+    // starts nothing. The process itself is created on a thread of its own, so the calling
+    // thread never waits for it. Returns whether the command was found fit to start; should
+    // the system still refuse it (an executable file of a format it cannot run, say),
+    // nothing runs and nothing is reported.
+    bool start(const Command& command);
 
     // How many of the children this starter started have not been reaped yet.
     int unreapedChildren() const;

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <csignal>
@@ -24,11 +25,9 @@ extern char** environ;
 
 namespace {
 
-// What actually gets executed: the file, the whole argument vector from argv[0] on, and the
-// environment as it stood when the start was asked for.
-struct Command {
-    std::string file;
-    std::vector<std::string> argv;
+// What is executed: the command, and the environment as it stood when the start was asked for.
+struct Launch {
+    Command command;
     std::vector<std::string> environment;
 };
 
@@ -52,51 +51,10 @@ std::vector<char*> pointersTo(const std::vector<std::string>& texts)
     return pointers;
 }
 
-bool isRegularFile(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 bool isExecutableFile(const std::string& path)
 {
-    return isRegularFile(path) && ::access(path.c_str(), X_OK) == 0;
-}
-
-bool beginsWithMZ(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    char head[2] = {};
-    ssize_t got;
-    do {
-        got = ::pread(fd, head, sizeof head, 0);
-    } while (got < 0 && errno == EINTR);
-    ::close(fd);
-    return got == 2 && head[0] == 'M' && head[1] == 'Z';
-}
-
-// Only absolute PATH entries count: an empty or relative entry would mean the working
-// directory, which holds the user's game files, and a "wine" lying there is not to be run.
-std::optional<std::string> findOnPath(const std::string& name)
-{
-    const char* env = std::getenv("PATH");
-    const std::string path = env ? env : "/bin:/usr/bin";
-    std::size_t begin = 0;
-    while (begin <= path.size()) {
-        std::size_t end = path.find(':', begin);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string dir = path.substr(begin, end - begin);
-        if (!dir.empty() && dir.front() == '/') {
-            const std::string candidate = dir + "/" + name;
-            if (isExecutableFile(candidate))
-                return candidate;
-        }
-        begin = end + 1;
-    }
-    return std::nullopt;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
 bool holdsNul(const std::string& text)
@@ -104,35 +62,21 @@ bool holdsNul(const std::string& text)
     return text.find('\0') != std::string::npos;
 }
 
-// Decides what to run for `program`, or nothing. A C string cannot carry a NUL byte, so a
-// name or an argument holding one would reach the child cut short: such a request starts
-// nothing rather than something else.
-std::optional<Command> resolve(const std::string& program, const std::vector<std::string>& arguments)
+// A C string cannot carry a NUL byte, so a name or an argument holding one would reach the
+// child cut short: such a command starts nothing rather than something else. A file name
+// without "/" is taken from the working directory, never from PATH.
+std::optional<Command> checked(Command command)
 {
-    if (program.empty() || holdsNul(program))
+    if (command.file.empty() || command.argv.empty() || holdsNul(command.file) ||
+        holdsNul(command.workingDirectory) || std::ranges::any_of(command.argv, holdsNul))
         return std::nullopt;
-    for (const std::string& argument : arguments)
-        if (holdsNul(argument))
-            return std::nullopt;
-
-    const std::string path = program.find('/') == std::string::npos ? "./" + program : program;
-    if (!isRegularFile(path))
+    if (command.file.find('/') == std::string::npos)
+        command.file = "./" + command.file;
+    // A relative file would be looked for in the folder the child moves to.
+    if (!command.workingDirectory.empty() && command.file.front() != '/')
         return std::nullopt;
-
-    Command command;
-    if (beginsWithMZ(path)) {
-        const std::optional<std::string> wine = findOnPath("wine");
-        if (!wine)
-            return std::nullopt;
-        command.file = *wine;
-        command.argv = {"wine", path};
-    } else {
-        if (!isExecutableFile(path))
-            return std::nullopt;
-        command.file = path;
-        command.argv = {path};
-    }
-    command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
+    if (!isExecutableFile(command.file))
+        return std::nullopt;
     return command;
 }
 
@@ -166,11 +110,14 @@ public:
     posix_spawn_file_actions_t actions;
 };
 
-pid_t spawn(const Command& command)
+pid_t spawn(const Launch& launch)
 {
+    const Command& command = launch.command;
     std::vector<char*> argv = pointersTo(command.argv);
-    std::vector<char*> environment = pointersTo(command.environment);
+    std::vector<char*> environment = pointersTo(launch.environment);
     SpawnSetup setup;
+    if (!command.workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&setup.actions, command.workingDirectory.c_str());
     pid_t pid = -1;
     const int error = posix_spawn(&pid, command.file.c_str(), &setup.actions, &setup.attributes, argv.data(),
                                   environment.data());
@@ -207,7 +154,7 @@ int openPidfd(pid_t pid)
 
 // A start asked for and not yet created.
 struct Request {
-    Command command;
+    Launch launch;
     bool watchable; // the starter's thread has an event loop to watch the child from
 };
 
@@ -255,12 +202,12 @@ ProgramStarter::~ProgramStarter()
 // busy machine that wait alone takes tens of milliseconds. So the event loop's thread only
 // decides what to run and queues it; one thread of the starter's own creates the processes
 // and hands each child back to be watched.
-bool ProgramStarter::start(const std::string& program, const std::vector<std::string>& arguments)
+bool ProgramStarter::start(const Command& command)
 {
-    std::optional<Command> command = resolve(program, arguments);
-    if (!command)
+    std::optional<Command> runnable = checked(command);
+    if (!runnable)
         return false;
-    command->environment = currentEnvironment();
+    Launch launch{std::move(*runnable), currentEnvironment()};
     const bool watchable =
         QThread::currentThread() == thread() && QAbstractEventDispatcher::instance(thread()) != nullptr;
     std::unique_lock lock(m_handoff->mutex);
@@ -271,7 +218,7 @@ bool ProgramStarter::start(const std::string& program, const std::vector<std::st
         } catch (const std::system_error&) {
             // No thread to be had: this start is created here after all.
             lock.unlock();
-            const pid_t pid = spawn(*command);
+            const pid_t pid = spawn(launch);
             if (pid <= 0)
                 return false;
             ++*m_unreaped;
@@ -283,7 +230,7 @@ bool ProgramStarter::start(const std::string& program, const std::vector<std::st
         }
     }
     ++*m_unreaped;
-    m_handoff->queue.push_back(Request{std::move(*command), watchable});
+    m_handoff->queue.push_back(Request{std::move(launch), watchable});
     lock.unlock();
     m_handoff->wake.notify_one();
     return true;
@@ -301,7 +248,7 @@ void ProgramStarter::createQueued(std::shared_ptr<Handoff> handoff,
         const Request request = std::move(handoff->queue.front());
         handoff->queue.pop_front();
         lock.unlock();
-        const pid_t pid = spawn(request.command);
+        const pid_t pid = spawn(request.launch);
         lock.lock();
         if (pid <= 0) {
             --*unreaped;

@@ -1,5 +1,7 @@
 #include "SystemHost.h"
 
+#include "EmulatorPrograms.h"
+#include "FileLookup.h"
 #include "LocaleClockFormats.h"
 
 #include <QDir>
@@ -8,19 +10,25 @@
 #include <QFileInfo>
 #include <QLocale>
 
-#include <sys/stat.h>
+#include <filesystem>
 
 SystemHost::SystemHost() = default;
 
 bool SystemHost::isFile(const std::string& name) const
 {
-    struct stat st {};
-    return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const std::filesystem::path path(name);
+    return findFileIgnoringCase(path.parent_path(), path.filename().string()).has_value();
 }
 
-bool SystemHost::startProgram(const std::string& program, const std::vector<std::string>& arguments)
+PreparedStart SystemHost::prepareStart(const std::string& folder, std::string_view name) const
 {
-    return m_starter.start(program, arguments);
+    return prepareProgramStart(folder, name);
+}
+
+bool SystemHost::startProgram(const ProgramStart& start, const std::vector<std::string>& arguments)
+{
+    const std::optional<Command> command = commandFor(start, arguments);
+    return command && m_starter.start(*command);
 }
 
 QString openFileFilter(const OpenFileRequest& request)

@@ -11,10 +11,12 @@ class SystemHost : public Host {
 public:
     SystemHost();
 
-    // A regular file, or a link to one, by stat.
+    // A regular file, or a link to one, by stat, in any letter case.
     bool isFile(const std::string& name) const override;
+    // prepareProgramStart().
+    PreparedStart prepareStart(const std::string& folder, std::string_view name) const override;
     // Through ProgramStarter: detached, no shell, reaped when it ends.
-    bool startProgram(const std::string& program, const std::vector<std::string>& arguments) override;
+    bool startProgram(const ProgramStart& start, const std::vector<std::string>& arguments) override;
     // Qt's own file dialog, titled empty, opening in the working directory, which it
     // leaves as it was; the filter's patterns match in any letter case.
     std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;

@@ -2,6 +2,9 @@
 
 #include "TextFit.h"
 
+#include <QFile>
+#include <QMessageBox>
+
 TForm7* Form7 = nullptr;
 
 TForm7::TForm7(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(host)
@@ -14,7 +17,12 @@ TForm7::TForm7(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(ho
 
 void TForm7::BitBtn1Click()
 {
-    // NEOGEO picks its game itself: it is started bare, from the working directory, and a
-    // missing program simply starts nothing.
-    m_host.startProgram("neogeo.exe", {});
+    // NEOGEO picks its game itself: it is started bare, from the working directory.
+    const PreparedStart prepared = m_host.prepareStart(".", "neogeo.exe");
+    if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
+        QMessageBox::critical(this, QStringLiteral("Orvelane"),
+                              QFile::decodeName(QByteArray::fromStdString(refusal->reason)));
+        return;
+    }
+    m_host.startProgram(std::get<ProgramStart>(prepared), {});
 }

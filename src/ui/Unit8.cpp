@@ -1,5 +1,6 @@
 #include "Unit8.h"
 
+#include "ForeignNames.h"
 #include "GameLaunch.h"
 #include "SettingsFile.h"
 #include "TextFit.h"
@@ -58,15 +59,51 @@ void TForm8::BitBtn1Click()
 
 void TForm8::launchChosenGame()
 {
+    // A game directly in the root leaves the emulator directory empty: the root itself.
+    const std::string folder = WorkTexts.emulatorDirectory.empty() ? std::string(1, m_host.pathSeparator())
+                                                                   : WorkTexts.emulatorDirectory;
+    const PreparedStart prepared = m_host.prepareStart(folder, "neorage.exe");
+    if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
+        showError(refusal->reason);
+        return;
+    }
+    const ProgramStart& emulator = std::get<ProgramStart>(prepared);
+    if (emulator.kind == ProgramKind::Dos && !gameHasDosNames())
+        return;
+
+    // The emulator reads the game's folder as it names its own: a Wine drive path, or C:
+    // for a DOS program, whose folder DOSBox mounts as that drive.
+    GamePath seen = WorkTexts;
+    seen.emulatorDirectory = emulator.folderAsSeen;
     // The switches are read again right before composing, so a change made in the
     // configuration window while the dialog was open still counts.
     LoadOptions(Options);
-    const NeoRageLaunch launch = composeNeoRageLaunch(WorkTexts, Options, m_host.pathSeparator());
+    const NeoRageLaunch launch = composeNeoRageLaunch(seen, Options, emulator.separator);
     LaunchParams = launch.parameters;
     showCaption(m_ui.Label1, "Loading ...");
     showCaption(m_ui.Label3, launch.directoryCaption);
-    // The emulator is not waited for, and a program that cannot start is not reported.
-    m_host.startProgram(launch.programPath, splitParameters(LaunchParams));
+    // The emulator is not waited for.
+    m_host.startProgram(emulator, splitParameters(LaunchParams));
+}
+
+bool TForm8::gameHasDosNames()
+{
+    for (const std::string* name : {&WorkTexts.gameDirectory, &WorkTexts.gameFile}) {
+        if (isDosName(*name))
+            continue;
+        showError("DOS cannot use the name \"" + *name +
+                  "\": DOS names have 1 to 8 characters, then optionally a dot and 1 to 3 more, each a "
+                  "letter, a digit or one of " +
+                  std::string(kDosNameMarks) + " (no blanks). Rename the game's folder and file to suit.");
+        return false;
+    }
+    return true;
+}
+
+void TForm8::showError(const std::string& text)
+{
+    QMessageBox::critical(this, QStringLiteral("Orvelane"),
+                          QFile::decodeName(QByteArray::fromStdString(text)));
 }
 
 void TForm8::refuseGamePath()

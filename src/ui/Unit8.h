@@ -19,7 +19,9 @@ public slots:
 
 private:
     void launchChosenGame();
+    bool gameHasDosNames();
     void refuseGamePath();
+    void showError(const std::string& text);
     static void showCaption(QLabel* label, const std::string& text);
 
     Host& m_host;

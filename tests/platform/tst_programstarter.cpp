@@ -1,6 +1,7 @@
 // Starting the emulators: arguments arrive as given with no shell in between, the child
 // gets our working directory, no descriptor of ours and a session of its own, Windows
-// programs go through wine, and every child is reaped when it ends.
+// programs go through Wine and DOS programs through DOSBox, and every child is reaped.
+#include "EmulatorPrograms.h"
 #include "ProgramStarter.h"
 #include "StubProgram.h"
 
@@ -36,6 +37,33 @@ bool threadWaitsFor(qint64 pid)
     return false;
 }
 
+// The command that runs `program` itself with `arguments`.
+Command plain(const std::string& program, const std::vector<std::string>& arguments)
+{
+    Command command{.file = program, .argv = {program}, .workingDirectory = {}};
+    command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
+// As the play windows do: find the program, decide how it runs, start it.
+bool startEmulator(ProgramStarter& starter, const std::string& folder, const char* name,
+                   const std::vector<std::string>& arguments)
+{
+    const PreparedStart prepared = prepareProgramStart(folder, name);
+    const auto* start = std::get_if<ProgramStart>(&prepared);
+    const std::optional<Command> command = start ? commandFor(*start, arguments) : std::nullopt;
+    return command && starter.start(*command);
+}
+
+QByteArray windowsProgram()
+{
+    QByteArray bytes(0x84, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes[0x3C] = char(0x80);
+    bytes.replace(0x80, 4, QByteArray("PE\0\0", 4));
+    return bytes;
+}
+
 } // namespace
 
 class TestProgramStarter : public QObject {
@@ -55,11 +83,10 @@ private slots:
     void nothingStartsForWhatIsNotAProgram();
     void relativeNameIsTakenFromWorkingDirectoryNotPath();
     void nameFoundOnlyOnPathStartsNothing();
-    void windowsProgramGoesThroughWine_data();
-    void windowsProgramGoesThroughWine();
-    void windowsProgramWithoutWineStartsNothing();
-    void wineOutsideAnAbsolutePathEntryIsNotUsed_data();
-    void wineOutsideAnAbsolutePathEntryIsNotUsed();
+    void foreignProgramGoesThroughItsRunner_data();
+    void foreignProgramGoesThroughItsRunner();
+    void foreignProgramWithoutItsRunnerNamesThePackage_data();
+    void foreignProgramWithoutItsRunnerNamesThePackage();
     void ordinaryProgramDoesNotGoThroughWine();
     void childStartedWithoutEventLoopIsReaped();
     void childStillRunningWhenStarterGoesIsReaped();
@@ -81,6 +108,8 @@ void TestProgramStarter::init()
 {
     m_savedCwd = QDir::currentPath();
     m_savedPath = qgetenv("PATH");
+    // No Wine prefix: Z: is the root.
+    qputenv("WINEPREFIX", QByteArray("/nonexistent/wine prefix"));
     // Blanks in the name: a launcher that pastes paths into a command text breaks here.
     m_work = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane work dir XXXXXX"));
     QVERIFY(m_work->isValid());
@@ -138,7 +167,7 @@ void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns()
                                                 "Ünïcödé ゲーム",
                                                 std::string(4000, 'a')};
     ProgramStarter starter;
-    QVERIFY(starter.start("./emu", arguments));
+    QVERIFY(starter.start(plain("./emu", arguments)));
     const Record record = waitForRecord(recordDir);
 
     QList<QByteArray> expected;
@@ -153,7 +182,7 @@ void TestProgramStarter::childRunsInOurWorkingDirectory()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
-    QVERIFY(starter.start("emu", {}));
+    QVERIFY(starter.start(plain("emu", {})));
     const Record record = waitForRecord(recordDir);
     QCOMPARE(record.workingDirectory, QFileInfo(QDir::currentPath()).canonicalFilePath());
     QVERIFY(record.arguments.isEmpty());
@@ -166,7 +195,7 @@ void TestProgramStarter::childInheritsOnlyStandardDescriptors()
     const int leaky = ::open("/dev/null", O_RDONLY);
     QVERIFY(leaky > 2);
     ProgramStarter starter;
-    const bool started = starter.start("emu", {"game"});
+    const bool started = starter.start(plain("emu", {"game"}));
     ::close(leaky);
     QVERIFY(started);
     const Record record = waitForRecord(recordDir);
@@ -178,7 +207,7 @@ void TestProgramStarter::childHasASessionOfItsOwn()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
-    QVERIFY(starter.start("emu", {}));
+    QVERIFY(starter.start(plain("emu", {})));
     const Record record = waitForRecord(recordDir);
     QVERIFY(record.pid > 0);
     QVERIFY(record.session != ::getsid(0));
@@ -190,7 +219,7 @@ void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped()
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     QVERIFY(stub::writeFile(QDir(recordDir).filePath(QStringLiteral("hold")), {}, false));
     ProgramStarter starter;
-    QVERIFY(starter.start("emu", {}));
+    QVERIFY(starter.start(plain("emu", {})));
     const Record record = waitForRecord(recordDir);
     QVERIFY(stub::processExists(record.pid));
     QCOMPARE(starter.unreapedChildren(), 1);
@@ -217,7 +246,7 @@ void TestProgramStarter::manyChildrenAreAllReaped()
     }
     ProgramStarter starter;
     for (int i = 0; i < 8; ++i)
-        QVERIFY(starter.start(QStringLiteral("emu%1").arg(i).toStdString(), {std::to_string(i)}));
+        QVERIFY(starter.start(plain(QStringLiteral("emu%1").arg(i).toStdString(), {std::to_string(i)})));
     QTRY_COMPARE_WITH_TIMEOUT(starter.unreapedChildren(), 0, 10000);
     for (const QString& recordDir : records) {
         const Record record = waitForRecord(recordDir);
@@ -249,7 +278,7 @@ void TestProgramStarter::nothingStartsForWhatIsNotAProgram()
     QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling"))));
 
     ProgramStarter starter;
-    QVERIFY(!starter.start(program.toStdString(), {argument.toStdString()}));
+    QVERIFY(!starter.start(plain(program.toStdString(), {argument.toStdString()})));
     QCOMPARE(starter.unreapedChildren(), 0);
     QTest::qWait(100);
     QVERIFY(!QFileInfo::exists(marker));
@@ -265,7 +294,7 @@ void TestProgramStarter::relativeNameIsTakenFromWorkingDirectoryNotPath()
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
 
     ProgramStarter starter;
-    QVERIFY(starter.start("emu", {"game"}));
+    QVERIFY(starter.start(plain("emu", {"game"})));
     QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"game"});
     QTRY_COMPARE(starter.unreapedChildren(), 0);
     QVERIFY(!QFileInfo::exists(impostorRan));
@@ -278,74 +307,91 @@ void TestProgramStarter::nameFoundOnlyOnPathStartsNothing()
     QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("neogeo.exe")), stub::markerScript(ran), true));
     setPath(bin);
     ProgramStarter starter;
-    QVERIFY(!starter.start("neogeo.exe", {}));
+    QVERIFY(!starter.start(plain("neogeo.exe", {})));
     QTest::qWait(100);
     QVERIFY(!QFileInfo::exists(ran));
 }
 
-void TestProgramStarter::windowsProgramGoesThroughWine_data()
+void TestProgramStarter::foreignProgramGoesThroughItsRunner_data()
 {
-    QTest::addColumn<bool>("absolute");
+    QTest::addColumn<QString>("runner");
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("executable");
-    QTest::newRow("bare name") << false << false;
-    QTest::newRow("bare name, execute bit set") << false << true;
-    QTest::newRow("absolute path") << true << false;
+    QTest::addColumn<bool>("absolute");
+    const QByteArray dos("MZ\x90\0\3", 5);
+    QTest::newRow("Windows, folder by a relative name") << "wine" << windowsProgram() << false << false;
+    QTest::newRow("Windows, execute bit set") << "wine" << windowsProgram() << true << false;
+    QTest::newRow("Windows, absolute folder") << "wine" << windowsProgram() << false << true;
+    QTest::newRow("DOS, execute bit set") << "dosbox" << dos << true << false;
+    QTest::newRow("DOS, absolute folder") << "dosbox" << dos << false << true;
 }
 
-void TestProgramStarter::windowsProgramGoesThroughWine()
+// The program is named in capitals, as on that era's discs, and still found.
+void TestProgramStarter::foreignProgramGoesThroughItsRunner()
 {
-    QFETCH(bool, absolute);
+    QFETCH(QString, runner);
+    QFETCH(QByteArray, content);
     QFETCH(bool, executable);
+    QFETCH(bool, absolute);
     const QString bin = makeBinDirectory();
-    const QString recordDir = path(QStringLiteral("wine record"));
-    QVERIFY(QDir().mkpath(recordDir));
-    QVERIFY(
-        stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::recorderScript(recordDir), true));
+    const QString recordDir = path(runner + QStringLiteral(" record"));
+    QVERIFY(QDir().mkpath(recordDir) && QDir().mkpath(path(QStringLiteral("EMU"))));
+    QVERIFY(stub::writeFile(QDir(bin).filePath(runner), stub::recorderScript(recordDir), true));
     setPath(QStringLiteral("/nonexistent:") + bin);
-    QVERIFY(stub::writeFile(path(QStringLiteral("neorage.exe")), QByteArray("MZ\x90\0\3", 5), executable));
+    QVERIFY(stub::writeFile(path(QStringLiteral("EMU/NEORAGE.EXE")), content, executable));
 
-    const std::string program = absolute ? path(QStringLiteral("neorage.exe")).toStdString() : "neorage.exe";
+    const std::string folder = absolute ? path(QStringLiteral("EMU")).toStdString() : "EMU";
     ProgramStarter starter;
-    QVERIFY(starter.start(program, {"C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
+    QVERIFY(startEmulator(starter, folder, "neorage.exe", {"C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
     const Record record = waitForRecord(recordDir);
-    const QByteArray expectedProgram = absolute ? QByteArray::fromStdString(program) : "./neorage.exe";
-    QCOMPARE(record.arguments, QList<QByteArray>({expectedProgram, "C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
-    QCOMPARE(record.workingDirectory, QFileInfo(m_work->path()).canonicalFilePath());
+    const QString work = QFileInfo(m_work->path()).canonicalFilePath();
+    if (runner == QStringLiteral("wine")) {
+        // No Wine prefix yet: Z: is the root.
+        const QByteArray program =
+            "Z:" + path(QStringLiteral("EMU\\NEORAGE.EXE")).replace(u'/', u'\\').toLocal8Bit();
+        QCOMPARE(record.arguments, QList<QByteArray>({program, "C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
+        QCOMPARE(record.workingDirectory, work);
+    } else {
+        QCOMPARE(record.arguments,
+                 QList<QByteArray>({"-c", "mount -u c", "-c", "mount c .", "-c", "c:", "-c",
+                                    "C:\\NEORAGE.EXE C:\\EMU\\MSLUG MSLUG.038 -n", "-c", "exit"}));
+        QCOMPARE(record.workingDirectory, work + QStringLiteral("/EMU"));
+    }
     QTRY_COMPARE(starter.unreapedChildren(), 0);
 }
 
-void TestProgramStarter::windowsProgramWithoutWineStartsNothing()
+void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage_data()
 {
-    setPath(makeBinDirectory());
-    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), QByteArray("MZ\n: > ran\n"), true));
-    ProgramStarter starter;
-    QVERIFY(!starter.start("neogeo.exe", {}));
-    QCOMPARE(starter.unreapedChildren(), 0);
-    QTest::qWait(100);
-    QVERIFY(!QFileInfo::exists(path(QStringLiteral("ran"))));
-}
-
-void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed_data()
-{
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("pathValue");
-    QTest::newRow("empty entry") << QStringLiteral(":/nonexistent");
-    QTest::newRow("dot entry") << QStringLiteral(".");
-    QTest::newRow("relative entry") << QStringLiteral("sub");
+    QTest::addColumn<QString>("package");
+    const QByteArray dos("MZ\n: > ran\n");
+    QTest::newRow("Windows, no wine") << windowsProgram() << QString() << "\"wine\"";
+    QTest::newRow("DOS, no dosbox") << dos << QString() << "\"dosbox\"";
+    // A "wine" among the game files must not be picked up through a PATH entry that means
+    // the working directory or something under it.
+    QTest::newRow("empty entry") << windowsProgram() << QStringLiteral(":/nonexistent") << "\"wine\"";
+    QTest::newRow("dot entry") << dos << QStringLiteral(".") << "\"dosbox\"";
+    QTest::newRow("relative entry") << windowsProgram() << QStringLiteral("sub") << "\"wine\"";
 }
 
-// A "wine" among the game files must not be picked up through a PATH entry that means the
-// working directory or something under it.
-void TestProgramStarter::wineOutsideAnAbsolutePathEntryIsNotUsed()
+void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage()
 {
+    QFETCH(QByteArray, content);
     QFETCH(QString, pathValue);
+    QFETCH(QString, package);
     const QString ran = path(QStringLiteral("ran"));
     QVERIFY(QDir().mkdir(path(QStringLiteral("sub"))));
-    QVERIFY(stub::writeFile(path(QStringLiteral("wine")), stub::markerScript(ran), true));
-    QVERIFY(stub::writeFile(path(QStringLiteral("sub/wine")), stub::markerScript(ran), true));
-    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), QByteArray("MZ"), false));
-    setPath(pathValue);
-    ProgramStarter starter;
-    QVERIFY(!starter.start("neogeo.exe", {}));
+    for (const char* runner : {"wine", "sub/wine", "dosbox", "sub/dosbox"})
+        QVERIFY(stub::writeFile(path(QLatin1String(runner)), stub::markerScript(ran), true));
+    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), content, true));
+    setPath(pathValue.isNull() ? makeBinDirectory() : pathValue);
+
+    const PreparedStart prepared = prepareProgramStart(".", "neogeo.exe");
+    const auto* refusal = std::get_if<StartRefusal>(&prepared);
+    QVERIFY(refusal);
+    QVERIFY2(QString::fromStdString(refusal->reason).contains(QStringLiteral("Debian package ") + package),
+             refusal->reason.c_str());
     QTest::qWait(100);
     QVERIFY(!QFileInfo::exists(ran));
 }
@@ -358,7 +404,7 @@ void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine()
     setPath(bin);
     const QString recordDir = makeRecorder(QStringLiteral("neorage.exe"));
     ProgramStarter starter;
-    QVERIFY(starter.start("neorage.exe", {"MSLUG"}));
+    QVERIFY(starter.start(plain("neorage.exe", {"MSLUG"})));
     QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"MSLUG"});
     QTRY_COMPARE(starter.unreapedChildren(), 0);
     QVERIFY(!QFileInfo::exists(wineRan));
@@ -370,14 +416,14 @@ void TestProgramStarter::childStartedWithoutEventLoopIsReaped()
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     bool started = false;
     int unreapedAtEnd = -1;
-    std::thread plain([&] {
+    std::thread worker([&] {
         ProgramStarter starter;
-        started = starter.start("emu", {});
+        started = starter.start(plain("emu", {}));
         for (int i = 0; i < 500 && starter.unreapedChildren() > 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         unreapedAtEnd = starter.unreapedChildren();
     });
-    plain.join();
+    worker.join();
     QVERIFY(started);
     QCOMPARE(unreapedAtEnd, 0);
     const Record record = waitForRecord(recordDir);
@@ -390,7 +436,7 @@ void TestProgramStarter::childStillRunningWhenStarterGoesIsReaped()
     const QString hold = QDir(recordDir).filePath(QStringLiteral("hold"));
     QVERIFY(stub::writeFile(hold, {}, false));
     auto starter = std::make_unique<ProgramStarter>();
-    QVERIFY(starter->start("emu", {}));
+    QVERIFY(starter->start(plain("emu", {})));
     const Record record = waitForRecord(recordDir);
     starter.reset();
 

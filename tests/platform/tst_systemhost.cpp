@@ -1,5 +1,6 @@
 // The real host: which names count as files, how the clock and date are written for a
 // locale, and the open-file dialog the play window runs.
+#include "FileLookup.h"
 #include "LocaleClockFormats.h"
 #include "StubProgram.h"
 #include "SystemHost.h"
@@ -32,7 +33,10 @@ private slots:
     void longTimeIsRebuiltFromTheLocaleFormat_data();
     void longTimeIsRebuiltFromTheLocaleFormat();
     void everyLocaleGetsHourMinutesSecondsAndNoZone();
+    void exactCaseWinsThenByteOrder();
     void startProgramStartsAndReaps();
+    void aStartThatCannotHappenSaysWhy_data();
+    void aStartThatCannotHappenSaysWhy();
     void dialogAsksForGameFilesInTheWorkingDirectory();
     void dialogShowsGameFilesInAnyLetterCase();
     void dialogAcceptsTypedNameOfMissingFile();
@@ -111,6 +115,9 @@ void TestSystemHost::isFileCountsRegularFilesAndLinksToThem_data()
     QTest::newRow("dangling link") << QStringLiteral("dangling") << false;
     QTest::newRow("missing") << QStringLiteral("missing.rom") << false;
     QTest::newRow("empty name") << QString() << false;
+    QTest::newRow("another letter case") << QStringLiteral("NEO-GEO.ROM") << true;
+    QTest::newRow("a folder in another case") << QStringLiteral("NEOGEO.EXE") << false;
+    QTest::newRow("a file beside a folder of the exact name") << QStringLiteral("ORVELANE.DAT") << true;
 }
 
 void TestSystemHost::isFileCountsRegularFilesAndLinksToThem()
@@ -123,6 +130,8 @@ void TestSystemHost::isFileCountsRegularFilesAndLinksToThem()
     QVERIFY(QFile::link(path(QStringLiteral("neo-geo.rom")), path(QStringLiteral("neorage.exe"))));
     QVERIFY(QFile::link(path(QStringLiteral("neogeo.exe")), path(QStringLiteral("linked dir"))));
     QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling"))));
+    QVERIFY(QDir().mkdir(path(QStringLiteral("ORVELANE.DAT"))));
+    QVERIFY(stub::writeFile(path(QStringLiteral("orvelane.dat")), "KELMOR", false));
     name.replace(QStringLiteral("@"), m_work->path());
     QCOMPARE(m_host.isFile(QFile::encodeName(name).toStdString()), isFile);
 }
@@ -225,16 +234,52 @@ void TestSystemHost::everyLocaleGetsHourMinutesSecondsAndNoZone()
     }
 }
 
+void TestSystemHost::exactCaseWinsThenByteOrder()
+{
+    for (const char* name : {"neoRAGE.exe", "Neorage.exe"})
+        QVERIFY(stub::writeFile(path(QLatin1String(name)), {}, false));
+    QCOMPARE(QString::fromStdString(findFileIgnoringCase({}, "neorage.exe").value_or("")), "Neorage.exe");
+    QVERIFY(stub::writeFile(path(QStringLiteral("neorage.exe")), {}, false));
+    QCOMPARE(QString::fromStdString(findFileIgnoringCase({}, "neorage.exe").value_or("")), "neorage.exe");
+}
+
 void TestSystemHost::startProgramStartsAndReaps()
 {
     const QString recordDir = path(QStringLiteral("record"));
     QVERIFY(QDir().mkdir(recordDir));
     QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), stub::recorderScript(recordDir), true));
-    QVERIFY(m_host.startProgram("neogeo.exe", {}));
+    const PreparedStart prepared = m_host.prepareStart(".", "neogeo.exe");
+    QVERIFY(std::holds_alternative<ProgramStart>(prepared));
+    QVERIFY(m_host.startProgram(std::get<ProgramStart>(prepared), {}));
     QTRY_VERIFY(stub::readRecord(recordDir).has_value());
     QTRY_COMPARE(m_host.unreapedChildren(), 0);
     QVERIFY(!stub::processExists(stub::readRecord(recordDir)->pid));
-    QVERIFY(!m_host.startProgram("neorage.exe", {}));
+}
+
+void TestSystemHost::aStartThatCannotHappenSaysWhy_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("missing") << "neorage.exe"
+                             << "there is no such file";
+    QTest::newRow("a folder") << "folder.exe"
+                              << "it is a folder";
+    QTest::newRow("neither") << "plain.exe"
+                             << "it is neither a Windows or DOS program nor an executable file";
+}
+
+void TestSystemHost::aStartThatCannotHappenSaysWhy()
+{
+    QFETCH(QString, name);
+    QVERIFY(QDir().mkdir(path(QStringLiteral("FOLDER.EXE"))));
+    QVERIFY(stub::writeFile(path(QStringLiteral("plain.exe")), "#!/bin/sh\n", false));
+    const PreparedStart prepared = m_host.prepareStart(".", name.toStdString());
+    const auto* refusal = std::get_if<StartRefusal>(&prepared);
+    QVERIFY(refusal);
+    const QString reason = QString::fromStdString(refusal->reason);
+    QVERIFY2(reason.startsWith("Cannot start " + name + " in " + QDir::currentPath() + ": "),
+             qPrintable(reason));
+    QTEST(reason.section(QStringLiteral(": "), 1).chopped(1), "why");
 }
 
 void TestSystemHost::dialogAsksForGameFilesInTheWorkingDirectory()

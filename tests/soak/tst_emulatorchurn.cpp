@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,12 +89,22 @@ std::optional<qint64> waitedForProcessor()
     return ok ? std::optional(waited) : std::nullopt;
 }
 
+// As the play windows do: find the program, then start it.
+bool startEmulator(SystemHost& host, const std::string& program, const std::vector<std::string>& arguments)
+{
+    const std::filesystem::path path(program);
+    const PreparedStart prepared = host.prepareStart(
+        path.has_parent_path() ? path.parent_path().string() : ".", path.filename().string());
+    const auto* start = std::get_if<ProgramStart>(&prepared);
+    return start && host.startProgram(*start, arguments);
+}
+
 int runLauncher(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     SystemHost host;
     const QString record = QString::fromLocal8Bit(argv[3]);
-    if (!host.startProgram(argv[2], {argv[3], "60"}))
+    if (!startEmulator(host, argv[2], {argv[3], "60"}))
         return 2;
     if (!QTest::qWaitFor([&] { return readRecord(record).has_value(); }, kWaitMs))
         return 3;
@@ -150,7 +161,7 @@ void EmulatorChurnTest::manyStartsLeaveNoZombieNoDescriptorAndNeverBlock()
         const std::optional<qint64> waitedBefore = waitedForProcessor();
         QElapsedTimer held;
         held.start();
-        const bool started = host.startProgram(program, {records.back().toStdString(), seconds});
+        const bool started = startEmulator(host, program, {records.back().toStdString(), seconds});
         const qint64 wall = held.nsecsElapsed();
         const std::optional<qint64> waitedAfter = waitedForProcessor();
         QVERIFY(started);

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <set>
 
 class FakeHost : public Host {
@@ -22,12 +23,28 @@ public:
     QDateTime clock = QDateTime(QDate(2026, 12, 7), QTime(21, 5, 9, 250));
     ClockFormats formats{"h:mm:ss AP", "M/d/yy"};
     char separator = '/';
+    // How a program is found; by default a program of this machine wherever it is asked for.
+    std::function<PreparedStart(const std::string& folder, std::string_view name)> prepare;
 
     bool isFile(const std::string& name) const override { return files.count(name) > 0; }
 
-    bool startProgram(const std::string& program, const std::vector<std::string>& arguments) override
+    PreparedStart prepareStart(const std::string& folder, std::string_view name) const override
     {
-        starts.push_back({program, arguments});
+        if (prepare)
+            return prepare(folder, name);
+        const std::string root(1, separator);
+        ProgramStart start;
+        start.kind = ProgramKind::Native;
+        start.folder = folder;
+        start.folderAsSeen = folder == root ? std::string() : folder;
+        start.program = (folder == "." ? std::string() : start.folderAsSeen + separator) + std::string(name);
+        start.separator = separator;
+        return start;
+    }
+
+    bool startProgram(const ProgramStart& start, const std::vector<std::string>& arguments) override
+    {
+        starts.push_back({start.program, arguments});
         return true;
     }
 

@@ -490,7 +490,7 @@ void TestSettingsFile::shortWriteLeavesOldFileIntact()
     QVERIFY(saveOptionsTo(fsPath(file), original));
     const QByteArray before = readFile(file);
 
-    rlimit earlier {};
+    rlimit earlier{};
     QCOMPARE(::getrlimit(RLIMIT_FSIZE, &earlier), 0);
     rlimit small = earlier;
     small.rlim_cur = 20;
@@ -556,6 +556,16 @@ void TestSettingsFile::workingDirectoryFileIsUsedByLoadAndSave()
     QCOMPARE(loaded.VgaMode, 1);
     QCOMPARE(loaded.FrameSkip, 1);
     QCOMPARE(loaded.NoScanlines, 0);
+
+    // A file copied from an old disc under another letter case is the one read and rewritten.
+    QVERIFY(QFile::rename(dir.filePath("ORVELANE.DAT"), dir.filePath("orvelane.dat")));
+    OptionsRecord again;
+    LoadOptions(again);
+    QCOMPARE(again, loaded);
+    again.NoScanlines = 1;
+    SaveOptions(again);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"orvelane.dat"});
+    QCOMPARE(readFile(dir.filePath("orvelane.dat")), toByteArray(encodeOptions(again)));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

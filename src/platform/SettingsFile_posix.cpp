@@ -1,3 +1,4 @@
+#include "FileLookup.h"
 #include "SettingsFile.h"
 
 #include <cerrno>
@@ -15,20 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kHeaderSize = kSettingsHeader.size();
-constexpr std::size_t kReserved1Offset = 20;
-constexpr std::size_t kReserved2Offset = 21;
-constexpr std::size_t kNoScanlinesOffset = 22;
-constexpr std::size_t kEnableVsyncOffset = 23;
-constexpr std::size_t kVgaModeOffset = 24;
-constexpr std::size_t kFrameSkipOffset = 25;
-// The settings file holds VgaMode ten times: once among the switches and nine times at the end.
-constexpr std::size_t kVgaCopiesOffset = 26;
 // The same bound the kernel puts on a chain of symbolic links.
 constexpr int kMaxLinkHops = 40;
 constexpr int kMaxTemporaryNameAttempts = 100;
-
-static_assert(kHeaderSize == kReserved1Offset);
 
 // Reads until the buffer is full or the file ends; a read error means nothing usable was read.
 std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes)
@@ -203,39 +193,6 @@ bool replaceAtomically(const fs::path& target, const fs::path& folder, const Set
 
 } // namespace
 
-SettingsBytes encodeOptions(const OptionsRecord& record)
-{
-    SettingsBytes bytes{};
-    for (std::size_t i = 0; i < kHeaderSize; ++i)
-        bytes[i] = static_cast<std::uint8_t>(kSettingsHeader[i]);
-    bytes[kReserved1Offset] = record.Reserved1;
-    bytes[kReserved2Offset] = record.Reserved2;
-    bytes[kNoScanlinesOffset] = record.NoScanlines;
-    bytes[kEnableVsyncOffset] = record.EnableVsync;
-    bytes[kVgaModeOffset] = record.VgaMode;
-    bytes[kFrameSkipOffset] = record.FrameSkip;
-    for (std::size_t i = kVgaCopiesOffset; i < kSettingsFileSize; ++i)
-        bytes[i] = record.VgaMode;
-    return bytes;
-}
-
-void decodeOptions(std::span<const std::uint8_t> bytes, OptionsRecord& record)
-{
-    const auto take = [bytes](std::size_t offset, std::uint8_t& field) {
-        if (offset < bytes.size())
-            field = bytes[offset];
-    };
-    take(kReserved1Offset, record.Reserved1);
-    take(kReserved2Offset, record.Reserved2);
-    take(kNoScanlinesOffset, record.NoScanlines);
-    take(kEnableVsyncOffset, record.EnableVsync);
-    take(kVgaModeOffset, record.VgaMode);
-    take(kFrameSkipOffset, record.FrameSkip);
-    // Each later copy overwrites the one before, so the last copy present wins.
-    for (std::size_t offset = kVgaCopiesOffset; offset < kSettingsFileSize; ++offset)
-        take(offset, record.VgaMode);
-}
-
 bool loadOptionsFrom(const fs::path& path, OptionsRecord& record)
 {
     // Looking first keeps us from even opening a device; the fstat below catches a swap in between.
@@ -280,12 +237,20 @@ bool saveOptionsTo(const fs::path& path, OptionsRecord& record)
     return replaceAtomically(*target, folder, encodeOptions(record), earlier);
 }
 
+fs::path settingsFilePath()
+{
+    // An existing file of this name in any letter case is the settings file ("orvelane.dat"
+    // copied from an old disc is read and rewritten under its own name); only when there is
+    // none is "ORVELANE.DAT" made.
+    return findFileIgnoringCase(fs::path(), kSettingsFileName).value_or(fs::path(kSettingsFileName));
+}
+
 void LoadOptions(OptionsRecord& record)
 {
-    static_cast<void>(loadOptionsFrom(fs::path(kSettingsFileName), record));
+    static_cast<void>(loadOptionsFrom(settingsFilePath(), record));
 }
 
 void SaveOptions(OptionsRecord& record)
 {
-    static_cast<void>(saveOptionsTo(fs::path(kSettingsFileName), record));
+    static_cast<void>(saveOptionsTo(settingsFilePath(), record));
 }

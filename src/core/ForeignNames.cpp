@@ -1,0 +1,60 @@
+#include "ForeignNames.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isDosNameCharacter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           kDosNameMarks.find(c) != std::string_view::npos;
+}
+
+bool isDosNamePart(std::string_view part, std::size_t longest)
+{
+    return !part.empty() && part.size() <= longest && std::ranges::all_of(part, isDosNameCharacter);
+}
+
+// Does `root` hold `path`, on whole folder names?
+bool holds(std::string_view root, std::string_view path)
+{
+    if (root == "/")
+        return path.starts_with('/');
+    return path.starts_with(root) && (path.size() == root.size() || path[root.size()] == '/');
+}
+
+} // namespace
+
+bool isDosName(std::string_view name)
+{
+    const std::size_t dot = name.find('.');
+    if (dot == std::string_view::npos)
+        return isDosNamePart(name, 8);
+    return isDosNamePart(name.substr(0, dot), 8) && isDosNamePart(name.substr(dot + 1), 3);
+}
+
+bool isDosCommandText(std::string_view text)
+{
+    return std::ranges::all_of(
+        text, [](char c) { return isDosNameCharacter(c) || c == '.' || c == '\\' || c == ':' || c == ' '; });
+}
+
+std::optional<std::string> windowsPathFor(std::string_view hostPath, const std::vector<WineDrive>& drives)
+{
+    const WineDrive* closest = nullptr;
+    for (const WineDrive& drive : drives)
+        if (holds(drive.root, hostPath) && (!closest || drive.root.size() > closest->root.size()))
+            closest = &drive;
+    if (!closest)
+        return std::nullopt;
+    std::string_view rest = hostPath.substr(closest->root == "/" ? 0 : closest->root.size());
+    if (rest.find('\\') != std::string_view::npos)
+        return std::nullopt;
+    while (rest.ends_with('/'))
+        rest.remove_suffix(1);
+    std::string path{
+        static_cast<char>(closest->letter >= 'a' ? closest->letter - 'a' + 'A' : closest->letter), ':'};
+    for (const char c : rest)
+        path += c == '/' ? '\\' : c;
+    return path;
+}

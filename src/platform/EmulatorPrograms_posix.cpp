@@ -1,0 +1,212 @@
+#include "EmulatorPrograms.h"
+#include "FileLookup.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+ssize_t readAt(int fd, std::uint8_t* buffer, std::size_t size, off_t offset)
+{
+    ssize_t got;
+    do {
+        got = ::pread(fd, buffer, size, offset);
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+bool isExecutableFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool isDirectory(const fs::path& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string upperAscii(std::string text)
+{
+    std::ranges::transform(text, text.begin(),
+                           [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
+    return text;
+}
+
+// A folder path as one plain string: absolute, normalised, no closing "/" but for the root.
+std::string plainFolder(const fs::path& folder)
+{
+    std::string text = fs::absolute(folder).lexically_normal().string();
+    while (text.size() > 1 && text.ends_with('/'))
+        text.pop_back();
+    return text;
+}
+
+fs::path winePrefix()
+{
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix == '/')
+        return prefix;
+    const char* home = std::getenv("HOME");
+    if (!home || *home != '/') {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    return fs::path(home ? home : "/") / ".wine";
+}
+
+// Wine names a folder through the drive whose root holds it; the path as written is tried
+// first, then with its links resolved, as a drive may point through a link.
+std::optional<std::string> windowsFolder(const std::string& folder)
+{
+    const std::vector<WineDrive> drives = wineDrives();
+    if (std::optional<std::string> path = windowsPathFor(plainFolder(folder), drives))
+        return path;
+    std::error_code error;
+    const fs::path resolved = fs::weakly_canonical(fs::absolute(folder), error);
+    return error ? std::nullopt : windowsPathFor(plainFolder(resolved), drives);
+}
+
+std::string refusal(const std::string& folder, std::string_view name, std::string_view why)
+{
+    std::string text("Cannot start ");
+    text.append(name).append(" in ").append(plainFolder(folder)).append(": ").append(why).append(".");
+    return text;
+}
+
+PreparedStart throughRunner(ProgramStart start, std::string_view name)
+{
+    const bool windows = start.kind == ProgramKind::Windows;
+    const std::optional<std::string> runner = findOnPath(windows ? "wine" : "dosbox");
+    if (!runner)
+        return StartRefusal{refusal(start.folder, name,
+                                    windows
+                                        ? "it is a Windows program, and Windows programs run through Wine, "
+                                          "which is not installed (Debian package \"wine\")"
+                                        : "it is a DOS program, and DOS programs run through DOSBox, "
+                                          "which is not installed (Debian package \"dosbox\")")};
+    start.runner = *runner;
+    start.separator = '\\';
+    if (windows) {
+        const std::optional<std::string> folder = windowsFolder(start.folder);
+        if (!folder)
+            return StartRefusal{
+                refusal(start.folder, name, "Wine has no drive for its folder (winecfg can add one)")};
+        start.folderAsSeen = *folder;
+    } else {
+        start.folderAsSeen = "C:";
+        start.nameAsSeen = upperAscii(start.nameAsSeen);
+        if (!isDosName(start.nameAsSeen))
+            return StartRefusal{refusal(start.folder, name, "DOS cannot use its name")};
+    }
+    return start;
+}
+
+} // namespace
+
+ProgramKind readProgramKind(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        // A program we may run but not read is run as it is.
+        return fd < 0 && errno == EACCES && isExecutableFile(path) ? ProgramKind::Native
+                                                                   : ProgramKind::NotAProgram;
+    }
+    std::array<std::uint8_t, kProgramHeadSize> head{};
+    std::array<std::uint8_t, 4> signature{};
+    const ssize_t headSize = readAt(fd, head.data(), head.size(), 0);
+    std::span<const std::uint8_t> headRead(head.data(),
+                                           headSize > 0 ? static_cast<std::size_t>(headSize) : 0);
+    ssize_t signatureSize = 0;
+    if (const std::optional<std::uint32_t> offset = newHeaderOffset(headRead))
+        signatureSize = readAt(fd, signature.data(), signature.size(), static_cast<off_t>(*offset));
+    ::close(fd);
+    return programKind(headRead,
+                       std::span<const std::uint8_t>(
+                           signature.data(), signatureSize > 0 ? static_cast<std::size_t>(signatureSize) : 0),
+                       isExecutableFile(path));
+}
+
+std::optional<std::string> findOnPath(std::string_view name)
+{
+    const char* env = std::getenv("PATH");
+    const std::string_view path = env ? env : "/bin:/usr/bin";
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        const std::size_t end = std::min(path.find(':', begin), path.size());
+        const std::string_view folder = path.substr(begin, end - begin);
+        if (folder.starts_with('/')) {
+            std::string candidate(folder);
+            candidate.append("/").append(name);
+            if (isExecutableFile(candidate))
+                return candidate;
+        }
+        begin = end + 1;
+    }
+    return std::nullopt;
+}
+
+std::vector<WineDrive> wineDrives()
+{
+    const fs::path devices = winePrefix() / "dosdevices";
+    if (!isDirectory(devices))
+        return {{'z', "/"}};
+    std::vector<WineDrive> drives;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(devices, error)) {
+        // "c:" names a drive; "c::" is the raw device behind it.
+        const std::string name = entry.path().filename().string();
+        if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0])))
+            continue;
+        std::error_code linkError;
+        const fs::path target = fs::read_symlink(entry.path(), linkError);
+        if (linkError)
+            continue;
+        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+        const fs::path root = target.is_absolute() ? target : devices / target;
+        drives.push_back({letter, plainFolder(root)});
+        if (const fs::path resolved = fs::weakly_canonical(root, linkError); !linkError)
+            drives.push_back({letter, plainFolder(resolved)});
+    }
+    std::ranges::sort(drives, {}, &WineDrive::letter);
+    return drives;
+}
+
+PreparedStart prepareProgramStart(const std::string& folder, std::string_view name)
+{
+    const std::optional<fs::path> found = findFileIgnoringCase(folder, name);
+    if (!found)
+        return StartRefusal{refusal(
+            folder, name, findFolderIgnoringCase(folder, name) ? "it is a folder" : "there is no such file")};
+    ProgramStart start;
+    start.program = found->string();
+    start.folder = folder;
+    start.nameAsSeen = found->filename().string();
+    start.kind = readProgramKind(start.program);
+    switch (start.kind) {
+    case ProgramKind::Native:
+        // The root's path, without its closing "/", is empty: the composed text adds the separator.
+        start.folderAsSeen = folder == "/" ? std::string() : folder;
+        return start;
+    case ProgramKind::Windows:
+    case ProgramKind::Dos:
+        return throughRunner(std::move(start), name);
+    case ProgramKind::NotAProgram:
+        break;
+    }
+    return StartRefusal{
+        refusal(folder, name, "it is neither a Windows or DOS program nor an executable file")};
+}
