@@ -39,6 +39,10 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6svg6 qt6-qpa-plugins fonts-liberation; do
     [[ ", $depends," == *", $package"[\ ,]* ]] || fail "the package does not depend on $package: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for package in dosbox wine; do
+    [[ ", $recommends," == *", $package,"* ]] || fail "the package does not recommend $package: $recommends"
+done
 dpkg-deb -c "$deb" | grep -q '/usr/share/man/man1/orvelane\.1' || fail "the package lacks the manual page"
 listing=$(tar tzf "$archive")
 for file in bin/orvelane bin/orvelane-here share/orvelane/ORVELANE.DAT share/orvelane/ORVELANE.TXT \

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds Orvelane and starts it in run/, a ready working directory holding the two
-# companion files (a default ORVELANE.DAT with every switch off, and ORVELANE.TXT).
+# companion files (a default ORVELANE.DAT with every switch off, and ORVELANE.TXT) and, until
+# you put a real one there, a stand-in for NEO R.A.G.E.: a small DOS program that DOSBox runs
+# and that shows the command line it received. Play > NEO-RAGE > Play The Game, then choose
+# DEMO/DEMO.038, to see the whole road.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +14,10 @@ cmake --build --preset release --target orvelane
 mkdir -p run
 [ -e run/ORVELANE.DAT ] || cp data/ORVELANE.DAT run/
 [ -e run/ORVELANE.TXT ] || cp data/ORVELANE.TXT run/
+if ! ls run | grep -qix 'neorage.exe'; then
+  nasm -f bin -o run/neorage.exe scripts/stand-in/neorage.asm
+  mkdir -p run/DEMO && : > run/DEMO/DEMO.038
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Orvelane is built, but there is no display to show it on (DISPLAY is not set)." >&2

@@ -77,3 +77,20 @@ std::optional<XWindowId> E2eSession::waitForMainWindow(int timeoutMs) const
 {
     return m_desktop.waitForWindow(Orvelane::kMainCaption, timeoutMs);
 }
+
+std::optional<XWindowId> E2eSession::openWindow(XWindowId main, const QStringList& keys,
+                                                const QString& caption) const
+{
+    return m_desktop.pressKeys(main, keys) ? m_desktop.waitForWindow(caption) : std::nullopt;
+}
+
+bool E2eSession::chooseInOpenDialog(const QString& path) const
+{
+    const auto dialog = m_desktop.waitForWindow(QStringLiteral("Open"));
+    if (!dialog || !m_desktop.typeText(*dialog, path) || !m_desktop.pressKeys(*dialog, {QStringLiteral("Return")}))
+        return false;
+    // Return may first only close the name box's completion list.
+    if (!m_desktop.waitUntilGone(*dialog, 2000) && !m_desktop.pressKeys(*dialog, {QStringLiteral("Return")}))
+        return false;
+    return m_desktop.waitUntilGone(*dialog);
+}

@@ -35,6 +35,11 @@ public:
 
     // The main window once it shows.
     std::optional<XWindowId> waitForMainWindow(int timeoutMs = 10000) const;
+    // Presses `keys` on `main` and waits for the window captioned `caption`; nothing, with
+    // the reason in desktop().lastError(), when it does not show.
+    std::optional<XWindowId> openWindow(XWindowId main, const QStringList& keys, const QString& caption) const;
+    // Types `path` into the open-file dialog's name box and confirms it; whether the dialog went.
+    bool chooseInOpenDialog(const QString& path) const;
 
     const DesktopDriver& desktop() const { return m_desktop; }
 

@@ -1,0 +1,169 @@
+// The real road on Linux: a DOS emulator run by a real DOSBox and a Windows emulator run by
+// a real Wine, each a small program of ours that writes down the command line it received.
+// The DOS one sees its folder mounted as C:; the Windows one sees Windows paths.
+#include "E2eSession.h"
+#include "E2eSupport.h"
+#include "OrvelaneScreens.h"
+#include "VirtualDisplay.h"
+#include "Workspace.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+using namespace Orvelane;
+
+namespace {
+
+constexpr int kEmulatorWaitMs = 120000; // a new Wine prefix takes half a minute to make
+
+QByteArray readWhenWritten(const QString& path, const QByteArray& ending, int timeoutMs = kEmulatorWaitMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    QByteArray content;
+    while (!deadline.hasExpired()) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && (content = file.readAll()).endsWith(ending))
+            return content;
+        QThread::msleep(100);
+    }
+    return content;
+}
+
+bool copyProgram(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    return QFile::copy(from, to);
+}
+
+} // namespace
+
+class EmulatorsTest : public QObject {
+    Q_OBJECT
+
+private:
+    VirtualDisplay m_display;
+    std::unique_ptr<Workspace> m_workspace;
+    std::unique_ptr<E2eSession> m_session;
+
+    // Starts the program, opens the NEO R.A.G.E. play window and chooses `game`.
+    void playNeoRage(const QString& game)
+    {
+        m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
+        QVERIFY(m_session->start());
+        const auto main = m_session->waitForMainWindow();
+        QVERIFY2(main, qPrintable(m_session->howItEnded()));
+        const auto play = m_session->openWindow(*main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        QVERIFY2(play, qPrintable(m_session->desktop().lastError()));
+        QVERIFY(m_session->desktop().click(*play, kNeoRagePlayButton));
+        QVERIFY2(m_session->chooseInOpenDialog(game), qPrintable(m_session->desktop().lastError()));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        E2E_START_DISPLAY(m_display);
+        QStringList missing;
+        for (const char* tool : {"dosbox", "wine"})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                missing << QLatin1String(tool);
+        for (const char* built : {ORVELANE_DOS_RECORDER, ORVELANE_WINDOWS_RECORDER})
+            if (!QFile::exists(QLatin1String(built)))
+                missing << QStringLiteral("the test program ") + QLatin1String(built);
+        if (!missing.isEmpty()) {
+            const QString why = QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "));
+            if (qEnvironmentVariableIsSet("ORVELANE_E2E_REQUIRED"))
+                QFAIL(qPrintable(why));
+            QSKIP(qPrintable(why));
+        }
+        // DOSBox draws nowhere and plays no sound here; Wine keeps one prefix across runs.
+        qputenv("SDL_VIDEODRIVER", "dummy");
+        qputenv("SDL_AUDIODRIVER", "dummy");
+        qputenv("WINEPREFIX", ORVELANE_WINE_PREFIX);
+        qputenv("WINEDEBUG", "-all");
+        qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=");
+    }
+
+    void init()
+    {
+        m_workspace = std::make_unique<Workspace>();
+        QVERIFY(m_workspace->writeSettings({.noScanlines = true, .enableVsync = true}));
+        QVERIFY(m_workspace->writeCompanionText());
+    }
+
+    void cleanup()
+    {
+        if (m_session)
+            E2e::saveScreenIfFailed(m_session->desktop());
+        m_session.reset();
+        m_workspace.reset();
+    }
+
+    // Named in capitals, as on that era's discs, in a folder whose name DOS could not hold.
+    void dosEmulatorRunsInDosboxWithItsFolderAsC()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(workspace.writeFile(QStringLiteral("Neo Geo (DOS)/MSLUG/MSLUG.038")));
+        const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("Neo Geo (DOS)"));
+        QVERIFY(copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/NEORAGE.EXE")));
+        playNeoRage(emulator + QStringLiteral("/MSLUG/MSLUG.038"));
+        QCOMPARE(readWhenWritten(emulator + QStringLiteral("/TAIL.TXT"), "\r\n"),
+                 QByteArray(" C:\\MSLUG MSLUG.038 -n -v\r\n"));
+    }
+
+    void gameNamesDosCannotUseStartNothing()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(workspace.writeFile(QStringLiteral("EMU/METAL SLUG/MSLUG.038")));
+        const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("EMU"));
+        QVERIFY(copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/neorage.exe")));
+        playNeoRage(emulator + QStringLiteral("/METAL SLUG/MSLUG.038"));
+        const auto box = m_session->desktop().waitForWindow(QStringLiteral("Orvelane"));
+        QVERIFY2(box, qPrintable(m_session->desktop().lastError()));
+        QVERIFY(m_session->desktop().pressKeys(*box, {QStringLiteral("Return")}));
+        QVERIFY(m_session->keepsRunningFor(1000));
+        QVERIFY(!QFile::exists(emulator + QStringLiteral("/TAIL.TXT")));
+    }
+
+    // NEOGEO runs bare, from the working directory, which DOSBox mounts as C:.
+    void dosNeoGeoRunsBare()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER),
+                            QDir(workspace.workingDirectory()).filePath(QStringLiteral("NeoGeo.exe"))));
+        m_session = std::make_unique<E2eSession>(m_display.name(), workspace.workingDirectory());
+        QVERIFY(m_session->start());
+        const auto main = m_session->waitForMainWindow();
+        QVERIFY(main);
+        const auto play = m_session->openWindow(*main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
+        QVERIFY(play);
+        QVERIFY(m_session->desktop().click(*play, kNeoGeoPlayButton));
+        QCOMPARE(readWhenWritten(QDir(workspace.workingDirectory()).filePath(QStringLiteral("TAIL.TXT")), "\r\n"),
+                 QByteArray("\r\n"));
+    }
+
+    // Wine names the folders through the prefix's drives: with its Z: at the root, the worked
+    // example's "C:\EMU" is "Z:" and the folder's path.
+    void windowsEmulatorGetsWindowsPaths()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(workspace.writeFile(QStringLiteral("EMU/MSLUG/MSLUG.038")));
+        const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("EMU"));
+        QVERIFY(copyProgram(QStringLiteral(ORVELANE_WINDOWS_RECORDER), emulator + QStringLiteral("/neorage.exe")));
+        playNeoRage(emulator + QStringLiteral("/MSLUG/MSLUG.038"));
+        const QString windowsFolder = QStringLiteral("Z:") + QString(emulator).replace(u'/', u'\\');
+        const QByteArray expected = ("arg=" + windowsFolder + "\\neorage.exe\narg=" + windowsFolder +
+                                     "\\MSLUG\narg=MSLUG.038\narg=-n\narg=-v\nend\n")
+                                        .toLocal8Bit();
+        const QByteArray written = readWhenWritten(emulator + QStringLiteral("/ARGS.TXT"), "end\n");
+        QCOMPARE(written.mid(written.indexOf('\n') + 1), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(EmulatorsTest)
+#include "tst_emulators.moc"
