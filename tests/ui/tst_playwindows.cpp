@@ -101,6 +101,24 @@ private:
 
     QStringList lastArguments() const { return toList(m_host.starts.back().arguments); }
 
+    // The message box `action` shows, answered at once; an empty caption when none shows.
+    struct Box {
+        QString caption, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+    };
+    static Box catchBox(const std::function<void()>& action)
+    {
+        Box box;
+        QTimer::singleShot(0, [&box] {
+            if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box = {shown->windowTitle(), shown->text(), shown->icon()};
+                shown->accept();
+            }
+        });
+        action();
+        return box;
+    }
+
 private slots:
     void initTestCase() { m_startDir = QDir::currentPath(); }
 
@@ -250,17 +268,7 @@ private slots:
         press(QString("%1emu%1MSLUG%1MSLUG.038").arg(separator).toStdString());
         QCOMPARE(m_host.starts.size(), std::size_t(1));
 
-        QString caption, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer::singleShot(0, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                caption = box->windowTitle();
-                text = box->text();
-                icon = box->icon();
-                box->accept();
-            }
-        });
-        press(path.toStdString());
+        const auto [caption, text, icon] = catchBox([&] { press(path.toStdString()); });
         QCOMPARE(icon, QMessageBox::Critical);
         QCOMPARE(caption, QString("Orvelane"));
         QVERIFY2(text.contains("own folder") && text.contains(QString("EMULATOR%1GAME").arg(separator)),
@@ -269,6 +277,66 @@ private slots:
         // Nothing is loading any more; the folder of the last launch stays named.
         QVERIFY(label("Label1")->text().isEmpty());
         QCOMPARE(label("Label3")->text(), QString("MSLUG"));
+    }
+
+    void theEmulatorReadsTheFolderAsItNamesIt_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        const int dos = int(ProgramKind::Dos), windows = int(ProgramKind::Windows);
+        QTest::newRow("DOS: the folder is C:")
+            << dos << "/emu/MSLUG/MSLUG.038" << QStringList{"C:\\MSLUG", "MSLUG.038"} << "";
+        QTest::newRow("Windows: the folder's Wine path")
+            << windows << "/emu/MSLUG/MSLUG.038" << QStringList{"Z:\\emu\\MSLUG", "MSLUG.038"} << "";
+        QTest::newRow("DOS: a blank in the game folder")
+            << dos << "/emu/METAL SLUG/MSLUG.038" << QStringList()
+            << "DOS cannot use the name \"METAL SLUG\"";
+        QTest::newRow("DOS: nine letters before the dot")
+            << dos << "/emu/MSLUG/METALSLUG.038" << QStringList()
+            << "DOS cannot use the name \"METALSLUG.038\"";
+        QTest::newRow("no emulator") << -1 << "/emu/MSLUG/MSLUG.038" << QStringList()
+                                     << "Cannot start neorage.exe in /emu: there is no such file.";
+    }
+
+    // A start that cannot happen is said, and "Loading ..." is not shown for it.
+    void theEmulatorReadsTheFolderAsItNamesIt()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, path);
+        QFETCH(QString, error);
+        writeSwitches(switches(0, 0, 0, 0));
+        m_host.prepare = [kind](const std::string& folder, std::string_view) -> PreparedStart {
+            if (kind < 0)
+                return StartRefusal{"Cannot start neorage.exe in " + folder + ": there is no such file."};
+            const bool isDos = kind == int(ProgramKind::Dos);
+            return ProgramStart{.kind = ProgramKind(kind),
+                                .program = folder + "/NEORAGE.EXE",
+                                .folder = folder,
+                                .folderAsSeen = isDos ? "C:" : "Z:\\emu",
+                                .nameAsSeen = "NEORAGE.EXE",
+                                .separator = '\\',
+                                .runner = isDos ? "/usr/bin/dosbox" : "/usr/bin/wine"};
+        };
+        const Box box = catchBox([&] { press(path.toStdString()); });
+        if (error.isEmpty()) {
+            QCOMPARE(box.caption, QString());
+            QTEST(lastArguments(), "arguments");
+            QCOMPARE(label("Label1")->text(), QString("Loading ..."));
+            return;
+        }
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.caption, QString("Orvelane"));
+        QVERIFY2(box.text.startsWith(error), qPrintable(box.text));
+        QVERIFY(m_host.starts.empty());
+        QVERIFY(label("Label1")->text().isEmpty());
+
+        TForm7 neogeo(m_host);
+        const Box neogeoBox =
+            catchBox([&] { QTest::mouseClick(control<QPushButton>(&neogeo, "BitBtn1"), Qt::LeftButton); });
+        QCOMPARE(neogeoBox.caption, kind < 0 ? QString("Orvelane") : QString());
+        QCOMPARE(m_host.starts.size(), std::size_t(kind < 0 ? 0 : 1));
     }
 
     void theDialogAsksForNeoGeoFilesOverTheWindow()
