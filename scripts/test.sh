@@ -15,7 +15,7 @@ ctest --preset release
 
 # The sanitizer build leaves out the end-to-end tests and the long churn runs: they would
 # take many minutes there, and the tests below reach the same code with the worst input.
-sanitized=(tst_settingsfile tst_gamelaunch tst_hintandstartup tst_programstarter tst_systemhost
+sanitized=(tst_settingsfile tst_gamelaunch tst_programstart tst_hintandstartup tst_programstarter tst_systemhost
   tst_mainwindow tst_configwindow tst_playwindows tst_hostileinput)
 cmake --preset asan
 cmake --build --preset asan --target "${sanitized[@]}"
