@@ -84,6 +84,15 @@ std::string refusal(const std::string& folder, std::string_view name, std::strin
     return text;
 }
 
+const char* whyNotFound(const std::string& folder, std::string_view name)
+{
+    if (findFolderIgnoringCase(folder, name))
+        return "it is a folder";
+    if (isDirectory(folder) && ::access(folder.c_str(), R_OK | X_OK) != 0)
+        return "its folder may not be looked into";
+    return "there is no such file";
+}
+
 PreparedStart throughRunner(ProgramStart start, std::string_view name)
 {
     const bool windows = start.kind == ProgramKind::Windows;
@@ -108,6 +117,10 @@ PreparedStart throughRunner(ProgramStart start, std::string_view name)
         start.nameAsSeen = upperAscii(start.nameAsSeen);
         if (!isDosName(start.nameAsSeen))
             return StartRefusal{refusal(start.folder, name, "DOS cannot use its name")};
+        // DOSBox starts in the folder to mount it as C:.
+        if (::access(start.folder.c_str(), X_OK) != 0)
+            return StartRefusal{
+                refusal(start.folder, name, "DOSBox cannot mount its folder, which may not be entered")};
     }
     return start;
 }
@@ -189,8 +202,7 @@ PreparedStart prepareProgramStart(const std::string& folder, std::string_view na
 {
     const std::optional<fs::path> found = findFileIgnoringCase(folder, name);
     if (!found)
-        return StartRefusal{refusal(
-            folder, name, findFolderIgnoringCase(folder, name) ? "it is a folder" : "there is no such file")};
+        return StartRefusal{refusal(folder, name, whyNotFound(folder, name))};
     ProgramStart start;
     start.program = found->string();
     start.folder = folder;
