@@ -217,15 +217,20 @@ private slots:
         QCOMPARE(readSettings(), expected);
     }
 
-    void saveOptionsSavesAndLeavesTheWindowOpen()
+    void saveOptionsSavesByMouseOrEnterAndLeavesTheWindowOpen()
     {
         writeSettings(settingsBytes(1, 2, 0, 1, 0, 0));
         auto form = openWindow();
         QVERIFY(QFile::remove(kSettings));
         m_writes->take();
 
-        QTest::mouseClick(control<QPushButton>(form.get(), "BitBtn1"), Qt::LeftButton);
+        auto* button = control<QPushButton>(form.get(), "BitBtn1");
+        QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(m_writes->take(), 1);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(m_writes->take(), 2);
         QCOMPARE(readSettings(), settingsBytes(1, 2, 0, 1, 0, 0));
         QVERIFY(form->isVisible());
     }
@@ -298,6 +303,20 @@ private slots:
     {
         auto form = openWindow();
         QTest::keyClick(form.get(), Qt::Key_Escape);
+        QVERIFY(form->isVisible());
+    }
+
+    // Enter presses only a focused push button: on a check box it neither saves nor closes.
+    void enterOnACheckBoxDoesNothing()
+    {
+        writeSettings(settingsBytes(0, 0, 0, 0, 0, 0));
+        auto form = openWindow();
+        m_writes->take();
+        auto* box = control<QCheckBox>(form.get(), "CheckBox1");
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(m_writes->take(), 0);
+        QVERIFY(!box->isChecked());
         QVERIFY(form->isVisible());
     }
 
