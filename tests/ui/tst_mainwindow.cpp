@@ -11,6 +11,7 @@
 #include "Unit7.h"
 #include "Unit8.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -281,6 +282,35 @@ private slots:
         TForm1 bare(m_host);
         for (const char* name : {"Hola1", "NEORAGE3", "SystemBIOS2"})
             QVERIFY2(!bare.findChild<QAction*>(name)->isChecked(), name);
+    }
+
+    // A screen reader reads a glyph button by its hints, a picture by a short name.
+    void textlessControlsHaveAccessibleNames_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("Tools") << "SpeedButton1"
+                               << "Tools"
+                               << " Undo  Tools";
+        QTest::newRow("Play NEO RAGE") << "SpeedButton6"
+                                       << "Play ... NEO RAGE"
+                                       << " Play  The  Games  . . .  NEO R.A.G.E.";
+        QTest::newRow("banner") << "Image1"
+                                << "Orvelane"
+                                << "";
+    }
+
+    void textlessControlsHaveAccessibleNames()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        QAccessibleInterface* face =
+            QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>(control));
+        QVERIFY(face);
+        QCOMPARE(face->text(QAccessible::Name), name);
+        QCOMPARE(face->text(QAccessible::Description), description);
     }
 
     void clockPanelsAreEmptyUntilTheFirstTick()
