@@ -13,6 +13,7 @@
 
 #include <QAccessible>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -311,6 +312,33 @@ private slots:
         QVERIFY(face);
         QCOMPARE(face->text(QAccessible::Name), name);
         QCOMPARE(face->text(QAccessible::Description), description);
+    }
+
+    // NEO GEO checked and NEO R.A.G.E. clear, against the same items made plain: the clear
+    // item draws nothing more, the checked one only a small tick with blank corners, no box.
+    void checkMarksAreATickOrNothing()
+    {
+        auto* menu = control<QMenu>("NOEGEO1");
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        const QImage marked = menu->grab().toImage();
+        for (const char* name : {"Hola1", "NEORAGE3", "SystemBIOS2"})
+            control<QAction>(name)->setCheckable(false);
+        const QImage plain = menu->grab().toImage();
+        const auto changed = [&](const char* name) {
+            QRect found;
+            const QRect item = menu->actionGeometry(control<QAction>(name));
+            for (int y = item.top(); y <= item.bottom(); ++y)
+                for (int x = item.left(); x <= item.right(); ++x)
+                    if (marked.pixel(x, y) != plain.pixel(x, y))
+                        found |= QRect(x, y, 1, 1);
+            return found;
+        };
+        QCOMPARE(changed("NEORAGE3"), QRect());
+        const QRect tick = changed("Hola1");
+        QVERIFY(tick.width() >= 5 && tick.height() >= 5 && tick.width() <= 12 && tick.height() <= 12);
+        QCOMPARE(marked.pixel(tick.topLeft()), plain.pixel(tick.topLeft()));
+        QCOMPARE(marked.pixel(tick.bottomRight()), plain.pixel(tick.bottomRight()));
     }
 
     void clockPanelsAreEmptyUntilTheFirstTick()
