@@ -291,15 +291,12 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("description");
-        QTest::newRow("Tools") << "SpeedButton1"
-                               << "Tools"
-                               << " Undo  Tools";
-        QTest::newRow("Play NEO RAGE") << "SpeedButton6"
-                                       << "Play ... NEO RAGE"
-                                       << " Play  The  Games  . . .  NEO R.A.G.E.";
-        QTest::newRow("banner") << "Image1"
-                                << "Orvelane"
-                                << "";
+        auto row = [](const char* control, const char* name, const char* description) {
+            QTest::newRow(control) << control << name << description;
+        };
+        row("SpeedButton1", "Tools", " Undo  Tools");
+        row("SpeedButton6", "Play ... NEO RAGE", " Play  The  Games  . . .  NEO R.A.G.E.");
+        row("Image1", "Orvelane", "");
     }
 
     void textlessControlsHaveAccessibleNames()
