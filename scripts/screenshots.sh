@@ -158,6 +158,16 @@ keys "$main" alt+p Right
 sleep 0.5
 grab "$main_x" "$main_y" "$main_w" "$main_h" menu-play
 
+# View > Check with NEOGEO and the system ROM in the folder and NEO R.A.G.E. missing: two
+# ticks and one clear item. The marks are read at start-up, so the files can go again after.
+: >"$run_dir/neogeo.exe"
+: >"$run_dir/neo-geo.rom"
+start_program
+rm "$run_dir/neogeo.exe" "$run_dir/neo-geo.rom"
+keys "$main" alt+v Right
+sleep 0.5
+grab "$main_x" "$main_y" "$main_w" "$main_h" menu-check
+
 # Each window from a fresh start, so none shows what an earlier one left behind.
 shoot_window() {
   local name=$1 caption=$2 window

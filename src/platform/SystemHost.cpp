@@ -49,6 +49,9 @@ std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const Ope
     // Game files come as "MSLUG.038" and "mslug.038" alike; the filter must show both. The
     // case rule is read when the patterns are set, so it goes first.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    // The list of types shows the description alone ("Files of NEO-GEO"); the patterns
+    // still do the filtering.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilter(openFileFilter(request));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;

@@ -1,5 +1,8 @@
 #include "FormLooks.h"
 
+#include "Hint.h"
+
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QFont>
 #include <QFontDatabase>
@@ -76,6 +79,25 @@ void applyOpacity(QWidget* widget)
     widget->setAutoFillBackground(!widget->property("transparent").toBool());
 }
 
+QString hintPart(const QString& hint, std::string_view (*part)(std::string_view))
+{
+    const QByteArray text = hint.toUtf8();
+    const std::string_view chosen = part(std::string_view(text.constData(), size_t(text.size())));
+    return QString::fromUtf8(chosen.data(), qsizetype(chosen.size()));
+}
+
+// A screen reader has nothing to say about a button that shows only a glyph; its hint is
+// what a sighted user reads about it, in the tooltip and on the status line.
+void applyAccessibleText(QWidget* widget)
+{
+    const auto* button = qobject_cast<QAbstractButton*>(widget);
+    const QString hint = widget->property("hint").toString();
+    if (!button || !button->text().isEmpty() || hint.isEmpty() || !widget->accessibleName().isEmpty())
+        return;
+    widget->setAccessibleName(hintPart(hint, shortHint));
+    widget->setAccessibleDescription(hintPart(hint, longHint));
+}
+
 } // namespace
 
 QPalette classicPalette()
@@ -107,6 +129,7 @@ void apply(QWidget* form)
         applyFont(widget);
         applyColours(widget);
         applyOpacity(widget);
+        applyAccessibleText(widget);
     }
 }
 

@@ -5,7 +5,9 @@
 //   backgroundColor        the control's own background; the control becomes opaque
 //   transparent (bool)     a label that draws only its letters
 //   keepColorsWhenDisabled a disabled control that keeps its letters' colour (text viewers)
-//   hint (string)          "short|long" hint text, see HintRouter
+//   hint (string)          "short|long" hint text, see HintRouter; a button without text
+//                          of its own also takes it as its accessible name (short part)
+//                          and description (long part)
 //   showHint (bool)        tooltips on for the control and the controls inside it
 #pragma once
 

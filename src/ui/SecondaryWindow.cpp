@@ -3,7 +3,18 @@
 #include "FormLooks.h"
 
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
+
+namespace {
+
+bool isEnter(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    return modifiers == Qt::NoModifier && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter);
+}
+
+} // namespace
 
 SecondaryWindow::SecondaryWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -28,6 +39,15 @@ void SecondaryWindow::keyPressEvent(QKeyEvent* event)
 {
     // A dialog would close on Escape; these windows close only through the close box.
     if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    // Enter presses the focused push button, as Space does, and nothing else: the buttons
+    // are not default buttons, so Enter on any other control neither presses one nor
+    // closes the window. A held key presses it once, not once per repeat.
+    if (isEnter(event)) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && !event->isAutoRepeat())
+            button->click();
         event->accept();
         return;
     }

@@ -1,6 +1,6 @@
 // What every secondary window shares: a fixed dialog border with only the system menu and
-// close box, centred on the screen when shown, looks from its .ui, and no key that closes
-// it but the platform's close-window keystroke.
+// close box, centred on the screen when shown, looks from its .ui, no key that closes it
+// but the platform's close-window keystroke, and Enter pressing the focused push button.
 #pragma once
 
 #include <QDialog>

@@ -40,6 +40,9 @@ void TForm1::fixWindowShape()
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     m_ui.N1->setSeparator(true);
     m_ui.N2->setSeparator(true);
+    // The menu bar's own arrow button, shown when the menus do not fit, has only a glyph.
+    if (auto* moreMenus = m_ui.MainMenu1->findChild<QToolButton*>())
+        moreMenus->setAccessibleName(tr("More menus"));
 }
 
 // Glyphs are drawn when their button is first shown: at start-up only the Tools button is.

@@ -217,15 +217,20 @@ private slots:
         QCOMPARE(readSettings(), expected);
     }
 
-    void saveOptionsSavesAndLeavesTheWindowOpen()
+    void saveOptionsSavesByMouseOrEnterAndLeavesTheWindowOpen()
     {
         writeSettings(settingsBytes(1, 2, 0, 1, 0, 0));
         auto form = openWindow();
         QVERIFY(QFile::remove(kSettings));
         m_writes->take();
 
-        QTest::mouseClick(control<QPushButton>(form.get(), "BitBtn1"), Qt::LeftButton);
+        auto* button = control<QPushButton>(form.get(), "BitBtn1");
+        QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(m_writes->take(), 1);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(m_writes->take(), 2);
         QCOMPARE(readSettings(), settingsBytes(1, 2, 0, 1, 0, 0));
         QVERIFY(form->isVisible());
     }
@@ -294,10 +299,19 @@ private slots:
         QCOMPARE(recreated, settingsBytes(0x11, 0x22, 0, 0, 1, 0));
     }
 
-    void escapeLeavesTheWindowOpen()
+    // Enter presses only a focused push button: on a check box it, like Escape, neither
+    // saves nor closes.
+    void enterOnACheckBoxAndEscapeChangeNothing()
     {
+        writeSettings(settingsBytes(0, 0, 0, 0, 0, 0));
         auto form = openWindow();
+        m_writes->take();
+        auto* box = control<QCheckBox>(form.get(), "CheckBox1");
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
         QTest::keyClick(form.get(), Qt::Key_Escape);
+        QCOMPARE(m_writes->take(), 0);
+        QVERIFY(!box->isChecked());
         QVERIFY(form->isVisible());
     }
 

@@ -11,7 +11,9 @@
 #include "Unit7.h"
 #include "Unit8.h"
 
+#include <QAccessible>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -281,6 +283,59 @@ private slots:
         TForm1 bare(m_host);
         for (const char* name : {"Hola1", "NEORAGE3", "SystemBIOS2"})
             QVERIFY2(!bare.findChild<QAction*>(name)->isChecked(), name);
+    }
+
+    // A screen reader reads a glyph button by its hints, a picture by a short name.
+    void textlessControlsHaveAccessibleNames_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("description");
+        auto row = [](const char* control, const char* name, const char* description) {
+            QTest::newRow(control) << control << name << description;
+        };
+        row("SpeedButton1", "Tools", " Undo  Tools");
+        row("SpeedButton6", "Play ... NEO RAGE", " Play  The  Games  . . .  NEO R.A.G.E.");
+        row("Image1", "Orvelane", "");
+    }
+
+    void textlessControlsHaveAccessibleNames()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QFETCH(QString, description);
+        QAccessibleInterface* face =
+            QAccessible::queryAccessibleInterface(m_form->findChild<QWidget*>(control));
+        QVERIFY(face);
+        QCOMPARE(face->text(QAccessible::Name), name);
+        QCOMPARE(face->text(QAccessible::Description), description);
+    }
+
+    // NEO GEO checked and NEO R.A.G.E. clear, against the same items made plain: the clear
+    // item draws nothing more, the checked one only a small tick with blank corners, no box.
+    void checkMarksAreATickOrNothing()
+    {
+        auto* menu = control<QMenu>("NOEGEO1");
+        menu->popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        const QImage marked = menu->grab().toImage();
+        for (const char* name : {"Hola1", "NEORAGE3", "SystemBIOS2"})
+            control<QAction>(name)->setCheckable(false);
+        const QImage plain = menu->grab().toImage();
+        const auto changed = [&](const char* name) {
+            QRect found;
+            const QRect item = menu->actionGeometry(control<QAction>(name));
+            for (int y = item.top(); y <= item.bottom(); ++y)
+                for (int x = item.left(); x <= item.right(); ++x)
+                    if (marked.pixel(x, y) != plain.pixel(x, y))
+                        found |= QRect(x, y, 1, 1);
+            return found;
+        };
+        QCOMPARE(changed("NEORAGE3"), QRect());
+        const QRect tick = changed("Hola1");
+        QVERIFY(tick.width() >= 5 && tick.height() >= 5 && tick.width() <= 12 && tick.height() <= 12);
+        QCOMPARE(marked.pixel(tick.topLeft()), plain.pixel(tick.topLeft()));
+        QCOMPARE(marked.pixel(tick.bottomRight()), plain.pixel(tick.bottomRight()));
     }
 
     void clockPanelsAreEmptyUntilTheFirstTick()

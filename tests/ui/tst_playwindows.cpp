@@ -358,7 +358,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&neogeo));
         auto* button = control<QPushButton>(&neogeo, "BitBtn1");
         QTest::mouseClick(button, Qt::LeftButton);
-        QTest::mouseClick(button, Qt::LeftButton);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
         QCOMPARE(m_host.starts.size(), std::size_t(2));
         for (const auto& start : m_host.starts) {
             QCOMPARE(QString::fromStdString(start.program), QString("neogeo.exe"));
@@ -369,8 +370,12 @@ private slots:
         QVERIFY(neogeo.isVisible());
     }
 
-    void escapeLeavesThePlayWindowOpen()
+    void enterPlaysAndEscapeLeavesThePlayWindowOpen()
     {
+        auto* button = control<QPushButton>(m_play.get(), "BitBtn1");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+        QCOMPARE(m_host.dialogRequests.size(), std::size_t(1));
         QTest::keyClick(m_play.get(), Qt::Key_Escape);
         QVERIFY(m_play->isVisible());
     }
