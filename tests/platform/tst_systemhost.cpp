@@ -6,6 +6,7 @@
 #include "SystemHost.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -307,8 +308,12 @@ void TestSystemHost::dialogShowsGameFilesInAnyLetterCase()
     for (const char* name : {"mslug.rom", "MSLUG.038", "kof98.Rom", "notes.txt", "neogeo.exe"})
         QVERIFY(stub::writeFile(path(QString::fromLatin1(name)), "x", false));
     QStringList shown;
+    QString fileType;
     runDialog([&](QFileDialog* dialog) {
         shown.clear();
+        // The type reads as its description alone; the patterns still filter.
+        if (auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+            fileType = types->currentText();
         auto* model = dialog->findChild<QFileSystemModel*>();
         if (model) {
             const QModelIndex folder = model->index(m_work->path());
@@ -327,6 +332,7 @@ void TestSystemHost::dialogShowsGameFilesInAnyLetterCase()
     });
     shown.sort();
     QCOMPARE(shown, QStringList({"MSLUG.038", "kof98.Rom", "mslug.rom"}));
+    QCOMPARE(fileType, QString("Files of NEO-GEO"));
 }
 
 void TestSystemHost::dialogAcceptsTypedNameOfMissingFile()
