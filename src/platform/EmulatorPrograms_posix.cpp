@@ -16,13 +16,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-ssize_t readAt(int fd, std::uint8_t* buffer, std::size_t size, off_t offset)
+// The bytes that could be read at `offset`, at most `buffer`'s size of them.
+std::span<const std::uint8_t> readAt(int fd, std::span<std::uint8_t> buffer, off_t offset)
 {
     ssize_t got;
     do {
-        got = ::pread(fd, buffer, size, offset);
+        got = ::pread(fd, buffer.data(), buffer.size(), offset);
     } while (got < 0 && errno == EINTR);
-    return got;
+    return buffer.first(got > 0 ? static_cast<std::size_t>(got) : 0);
 }
 
 bool isExecutableFile(const std::string& path)
@@ -47,7 +48,9 @@ std::string upperAscii(std::string text)
 // A folder path as one plain string: absolute, normalised, no closing "/" but for the root.
 std::string plainFolder(const fs::path& folder)
 {
-    std::string text = fs::absolute(folder).lexically_normal().string();
+    std::error_code error;
+    const fs::path absolute = fs::absolute(folder, error);
+    std::string text = (error ? folder : absolute).lexically_normal().string();
     while (text.size() > 1 && text.ends_with('/'))
         text.pop_back();
     return text;
@@ -73,7 +76,7 @@ std::optional<std::string> windowsFolder(const std::string& folder)
     if (std::optional<std::string> path = windowsPathFor(plainFolder(folder), drives))
         return path;
     std::error_code error;
-    const fs::path resolved = fs::weakly_canonical(fs::absolute(folder), error);
+    const fs::path resolved = fs::weakly_canonical(plainFolder(folder), error);
     return error ? std::nullopt : windowsPathFor(plainFolder(resolved), drives);
 }
 
@@ -138,19 +141,14 @@ ProgramKind readProgramKind(const std::string& path)
         return fd < 0 && errno == EACCES && isExecutableFile(path) ? ProgramKind::Native
                                                                    : ProgramKind::NotAProgram;
     }
-    std::array<std::uint8_t, kProgramHeadSize> head{};
-    std::array<std::uint8_t, 4> signature{};
-    const ssize_t headSize = readAt(fd, head.data(), head.size(), 0);
-    std::span<const std::uint8_t> headRead(head.data(),
-                                           headSize > 0 ? static_cast<std::size_t>(headSize) : 0);
-    ssize_t signatureSize = 0;
-    if (const std::optional<std::uint32_t> offset = newHeaderOffset(headRead))
-        signatureSize = readAt(fd, signature.data(), signature.size(), static_cast<off_t>(*offset));
+    std::array<std::uint8_t, kProgramHeadSize> headBuffer{};
+    std::array<std::uint8_t, 4> signatureBuffer{};
+    const std::span<const std::uint8_t> head = readAt(fd, headBuffer, 0);
+    std::span<const std::uint8_t> signature;
+    if (const std::optional<std::uint32_t> offset = newHeaderOffset(head))
+        signature = readAt(fd, signatureBuffer, static_cast<off_t>(*offset));
     ::close(fd);
-    return programKind(headRead,
-                       std::span<const std::uint8_t>(
-                           signature.data(), signatureSize > 0 ? static_cast<std::size_t>(signatureSize) : 0),
-                       isExecutableFile(path));
+    return programKind(head, signature, isExecutableFile(path));
 }
 
 std::optional<std::string> findOnPath(std::string_view name)
@@ -179,13 +177,13 @@ std::vector<WineDrive> wineDrives()
         return {{'z', "/"}};
     std::vector<WineDrive> drives;
     std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(devices, error)) {
+    for (fs::directory_iterator entry(devices, error), end; !error && entry != end; entry.increment(error)) {
         // "c:" names a drive; "c::" is the raw device behind it.
-        const std::string name = entry.path().filename().string();
+        const std::string name = entry->path().filename().string();
         if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0])))
             continue;
         std::error_code linkError;
-        const fs::path target = fs::read_symlink(entry.path(), linkError);
+        const fs::path target = fs::read_symlink(entry->path(), linkError);
         if (linkError)
             continue;
         const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
