@@ -14,7 +14,8 @@ bool loadOptionsFrom(const std::filesystem::path& path, OptionsRecord& record);
 // bytes, atomically: on any failure (full disk, write-protected file, read-only folder,
 // a directory of that name) the earlier file stays exactly as it was and false is returned.
 // A symbolic link keeps pointing at its target, which receives the new content (a dangling
-// link gets its target created). The file keeps its permission bits; a new one is 0644 less
+// link gets its target created), except where the kernel's protected_symlinks rule would
+// refuse to follow it: then nothing is written. The file keeps its permission bits; a new one is 0644 less
 // the umask. A file or folder without any write bit is refused even when running as root.
 // A temporary left beside the file by a save whose process was killed is removed by the
 // next save that succeeds.

@@ -1,4 +1,5 @@
 #include "FileLookup.h"
+#include "LinkResolution.h"
 #include "SettingsFile.h"
 
 #include <cerrno>
@@ -9,15 +10,12 @@
 #include <random>
 #include <string>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The same bound the kernel puts on a chain of symbolic links.
-constexpr int kMaxLinkHops = 40;
 constexpr int kMaxTemporaryNameAttempts = 100;
 
 // Reads until the buffer is full or the file ends; a read error means nothing usable was read.
@@ -50,25 +48,6 @@ bool writeAll(int fd, const SettingsBytes& bytes)
         count += static_cast<std::size_t>(put);
     }
     return true;
-}
-
-// Follows a chain of symbolic links to the path that finally receives the content. A dangling
-// link resolves to the missing path it names, so saving creates the file the link expects.
-std::optional<fs::path> resolveLinks(fs::path path)
-{
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0)
-            return errno == ENOENT ? std::optional(path) : std::nullopt;
-        if (!S_ISLNK(info.st_mode))
-            return path;
-        std::error_code error;
-        const fs::path target = fs::read_symlink(path, error);
-        if (error)
-            return std::nullopt;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    return std::nullopt;
 }
 
 // Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
@@ -216,7 +195,7 @@ bool loadOptionsFrom(const fs::path& path, OptionsRecord& record)
 bool saveOptionsTo(const fs::path& path, OptionsRecord& record)
 {
     record.Header = std::string(kSettingsHeader);
-    const std::optional<fs::path> target = resolveLinks(path);
+    const std::optional<fs::path> target = resolveLinksAsTheKernelWould(path);
     if (!target)
         return false;
     const fs::path folder = target->has_parent_path() ? target->parent_path() : fs::path(".");

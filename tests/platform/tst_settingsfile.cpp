@@ -10,7 +10,9 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -87,6 +89,28 @@ std::filesystem::path fsPath(const QString& path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
+// Users and a group that exist nowhere else on the machine; root makes files theirs.
+constexpr gid_t kShared = 4242;
+constexpr uid_t kMember = 4243;
+constexpr uid_t kStranger = 4244;
+
+// Runs `work` in a forked child that has become `uid`, in group `kShared` only, after
+// `prepare` ran there as root. Its answer, or nothing when the child could not get that far.
+std::optional<bool> answerAs(
+    uid_t uid, const std::function<bool()>& work, const std::function<bool()>& prepare = [] { return true; })
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ready =
+            prepare() && ::setgroups(1, &kShared) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0;
+        ::_exit(ready ? (work() ? 0 : 1) : 2);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -112,6 +136,8 @@ private slots:
     void symlinkKeepsPointingAtItsTarget();
     void danglingSymlinkGetsItsTargetCreated();
     void symlinkLoopIsRefused();
+    void linkInASharedFolderIsFollowedAsTheKernelWould_data();
+    void linkInASharedFolderIsFollowedAsTheKernelWould();
     void replacedFileKeepsItsPermissions();
     void groupMemberSavingASharedFileKeepsItsGroup();
     void newFileIsCreatedWithUmaskApplied();
@@ -392,6 +418,62 @@ void TestSettingsFile::symlinkLoopIsRefused()
     QCOMPARE(entriesOf(dir.path()), (QStringList{"ORVELANE.DAT", "other"}));
 }
 
+void TestSettingsFile::linkInASharedFolderIsFollowedAsTheKernelWould_data()
+{
+    QTest::addColumn<uid_t>("linkOwner");
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("another user's link in a sticky, world-writable folder") << kStranger << 01777 << false;
+    QTest::newRow("the saving user's own link there") << kMember << 01777 << true;
+    QTest::newRow("the folder owner's link there") << uid_t(0) << 01777 << true;
+    QTest::newRow("another user's link in a folder that is not sticky") << kStranger << 0777 << true;
+}
+
+// Another user plants "ORVELANE.DAT" in a shared folder as a link to a file of ours; saving
+// through it must not turn that file into a settings file.
+void TestSettingsFile::linkInASharedFolderIsFollowedAsTheKernelWould()
+{
+    QFETCH(uid_t, linkOwner);
+    QFETCH(int, folderMode);
+    QFETCH(bool, followed);
+    if (::geteuid() != 0)
+        QSKIP("needs root, to give the link and the saving user different owners");
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    QVERIFY(QDir(dir.path()).mkdir("shared"));
+    QVERIFY(::chmod(QFile::encodeName(dir.filePath("shared")).constData(), mode_t(folderMode)) == 0);
+    QVERIFY(QDir(dir.path()).mkdir("home"));
+    QVERIFY(::chown(QFile::encodeName(dir.filePath("home")).constData(), kMember, kMember) == 0);
+    const QString mine = dir.filePath("home/mine.dat");
+    const QByteArray content("the saving user's own file, not a settings file");
+    writeFile(mine, content);
+    QVERIFY(::chown(QFile::encodeName(mine).constData(), kMember, kMember) == 0);
+    const QByteArray link = QFile::encodeName(dir.filePath("shared/ORVELANE.DAT"));
+    QVERIFY(::symlink(QFile::encodeName(mine).constData(), link.constData()) == 0);
+    QVERIFY(::lchown(link.constData(), linkOwner, linkOwner) == 0);
+    // Where the machine has the kernel's protection off, the saving child alone sees it on,
+    // through a mount namespace of its own.
+    const QString on = dir.filePath("on");
+    writeFile(on, "1\n");
+    const auto protectionOn = [&on] {
+        return readFile("/proc/sys/fs/protected_symlinks").startsWith('1') ||
+               (::unshare(CLONE_NEWNS) == 0 &&
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                ::mount(QFile::encodeName(on).constData(), "/proc/sys/fs/protected_symlinks", nullptr,
+                        MS_BIND, nullptr) == 0);
+    };
+
+    OptionsRecord record = switches(1, 1, 0, 0);
+    const std::optional<bool> saved = answerAs(
+        kMember, [&] { return saveOptionsTo(fsPath(dir.filePath("shared/ORVELANE.DAT")), record); },
+        protectionOn);
+    if (!saved)
+        QSKIP("cannot switch the kernel's link protection on for a child here");
+    QCOMPARE(*saved, followed);
+    QCOMPARE(readFile(mine), followed ? toByteArray(encodeOptions(record)) : content);
+    QVERIFY(QFileInfo(dir.filePath("shared/ORVELANE.DAT")).isSymLink());
+}
+
 void TestSettingsFile::replacedFileKeepsItsPermissions()
 {
     QTemporaryDir dir;
@@ -410,8 +492,6 @@ void TestSettingsFile::groupMemberSavingASharedFileKeepsItsGroup()
 {
     if (::geteuid() != 0)
         QSKIP("needs root, to make the file's owner and the saving user differ");
-    constexpr gid_t kShared = 4242;
-    constexpr uid_t kMember = 4243;
     QTemporaryDir dir;
     QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
     const QString file = dir.filePath("ORVELANE.DAT");
@@ -421,16 +501,7 @@ void TestSettingsFile::groupMemberSavingASharedFileKeepsItsGroup()
     QVERIFY(::chmod(QFile::encodeName(file).constData(), 0664) == 0);
 
     OptionsRecord changed = switches(0, 1, 1, 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool member = ::setgroups(1, &kShared) == 0 && ::setgid(kMember) == 0 && ::setuid(kMember) == 0;
-        ::_exit(member ? (saveOptionsTo(fsPath(file), changed) ? 0 : 1) : 2);
-    }
-    QVERIFY(child > 0);
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(answerAs(kMember, [&] { return saveOptionsTo(fsPath(file), changed); }), std::optional(true));
 
     struct stat after {};
     QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
