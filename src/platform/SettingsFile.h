@@ -17,8 +17,8 @@ bool loadOptionsFrom(const std::filesystem::path& path, OptionsRecord& record);
 // link gets its target created), except where the kernel's protected_symlinks rule would
 // refuse to follow it: then nothing is written. The file keeps its permission bits; a new one is 0644 less
 // the umask. A file or folder without any write bit is refused even when running as root.
-// A temporary left beside the file by a save whose process was killed is removed by the
-// next save that succeeds.
+// A temporary left beside the file by a save whose process was killed, wherever that
+// process ran, is removed by the next save that succeeds.
 bool saveOptionsTo(const std::filesystem::path& path, OptionsRecord& record);
 
 // The settings file in the working directory: "ORVELANE.DAT" in any letter case, the name

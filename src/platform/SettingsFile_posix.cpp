@@ -3,12 +3,12 @@
 #include "SettingsFile.h"
 
 #include <cerrno>
-#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <random>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,52 +68,66 @@ std::string temporaryPrefix(const fs::path& name)
     return prefix;
 }
 
-// The writer's pid in a temporary's name, or nothing when the name is not one of ours.
-std::optional<pid_t> writerOf(std::string_view leaf, std::string_view prefix)
+// True for a name of our temporaries' shape, so nothing else in the folder is ever removed.
+bool isTemporaryName(std::string_view leaf, std::string_view prefix)
 {
-    const auto number = [](std::string_view text, std::size_t longest) -> std::optional<long> {
-        if (text.empty() || text.size() > longest ||
-            text.find_first_not_of("0123456789") != std::string_view::npos)
-            return std::nullopt;
-        return std::stol(std::string(text));
+    const auto isNumber = [](std::string_view text, std::size_t longest) {
+        return !text.empty() && text.size() <= longest &&
+               text.find_first_not_of("0123456789") == std::string_view::npos;
     };
     if (!leaf.starts_with(prefix))
-        return std::nullopt;
+        return false;
     leaf.remove_prefix(prefix.size());
     const std::size_t dot = leaf.find('.');
-    if (dot == std::string_view::npos || !number(leaf.substr(dot + 1), 10))
-        return std::nullopt;
-    // Pids run below ten million; a zero would name our own process group, not a process.
-    const std::optional<long> pid = number(leaf.substr(0, dot), 7);
-    if (!pid || *pid <= 0)
-        return std::nullopt;
-    return static_cast<pid_t>(*pid);
+    return dot != std::string_view::npos && isNumber(leaf.substr(0, dot), 7) &&
+           isNumber(leaf.substr(dot + 1), 10);
+}
+
+bool sameFile(const struct stat& one, const struct stat& other)
+{
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// Removes the temporary `leaf` if no writer holds it. Every writer keeps its temporary locked
+// from creating it to renaming it, and the lock ends with the writer's process however that
+// ends, so a lock we can take marks a temporary nobody will ever rename into place. A pid in
+// the name cannot tell that: the writer may run in another container or on another machine
+// sharing the folder, where our pids mean nothing.
+void removeIfAbandoned(int folder, const char* leaf)
+{
+    int fd = ::openat(folder, leaf, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::openat(folder, leaf, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat held {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        static_cast<std::size_t>(held.st_size) <= kSettingsFileSize &&
+        ::fstatat(folder, leaf, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(held, named))
+        ::unlinkat(folder, leaf, 0);
+    ::close(fd);
 }
 
 // A save cut short (the program killed, the machine switched off) leaves its temporary
-// behind, and every such kill would add one more hidden file to the user's folder. The name
-// says who wrote it: once that process is gone, nobody will ever rename it into place.
+// behind, and every such kill would add one more hidden file to the user's folder.
 void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name)
 {
     DIR* const listing = ::opendir(folder.c_str());
     if (!listing)
         return;
     const std::string prefix = temporaryPrefix(name);
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::optional<pid_t> writer = writerOf(entry->d_name, prefix);
-        struct stat info {};
-        if (!writer || *writer == ::getpid() ||
-            ::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kSettingsFileSize)
-            continue;
-        if (::kill(*writer, 0) != 0 && errno == ESRCH)
-            ::unlinkat(::dirfd(listing), entry->d_name, 0);
-    }
+    while (const dirent* entry = ::readdir(listing))
+        if (isTemporaryName(entry->d_name, prefix))
+            removeIfAbandoned(::dirfd(listing), entry->d_name);
     ::closedir(listing);
 }
 
 // A hidden, unique name beside the target, so the final rename never crosses file systems.
-// New files get 0644 less the umask, as any file this program creates.
+// New files get 0644 less the umask, as any file this program creates. The temporary comes
+// back locked (see removeIfAbandoned); one another save removed before we could lock it is
+// given up for a fresh one. Where the file system has no locks, nobody can take one either,
+// and the temporary is simply never removed by another save.
 int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary)
 {
     std::random_device random;
@@ -122,9 +136,17 @@ int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temp
         leaf.append(std::to_string(::getpid())).append(".").append(std::to_string(random()));
         temporary = folder / leaf;
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
             return fd;
+        struct stat info {};
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+        if (locked && ::fstat(fd, &info) == 0 && info.st_nlink > 0)
+            return fd;
+        ::close(fd);
     }
+    errno = EEXIST;
     return -1;
 }
 
@@ -159,15 +181,18 @@ bool replaceAtomically(const fs::path& target, const fs::path& folder, const Set
     const int fd = createTemporary(folder, target.filename(), temporary);
     if (fd < 0)
         return false;
-    bool written = takeOverAttributes(fd, earlier) && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+    // The lock is held until the rename is done, or another save could take the temporary
+    // for an abandoned one in between.
+    const bool replaced = takeOverAttributes(fd, earlier) && writeAll(fd, bytes) && ::fsync(fd) == 0 &&
+                          ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!replaced)
         ::unlink(temporary.c_str());
-        return false;
+    ::close(fd);
+    if (replaced) {
+        syncFolder(folder);
+        removeAbandonedTemporaries(folder, target.filename());
     }
-    syncFolder(folder);
-    removeAbandonedTemporaries(folder, target.filename());
-    return true;
+    return replaced;
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <functional>
 #include <grp.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -577,9 +578,12 @@ void TestSettingsFile::shortWriteLeavesOldFileIntact()
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
+// Whether a temporary is abandoned is told by its writer's lock, not by the pid in its name:
+// that pid means nothing to a save in another container or on another machine sharing the
+// folder, and here it may name a process that merely took the number over.
 void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
 {
-    // A process that has ended: its pid names nobody.
+    // A process that has ended: its pid names nobody here.
     const pid_t child = ::fork();
     if (child == 0)
         ::_exit(0);
@@ -592,9 +596,15 @@ void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
     const QByteArray partial = kHeader.left(7);
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".1234567"), partial);
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".99"), QByteArray());
-    // Not ours to remove: a writer still running, a name of another shape, a file too big to
-    // be a settings file, a folder.
     writeFile(dir.filePath(".ORVELANE.DAT." + living + ".1234567"), partial);
+    // Not ours to remove: a writer still at work whose pid is nobody here, a name of another
+    // shape, a file too big to be a settings file, a folder.
+    const QString elsewhere = dir.filePath(".ORVELANE.DAT." + dead + ".555");
+    const OptionsRecord theirs = switches(0, 1, 0, 1);
+    writeFile(elsewhere, toByteArray(encodeOptions(theirs)));
+    const int writer = ::open(QFile::encodeName(elsewhere).constData(), O_WRONLY | O_CLOEXEC);
+    QVERIFY(writer >= 0 && ::flock(writer, LOCK_EX) == 0);
+    auto release = qScopeGuard([writer] { ::close(writer); });
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".tmp"), partial);
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".7"), QByteArray(36, 'x'));
     writeFile(dir.filePath("ORVELANE.DAT." + dead + ".8"), partial);
@@ -602,7 +612,7 @@ void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
 
     OptionsRecord record = switches(1, 0, 1, 0);
     QVERIFY(saveOptionsTo(fsPath(dir.filePath("ORVELANE.DAT")), record));
-    QStringList expected{".ORVELANE.DAT." + living + ".1234567",
+    QStringList expected{".ORVELANE.DAT." + dead + ".555",
                          ".ORVELANE.DAT." + dead + ".tmp",
                          ".ORVELANE.DAT." + dead + ".7",
                          ".ORVELANE.DAT." + dead + ".9",
@@ -610,6 +620,11 @@ void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
                          "ORVELANE.DAT." + dead + ".8"};
     expected.sort();
     QCOMPARE(entriesOf(dir.path()), expected);
+    // The other writer's click is not lost: its rename still finds its temporary.
+    QCOMPARE(::rename(QFile::encodeName(elsewhere).constData(),
+                      QFile::encodeName(dir.filePath("ORVELANE.DAT")).constData()),
+             0);
+    QCOMPARE(readFile(dir.filePath("ORVELANE.DAT")), toByteArray(encodeOptions(theirs)));
 }
 
 void TestSettingsFile::workingDirectoryFileIsUsedByLoadAndSave()
