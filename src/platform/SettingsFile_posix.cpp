@@ -18,6 +18,11 @@ namespace {
 
 constexpr int kMaxTemporaryNameAttempts = 100;
 
+// How a try at replacing the file ended. NotHere: the replace cannot be made in this place
+// (a folder we may not write, another user's file in a sticky folder, a file mounted on its
+// own), though the file itself may still be rewritten.
+enum class Replace { Done, Failed, NotHere };
+
 // Reads until the buffer is full or the file ends; a read error means nothing usable was read.
 std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes)
 {
@@ -35,12 +40,13 @@ std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes)
     return count;
 }
 
-// write() may take fewer bytes than asked; only every byte on disk counts as written.
-bool writeAll(int fd, const SettingsBytes& bytes)
+// pwrite() may take fewer bytes than asked; only every byte on disk counts as written.
+bool writeAllFromStart(int fd, const SettingsBytes& bytes)
 {
     std::size_t count = 0;
     while (count < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + count, bytes.size() - count);
+        const ssize_t put =
+            ::pwrite(fd, bytes.data() + count, bytes.size() - count, static_cast<off_t>(count));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -57,6 +63,18 @@ bool isWritable(const fs::path& path, const struct stat& info)
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return false;
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// The errors that say this folder or this file will not take a replacement, whatever we retry,
+// while a full disk or a failing one says nothing should be written at all.
+bool cannotReplaceHere(int error)
+{
+    return error == EACCES || error == EPERM || error == EBUSY || error == EXDEV;
+}
+
+Replace failedWith(int error)
+{
+    return cannotReplaceHere(error) ? Replace::NotHere : Replace::Failed;
 }
 
 // Temporaries are named ".<name>.<pid of the writer>.<random number>".
@@ -153,14 +171,14 @@ int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temp
 // The replaced file keeps its owner where the system lets us (root saving a user's file must
 // not take it away from that user), else at least its group (a member saving a file shared
 // in a group must not shut the group out), and always keeps its permission bits.
-bool takeOverAttributes(int fd, const std::optional<struct stat>& earlier)
+Replace takeOverAttributes(int fd, const std::optional<struct stat>& earlier)
 {
     if (!earlier)
-        return true;
+        return Replace::Done;
     if ((earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid()) &&
         ::fchown(fd, earlier->st_uid, earlier->st_gid) != 0)
         static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), earlier->st_gid));
-    return ::fchmod(fd, earlier->st_mode & 07777) == 0;
+    return ::fchmod(fd, earlier->st_mode & 07777) == 0 ? Replace::Done : Replace::Failed;
 }
 
 // Makes the rename itself survive a power cut; the new content is already in place, so a
@@ -174,25 +192,45 @@ void syncFolder(const fs::path& folder)
     ::close(fd);
 }
 
-bool replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
-                       const std::optional<struct stat>& earlier)
+Replace replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
+                          const std::optional<struct stat>& earlier)
 {
     fs::path temporary;
     const int fd = createTemporary(folder, target.filename(), temporary);
     if (fd < 0)
-        return false;
+        return failedWith(errno);
+    Replace result = takeOverAttributes(fd, earlier);
+    if (result == Replace::Done && !(writeAllFromStart(fd, bytes) && ::fsync(fd) == 0))
+        result = Replace::Failed;
     // The lock is held until the rename is done, or another save could take the temporary
     // for an abandoned one in between.
-    const bool replaced = takeOverAttributes(fd, earlier) && writeAll(fd, bytes) && ::fsync(fd) == 0 &&
-                          ::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!replaced)
+    if (result == Replace::Done && ::rename(temporary.c_str(), target.c_str()) != 0)
+        result = failedWith(errno);
+    if (result != Replace::Done)
         ::unlink(temporary.c_str());
     ::close(fd);
-    if (replaced) {
+    if (result == Replace::Done) {
         syncFolder(folder);
         removeAbandonedTemporaries(folder, target.filename());
     }
-    return replaced;
+    return result;
+}
+
+// Where no replacement can be made, the file itself is rewritten: one write of all 35 bytes
+// from its start, then the end cut at 35, so a reader at no moment finds it empty. The file
+// keeps its owner, attributes and hard links, and a file mounted on its own stays mounted.
+// Only the file looked at before is written: not whatever took its name meanwhile.
+bool rewriteInPlace(const fs::path& target, const struct stat& earlier, const SettingsBytes& bytes)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && sameFile(info, earlier) &&
+                   writeAllFromStart(fd, bytes) && ::ftruncate(fd, kSettingsFileSize) == 0 &&
+                   ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    return written;
 }
 
 } // namespace
@@ -225,8 +263,7 @@ bool saveOptionsTo(const fs::path& path, OptionsRecord& record)
         return false;
     const fs::path folder = target->has_parent_path() ? target->parent_path() : fs::path(".");
     struct stat folderInfo {};
-    if (::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
-        !isWritable(folder, folderInfo))
+    if (::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode))
         return false;
     std::optional<struct stat> earlier;
     struct stat targetInfo {};
@@ -238,7 +275,13 @@ bool saveOptionsTo(const fs::path& path, OptionsRecord& record)
     } else if (errno != ENOENT) {
         return false;
     }
-    return replaceAtomically(*target, folder, encodeOptions(record), earlier);
+    const SettingsBytes bytes = encodeOptions(record);
+    const Replace replaced = isWritable(folder, folderInfo)
+                                 ? replaceAtomically(*target, folder, bytes, earlier)
+                                 : Replace::NotHere;
+    if (replaced == Replace::NotHere && earlier)
+        return rewriteInPlace(*target, *earlier, bytes);
+    return replaced == Replace::Done;
 }
 
 fs::path settingsFilePath()

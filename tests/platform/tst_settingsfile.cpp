@@ -131,7 +131,9 @@ private slots:
     void loadThenSaveCarriesForeignBytes();
     void missingFileLeavesRecordAlone();
     void writeProtectedFileLoadsButIsNotWritten();
-    void readOnlyFolderIsNotWritten();
+    void rewrittenInPlaceWhereNoReplacementCanBeMade_data();
+    void rewrittenInPlaceWhereNoReplacementCanBeMade();
+    void readOnlyFolderWithoutTheFileGetsNothing();
     void directoryOfThatNameIsNeitherReadNorReplaced();
     void fifoOfThatNameDoesNotBlock();
     void symlinkKeepsPointingAtItsTarget();
@@ -334,20 +336,65 @@ void TestSettingsFile::writeProtectedFileLoadsButIsNotWritten()
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
-void TestSettingsFile::readOnlyFolderIsNotWritten()
+enum class NoReplacement { ReadOnlyFolder, StickyFolder, FileMountedOnItself };
+
+void TestSettingsFile::rewrittenInPlaceWhereNoReplacementCanBeMade_data()
+{
+    QTest::addColumn<NoReplacement>("place");
+    QTest::newRow("a folder without write permission") << NoReplacement::ReadOnlyFolder;
+    QTest::newRow("another user's group-writable file in a sticky folder") << NoReplacement::StickyFolder;
+    QTest::newRow("a file mounted on its own, as in a container") << NoReplacement::FileMountedOnItself;
+}
+
+// The click is saved all the same, into the very file, so a hard link to it sees it too.
+void TestSettingsFile::rewrittenInPlaceWhereNoReplacementCanBeMade()
+{
+    QFETCH(NoReplacement, place);
+    if (place != NoReplacement::ReadOnlyFolder && ::geteuid() != 0)
+        QSKIP("needs root, to make another user's file or to mount one");
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    QVERIFY(QDir(dir.path()).mkdir("games"));
+    const QString folder = dir.filePath("games");
+    const QString file = dir.filePath("games/ORVELANE.DAT");
+    const QByteArray where = QFile::encodeName(folder);
+    const QByteArray name = QFile::encodeName(file);
+    writeFile(file, fileWith(kHeader, QByteArray(6, '\0'), '\0') + "and a tail");
+    QVERIFY(::link(name.constData(), QFile::encodeName(dir.filePath("linked.dat")).constData()) == 0);
+    auto restore = qScopeGuard([&] {
+        ::umount2(name.constData(), MNT_DETACH);
+        ::chmod(where.constData(), 0755);
+    });
+
+    OptionsRecord record = switches(1, 0, 1, 1);
+    std::optional<bool> saved;
+    if (place == NoReplacement::ReadOnlyFolder) {
+        QVERIFY(::chmod(where.constData(), 0555) == 0);
+        saved = saveOptionsTo(fsPath(file), record);
+    } else if (place == NoReplacement::StickyFolder) {
+        QVERIFY(::chmod(where.constData(), 01777) == 0);
+        QVERIFY(::chown(name.constData(), kStranger, kShared) == 0 && ::chmod(name.constData(), 0664) == 0);
+        saved = answerAs(kMember, [&] { return saveOptionsTo(fsPath(file), record); });
+    } else {
+        if (::mount(name.constData(), name.constData(), nullptr, MS_BIND, nullptr) != 0)
+            QSKIP(qPrintable(QStringLiteral("cannot bind-mount a file here: %1").arg(std::strerror(errno))));
+        saved = saveOptionsTo(fsPath(file), record);
+    }
+    QCOMPARE(saved, std::optional(true));
+    QCOMPARE(readFile(file), toByteArray(encodeOptions(record)));
+    QCOMPARE(readFile(dir.filePath("linked.dat")), toByteArray(encodeOptions(record)));
+    QCOMPARE(entriesOf(folder), QStringList{"ORVELANE.DAT"});
+}
+
+void TestSettingsFile::readOnlyFolderWithoutTheFileGetsNothing()
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath("ORVELANE.DAT");
-    const QByteArray content = fileWith(kHeader, QByteArray(6, '\0'), '\0');
-    writeFile(file, content);
     const QByteArray folder = QFile::encodeName(dir.path());
     QVERIFY(::chmod(folder.constData(), 0555) == 0);
     auto restore = qScopeGuard([&folder] { ::chmod(folder.constData(), 0755); });
-
     OptionsRecord record = switches(1, 1, 1, 1);
-    QVERIFY(!saveOptionsTo(fsPath(file), record));
-    QCOMPARE(readFile(file), content);
-    QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
+    QVERIFY(!saveOptionsTo(fsPath(dir.filePath("ORVELANE.DAT")), record));
+    QVERIFY(entriesOf(dir.path()).isEmpty());
 }
 
 void TestSettingsFile::directoryOfThatNameIsNeitherReadNorReplaced()
