@@ -1,3 +1,4 @@
+#include "ExtendedAttributes.h"
 #include "FileLookup.h"
 #include "LinkResolution.h"
 #include "SettingsFile.h"
@@ -20,7 +21,7 @@ constexpr int kMaxTemporaryNameAttempts = 100;
 
 // How a try at replacing the file ended. NotHere: the replace cannot be made in this place
 // (a folder we may not write, another user's file in a sticky folder, a file mounted on its
-// own), though the file itself may still be rewritten.
+// own, attributes a new file cannot carry), though the file itself may still be rewritten.
 enum class Replace { Done, Failed, NotHere };
 
 // Reads until the buffer is full or the file ends; a read error means nothing usable was read.
@@ -69,7 +70,7 @@ bool isWritable(const fs::path& path, const struct stat& info)
 // while a full disk or a failing one says nothing should be written at all.
 bool cannotReplaceHere(int error)
 {
-    return error == EACCES || error == EPERM || error == EBUSY || error == EXDEV;
+    return error == EACCES || error == EPERM || error == EBUSY || error == EXDEV || error == ENOTSUP;
 }
 
 Replace failedWith(int error)
@@ -170,14 +171,18 @@ int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temp
 
 // The replaced file keeps its owner where the system lets us (root saving a user's file must
 // not take it away from that user), else at least its group (a member saving a file shared
-// in a group must not shut the group out), and always keeps its permission bits.
-Replace takeOverAttributes(int fd, const std::optional<struct stat>& earlier)
+// in a group must not shut the group out). It keeps its extended attributes, whose ACL names
+// the other users it is shared with, and its permission bits, set last: on a file with an ACL
+// the group bits are the ACL's mask, and a change of owner may clear set-id bits.
+Replace takeOverAttributes(int fd, const fs::path& target, const std::optional<struct stat>& earlier)
 {
     if (!earlier)
         return Replace::Done;
     if ((earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid()) &&
         ::fchown(fd, earlier->st_uid, earlier->st_gid) != 0)
         static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), earlier->st_gid));
+    if (!copyExtendedAttributes(target, fd))
+        return Replace::NotHere;
     return ::fchmod(fd, earlier->st_mode & 07777) == 0 ? Replace::Done : Replace::Failed;
 }
 
@@ -199,7 +204,7 @@ Replace replaceAtomically(const fs::path& target, const fs::path& folder, const 
     const int fd = createTemporary(folder, target.filename(), temporary);
     if (fd < 0)
         return failedWith(errno);
-    Replace result = takeOverAttributes(fd, earlier);
+    Replace result = takeOverAttributes(fd, target, earlier);
     if (result == Replace::Done && !(writeAllFromStart(fd, bytes) && ::fsync(fd) == 0))
         result = Replace::Failed;
     // The lock is held until the rename is done, or another save could take the temporary

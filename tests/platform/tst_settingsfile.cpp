@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,6 +20,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -112,6 +115,22 @@ std::optional<bool> answerAs(
     return WEXITSTATUS(status) == 0;
 }
 
+// Every extended attribute of the file, its ACL among them, by name.
+QMap<QByteArray, QByteArray> attributesOf(const QString& path)
+{
+    const QByteArray file = QFile::encodeName(path);
+    QByteArray names(4096, '\0');
+    const ssize_t length = ::llistxattr(file.constData(), names.data(), static_cast<size_t>(names.size()));
+    QMap<QByteArray, QByteArray> attributes;
+    for (const QByteArray& name : names.left(std::max<ssize_t>(length, 0)).split('\0')) {
+        QByteArray value(4096, '\0');
+        const ssize_t size = ::lgetxattr(file.constData(), name.constData(), value.data(), 4096);
+        if (!name.isEmpty())
+            attributes.insert(name, size < 0 ? QByteArray("<unreadable>") : value.left(size));
+    }
+    return attributes;
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -143,6 +162,7 @@ private slots:
     void linkInASharedFolderIsFollowedAsTheKernelWould();
     void replacedFileKeepsItsPermissions();
     void groupMemberSavingASharedFileKeepsItsGroup();
+    void aclAndOtherAttributesSurviveASave();
     void newFileIsCreatedWithUmaskApplied();
     void fullDiskLeavesOldFileIntact();
     void shortWriteLeavesOldFileIntact();
@@ -557,6 +577,30 @@ void TestSettingsFile::groupMemberSavingASharedFileKeepsItsGroup()
     QCOMPARE(after.st_gid, kShared);
     QCOMPARE(after.st_mode & 07777, mode_t(0664));
     QCOMPARE(readFile(file), toByteArray(encodeOptions(changed)));
+}
+
+// A file shared with one more user through an ACL: its group bits are the ACL's mask, so a
+// save that copied only the mode bits would drop the user and widen the group.
+void TestSettingsFile::aclAndOtherAttributesSurviveASave()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("ORVELANE.DAT");
+    OptionsRecord record = switches(1, 0, 0, 0);
+    QVERIFY(saveOptionsTo(fsPath(file), record));
+    if (QProcess::execute("setfacl", {"-m", "u:4243:rw,g::r,m::rw", file}) != 0)
+        QSKIP("setfacl is missing (package acl) or this file system keeps no ACLs");
+    const QByteArray name = QFile::encodeName(file);
+    if (::setxattr(name.constData(), "user.orvelane.note", "kept", 4, 0) != 0)
+        QSKIP(qPrintable(QStringLiteral("no user attributes here: %1").arg(std::strerror(errno))));
+    const QMap<QByteArray, QByteArray> before = attributesOf(file);
+    QVERIFY(before.contains("system.posix_acl_access"));
+    const mode_t mode = modeOf(file);
+
+    record.EnableVsync = 1;
+    QVERIFY(saveOptionsTo(fsPath(file), record));
+    QCOMPARE(readFile(file), toByteArray(encodeOptions(record)));
+    QCOMPARE(attributesOf(file), before);
+    QCOMPARE(modeOf(file), mode);
 }
 
 void TestSettingsFile::newFileIsCreatedWithUmaskApplied()
