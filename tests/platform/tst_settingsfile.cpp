@@ -483,17 +483,14 @@ void TestSettingsFile::linkInASharedFolderIsFollowedAsTheKernelWould()
     QFETCH(bool, followed);
     if (::geteuid() != 0)
         QSKIP("needs root, to give the link and the saving user different owners");
-    QTemporaryDir dir;
-    const QByteArray home = QFile::encodeName(dir.filePath("home"));
+    QTemporaryDir dir; // the saving user's own folder, the shared one inside it
+    const QByteArray mine = QFile::encodeName(dir.filePath("mine.dat"));
     const QByteArray shared = QFile::encodeName(dir.filePath("shared"));
-    const QByteArray mine = home + "/mine.dat";
     const QByteArray link = shared + "/ORVELANE.DAT";
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0 &&
-            ::mkdir(home.constData(), 0755) == 0 && ::mkdir(shared.constData(), 0755) == 0 &&
-            ::chmod(shared.constData(), mode_t(folderMode)) == 0);
-    writeFile(QFile::decodeName(mine), "the saving user's own file");
-    QVERIFY(::chown(home.constData(), kMember, kMember) == 0 &&
+    writeFile(dir.filePath("mine.dat"), "the saving user's own file");
+    QVERIFY(::chown(QFile::encodeName(dir.path()).constData(), kMember, kMember) == 0 &&
             ::chown(mine.constData(), kMember, kMember) == 0);
+    QVERIFY(::mkdir(shared.constData(), 0755) == 0 && ::chmod(shared.constData(), mode_t(folderMode)) == 0);
     QVERIFY(::symlink(mine.constData(), link.constData()) == 0 &&
             ::lchown(link.constData(), linkOwner, linkOwner) == 0);
     // Where the machine has the kernel's protection off, the saving child alone sees it on,
