@@ -108,10 +108,10 @@ bool sameFile(const struct stat& one, const struct stat& other)
 }
 
 // Removes the temporary `leaf` if no writer holds it. Every writer keeps its temporary locked
-// from creating it to renaming it, and the lock ends with the writer's process however that
-// ends, so a lock we can take marks a temporary nobody will ever rename into place. A pid in
-// the name cannot tell that: the writer may run in another container or on another machine
-// sharing the folder, where our pids mean nothing.
+// while it writes it, and the lock ends with the writer's process however that ends, so a
+// lock we can take marks a temporary nobody is writing (a writer that then finds it gone at
+// its rename writes another). A pid in the name cannot tell that: the writer may run in
+// another container or on another machine sharing the folder, where our pids mean nothing.
 void removeIfAbandoned(int folder, const char* leaf)
 {
     int fd = ::openat(folder, leaf, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -197,8 +197,12 @@ void syncFolder(const fs::path& folder)
     ::close(fd);
 }
 
-Replace replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
-                          const std::optional<struct stat>& earlier)
+// One try at the replace; nothing when another save took our temporary for an abandoned one
+// after we closed it (the lock ends with the close) and before our rename found it. The
+// temporary is closed before the rename, so that whoever watches the folder sees the file
+// written once, by the rename, and not also closed after it.
+std::optional<Replace> tryReplace(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
+                                  const std::optional<struct stat>& earlier)
 {
     fs::path temporary;
     const int fd = createTemporary(folder, target.filename(), temporary);
@@ -207,18 +211,31 @@ Replace replaceAtomically(const fs::path& target, const fs::path& folder, const 
     Replace result = takeOverAttributes(fd, target, earlier);
     if (result == Replace::Done && !(writeAllFromStart(fd, bytes) && ::fsync(fd) == 0))
         result = Replace::Failed;
-    // The lock is held until the rename is done, or another save could take the temporary
-    // for an abandoned one in between.
-    if (result == Replace::Done && ::rename(temporary.c_str(), target.c_str()) != 0)
+    if (::close(fd) != 0 && result == Replace::Done)
+        result = Replace::Failed;
+    if (result == Replace::Done && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
         result = failedWith(errno);
+    }
     if (result != Replace::Done)
         ::unlink(temporary.c_str());
-    ::close(fd);
-    if (result == Replace::Done) {
-        syncFolder(folder);
-        removeAbandonedTemporaries(folder, target.filename());
-    }
     return result;
+}
+
+Replace replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
+                          const std::optional<struct stat>& earlier)
+{
+    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
+        const std::optional<Replace> result = tryReplace(target, folder, bytes, earlier);
+        if (result == Replace::Done) {
+            syncFolder(folder);
+            removeAbandonedTemporaries(folder, target.filename());
+        }
+        if (result)
+            return *result;
+    }
+    return Replace::Failed;
 }
 
 // Where no replacement can be made, the file itself is rewritten: one write of all 35 bytes
