@@ -15,6 +15,7 @@ packages=(
   nasm gcc-mingw-w64-x86-64
   # tests: a virtual display and a way to drive it; clang's fuzzer runtime
   xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev
+  acl                            # setfacl: a settings file shared through an ACL
   desktop-file-utils appstream   # packaging: validating the desktop entry and the metainfo
   # benchmarks: watching the first paint of a window
   libx11-dev libxdamage-dev

@@ -1,24 +1,28 @@
+#include "ExtendedAttributes.h"
 #include "FileLookup.h"
+#include "LinkResolution.h"
 #include "SettingsFile.h"
 
 #include <cerrno>
-#include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <random>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The same bound the kernel puts on a chain of symbolic links.
-constexpr int kMaxLinkHops = 40;
 constexpr int kMaxTemporaryNameAttempts = 100;
+
+// How a try at replacing the file ended. NotHere: the replace cannot be made in this place
+// (a folder we may not write, another user's file in a sticky folder, a file mounted on its
+// own, attributes a new file cannot carry), though the file itself may still be rewritten.
+enum class Replace { Done, Failed, NotHere };
 
 // Reads until the buffer is full or the file ends; a read error means nothing usable was read.
 std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes)
@@ -37,12 +41,13 @@ std::optional<std::size_t> readUpTo(int fd, SettingsBytes& bytes)
     return count;
 }
 
-// write() may take fewer bytes than asked; only every byte on disk counts as written.
-bool writeAll(int fd, const SettingsBytes& bytes)
+// pwrite() may take fewer bytes than asked; only every byte on disk counts as written.
+bool writeAllFromStart(int fd, const SettingsBytes& bytes)
 {
     std::size_t count = 0;
     while (count < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + count, bytes.size() - count);
+        const ssize_t put =
+            ::pwrite(fd, bytes.data() + count, bytes.size() - count, static_cast<off_t>(count));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
@@ -50,25 +55,6 @@ bool writeAll(int fd, const SettingsBytes& bytes)
         count += static_cast<std::size_t>(put);
     }
     return true;
-}
-
-// Follows a chain of symbolic links to the path that finally receives the content. A dangling
-// link resolves to the missing path it names, so saving creates the file the link expects.
-std::optional<fs::path> resolveLinks(fs::path path)
-{
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0)
-            return errno == ENOENT ? std::optional(path) : std::nullopt;
-        if (!S_ISLNK(info.st_mode))
-            return path;
-        std::error_code error;
-        const fs::path target = fs::read_symlink(path, error);
-        if (error)
-            return std::nullopt;
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    return std::nullopt;
 }
 
 // Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
@@ -80,6 +66,18 @@ bool isWritable(const fs::path& path, const struct stat& info)
     return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// The errors that say this folder or this file will not take a replacement, whatever we retry,
+// while a full disk or a failing one says nothing should be written at all.
+bool cannotReplaceHere(int error)
+{
+    return error == EACCES || error == EPERM || error == EBUSY || error == EXDEV || error == ENOTSUP;
+}
+
+Replace failedWith(int error)
+{
+    return cannotReplaceHere(error) ? Replace::NotHere : Replace::Failed;
+}
+
 // Temporaries are named ".<name>.<pid of the writer>.<random number>".
 std::string temporaryPrefix(const fs::path& name)
 {
@@ -89,52 +87,66 @@ std::string temporaryPrefix(const fs::path& name)
     return prefix;
 }
 
-// The writer's pid in a temporary's name, or nothing when the name is not one of ours.
-std::optional<pid_t> writerOf(std::string_view leaf, std::string_view prefix)
+// True for a name of our temporaries' shape, so nothing else in the folder is ever removed.
+bool isTemporaryName(std::string_view leaf, std::string_view prefix)
 {
-    const auto number = [](std::string_view text, std::size_t longest) -> std::optional<long> {
-        if (text.empty() || text.size() > longest ||
-            text.find_first_not_of("0123456789") != std::string_view::npos)
-            return std::nullopt;
-        return std::stol(std::string(text));
+    const auto isNumber = [](std::string_view text, std::size_t longest) {
+        return !text.empty() && text.size() <= longest &&
+               text.find_first_not_of("0123456789") == std::string_view::npos;
     };
     if (!leaf.starts_with(prefix))
-        return std::nullopt;
+        return false;
     leaf.remove_prefix(prefix.size());
     const std::size_t dot = leaf.find('.');
-    if (dot == std::string_view::npos || !number(leaf.substr(dot + 1), 10))
-        return std::nullopt;
-    // Pids run below ten million; a zero would name our own process group, not a process.
-    const std::optional<long> pid = number(leaf.substr(0, dot), 7);
-    if (!pid || *pid <= 0)
-        return std::nullopt;
-    return static_cast<pid_t>(*pid);
+    return dot != std::string_view::npos && isNumber(leaf.substr(0, dot), 7) &&
+           isNumber(leaf.substr(dot + 1), 10);
+}
+
+bool sameFile(const struct stat& one, const struct stat& other)
+{
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// Removes the temporary `leaf` if no writer holds it. Every writer keeps its temporary locked
+// while it writes it, and the lock ends with the writer's process however that ends, so a
+// lock we can take marks a temporary nobody is writing (a writer that then finds it gone at
+// its rename writes another). A pid in the name cannot tell that: the writer may run in
+// another container or on another machine sharing the folder, where our pids mean nothing.
+void removeIfAbandoned(int folder, const char* leaf)
+{
+    int fd = ::openat(folder, leaf, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        fd = ::openat(folder, leaf, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat held {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+        static_cast<std::size_t>(held.st_size) <= kSettingsFileSize &&
+        ::fstatat(folder, leaf, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(held, named))
+        ::unlinkat(folder, leaf, 0);
+    ::close(fd);
 }
 
 // A save cut short (the program killed, the machine switched off) leaves its temporary
-// behind, and every such kill would add one more hidden file to the user's folder. The name
-// says who wrote it: once that process is gone, nobody will ever rename it into place.
+// behind, and every such kill would add one more hidden file to the user's folder.
 void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name)
 {
     DIR* const listing = ::opendir(folder.c_str());
     if (!listing)
         return;
     const std::string prefix = temporaryPrefix(name);
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::optional<pid_t> writer = writerOf(entry->d_name, prefix);
-        struct stat info {};
-        if (!writer || *writer == ::getpid() ||
-            ::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode) || static_cast<std::size_t>(info.st_size) > kSettingsFileSize)
-            continue;
-        if (::kill(*writer, 0) != 0 && errno == ESRCH)
-            ::unlinkat(::dirfd(listing), entry->d_name, 0);
-    }
+    while (const dirent* entry = ::readdir(listing))
+        if (isTemporaryName(entry->d_name, prefix))
+            removeIfAbandoned(::dirfd(listing), entry->d_name);
     ::closedir(listing);
 }
 
 // A hidden, unique name beside the target, so the final rename never crosses file systems.
-// New files get 0644 less the umask, as any file this program creates.
+// New files get 0644 less the umask, as any file this program creates. The temporary comes
+// back locked (see removeIfAbandoned); one another save removed before we could lock it is
+// given up for a fresh one. Where the file system has no locks, nobody can take one either,
+// and the temporary is simply never removed by another save.
 int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary)
 {
     std::random_device random;
@@ -143,23 +155,35 @@ int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temp
         leaf.append(std::to_string(::getpid())).append(".").append(std::to_string(random()));
         temporary = folder / leaf;
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0)
             return fd;
+        struct stat info {};
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+        if (locked && ::fstat(fd, &info) == 0 && info.st_nlink > 0)
+            return fd;
+        ::close(fd);
     }
+    errno = EEXIST;
     return -1;
 }
 
 // The replaced file keeps its owner where the system lets us (root saving a user's file must
 // not take it away from that user), else at least its group (a member saving a file shared
-// in a group must not shut the group out), and always keeps its permission bits.
-bool takeOverAttributes(int fd, const std::optional<struct stat>& earlier)
+// in a group must not shut the group out). It keeps its extended attributes, whose ACL names
+// the other users it is shared with, and its permission bits, set last: on a file with an ACL
+// the group bits are the ACL's mask, and a change of owner may clear set-id bits.
+Replace takeOverAttributes(int fd, const fs::path& target, const std::optional<struct stat>& earlier)
 {
     if (!earlier)
-        return true;
+        return Replace::Done;
     if ((earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid()) &&
         ::fchown(fd, earlier->st_uid, earlier->st_gid) != 0)
         static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), earlier->st_gid));
-    return ::fchmod(fd, earlier->st_mode & 07777) == 0;
+    if (!copyExtendedAttributes(target, fd))
+        return Replace::NotHere;
+    return ::fchmod(fd, earlier->st_mode & 07777) == 0 ? Replace::Done : Replace::Failed;
 }
 
 // Makes the rename itself survive a power cut; the new content is already in place, so a
@@ -173,22 +197,62 @@ void syncFolder(const fs::path& folder)
     ::close(fd);
 }
 
-bool replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
-                       const std::optional<struct stat>& earlier)
+// One try at the replace; nothing when another save took our temporary for an abandoned one
+// after we closed it (the lock ends with the close) and before our rename found it. The
+// temporary is closed before the rename, so that whoever watches the folder sees the file
+// written once, by the rename, and not also closed after it.
+std::optional<Replace> tryReplace(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
+                                  const std::optional<struct stat>& earlier)
 {
     fs::path temporary;
     const int fd = createTemporary(folder, target.filename(), temporary);
     if (fd < 0)
-        return false;
-    bool written = takeOverAttributes(fd, earlier) && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    written = ::close(fd) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
+        return failedWith(errno);
+    Replace result = takeOverAttributes(fd, target, earlier);
+    if (result == Replace::Done && !(writeAllFromStart(fd, bytes) && ::fsync(fd) == 0))
+        result = Replace::Failed;
+    if (::close(fd) != 0 && result == Replace::Done)
+        result = Replace::Failed;
+    if (result == Replace::Done && ::rename(temporary.c_str(), target.c_str()) != 0) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        result = failedWith(errno);
     }
-    syncFolder(folder);
-    removeAbandonedTemporaries(folder, target.filename());
-    return true;
+    if (result != Replace::Done)
+        ::unlink(temporary.c_str());
+    return result;
+}
+
+Replace replaceAtomically(const fs::path& target, const fs::path& folder, const SettingsBytes& bytes,
+                          const std::optional<struct stat>& earlier)
+{
+    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
+        const std::optional<Replace> result = tryReplace(target, folder, bytes, earlier);
+        if (result == Replace::Done) {
+            syncFolder(folder);
+            removeAbandonedTemporaries(folder, target.filename());
+        }
+        if (result)
+            return *result;
+    }
+    return Replace::Failed;
+}
+
+// Where no replacement can be made, the file itself is rewritten: one write of all 35 bytes
+// from its start, then the end cut at 35, so a reader at no moment finds it empty. The file
+// keeps its owner, attributes and hard links, and a file mounted on its own stays mounted.
+// Only the file looked at before is written: not whatever took its name meanwhile.
+bool rewriteInPlace(const fs::path& target, const struct stat& earlier, const SettingsBytes& bytes)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && sameFile(info, earlier) &&
+                   writeAllFromStart(fd, bytes) && ::ftruncate(fd, kSettingsFileSize) == 0 &&
+                   ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    return written;
 }
 
 } // namespace
@@ -216,13 +280,12 @@ bool loadOptionsFrom(const fs::path& path, OptionsRecord& record)
 bool saveOptionsTo(const fs::path& path, OptionsRecord& record)
 {
     record.Header = std::string(kSettingsHeader);
-    const std::optional<fs::path> target = resolveLinks(path);
+    const std::optional<fs::path> target = resolveLinksAsTheKernelWould(path);
     if (!target)
         return false;
     const fs::path folder = target->has_parent_path() ? target->parent_path() : fs::path(".");
     struct stat folderInfo {};
-    if (::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
-        !isWritable(folder, folderInfo))
+    if (::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode))
         return false;
     std::optional<struct stat> earlier;
     struct stat targetInfo {};
@@ -234,7 +297,13 @@ bool saveOptionsTo(const fs::path& path, OptionsRecord& record)
     } else if (errno != ENOENT) {
         return false;
     }
-    return replaceAtomically(*target, folder, encodeOptions(record), earlier);
+    const SettingsBytes bytes = encodeOptions(record);
+    const Replace replaced = isWritable(folder, folderInfo)
+                                 ? replaceAtomically(*target, folder, bytes, earlier)
+                                 : Replace::NotHere;
+    if (replaced == Replace::NotHere && earlier)
+        return rewriteInPlace(*target, *earlier, bytes);
+    return replaced == Replace::Done;
 }
 
 fs::path settingsFilePath()

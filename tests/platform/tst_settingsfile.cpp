@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -10,11 +11,15 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
+#include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -87,6 +92,28 @@ std::filesystem::path fsPath(const QString& path)
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
+// Users and a group that exist nowhere else on the machine; root makes files theirs.
+constexpr gid_t kShared = 4242;
+constexpr uid_t kMember = 4243;
+constexpr uid_t kStranger = 4244;
+
+// Runs `work` in a forked child that has become `uid`, in group `kShared` only, after
+// `prepare` ran there as root. Its answer, or nothing when the child could not get that far.
+std::optional<bool> answerAs(
+    uid_t uid, const std::function<bool()>& work, const std::function<bool()>& prepare = [] { return true; })
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ready =
+            prepare() && ::setgroups(1, &kShared) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0;
+        ::_exit(ready ? (work() ? 0 : 1) : 2);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject {
@@ -106,14 +133,19 @@ private slots:
     void loadThenSaveCarriesForeignBytes();
     void missingFileLeavesRecordAlone();
     void writeProtectedFileLoadsButIsNotWritten();
-    void readOnlyFolderIsNotWritten();
+    void rewrittenInPlaceWhereNoReplacementCanBeMade_data();
+    void rewrittenInPlaceWhereNoReplacementCanBeMade();
+    void readOnlyFolderWithoutTheFileGetsNothing();
     void directoryOfThatNameIsNeitherReadNorReplaced();
     void fifoOfThatNameDoesNotBlock();
     void symlinkKeepsPointingAtItsTarget();
     void danglingSymlinkGetsItsTargetCreated();
     void symlinkLoopIsRefused();
+    void linkInASharedFolderIsFollowedAsTheKernelWould_data();
+    void linkInASharedFolderIsFollowedAsTheKernelWould();
     void replacedFileKeepsItsPermissions();
     void groupMemberSavingASharedFileKeepsItsGroup();
+    void aclAndOtherAttributesSurviveASave();
     void newFileIsCreatedWithUmaskApplied();
     void fullDiskLeavesOldFileIntact();
     void shortWriteLeavesOldFileIntact();
@@ -307,20 +339,59 @@ void TestSettingsFile::writeProtectedFileLoadsButIsNotWritten()
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
-void TestSettingsFile::readOnlyFolderIsNotWritten()
+void TestSettingsFile::rewrittenInPlaceWhereNoReplacementCanBeMade_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("anotherUsersFile");
+    QTest::addColumn<bool>("mountedOnItself");
+    QTest::newRow("a folder without write permission") << 0555 << false << false;
+    QTest::newRow("another user's group-writable file in a sticky folder") << 01777 << true << false;
+    QTest::newRow("a file mounted on its own, as in a container") << 0755 << false << true;
+}
+
+// The click is saved all the same, into the very file, so a hard link to it sees it too.
+void TestSettingsFile::rewrittenInPlaceWhereNoReplacementCanBeMade()
+{
+    QFETCH(int, folderMode);
+    QFETCH(bool, anotherUsersFile);
+    QFETCH(bool, mountedOnItself);
+    if ((anotherUsersFile || mountedOnItself) && ::geteuid() != 0)
+        QSKIP("needs root, to make another user's file or to mount one");
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.filePath("games"));
+    const QString file = dir.filePath("games/ORVELANE.DAT");
+    const QByteArray name = QFile::encodeName(file);
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0 &&
+            ::mkdir(folder.constData(), 0755) == 0);
+    writeFile(file, fileWith(kHeader, QByteArray(6, '\0'), '\0') + "and a tail");
+    QVERIFY(::link(name.constData(), QFile::encodeName(dir.filePath("linked.dat")).constData()) == 0);
+    auto restore = qScopeGuard([&] {
+        ::umount2(name.constData(), MNT_DETACH);
+        ::chmod(folder.constData(), 0755);
+    });
+    if (mountedOnItself && ::mount(name.constData(), name.constData(), nullptr, MS_BIND, nullptr) != 0)
+        QSKIP(qPrintable(QStringLiteral("cannot bind-mount a file here: %1").arg(std::strerror(errno))));
+    if (anotherUsersFile)
+        QVERIFY(::chown(name.constData(), kStranger, kShared) == 0 && ::chmod(name.constData(), 0664) == 0);
+    QVERIFY(::chmod(folder.constData(), mode_t(folderMode)) == 0);
+
+    OptionsRecord record = switches(1, 0, 1, 1);
+    const auto save = [&] { return saveOptionsTo(fsPath(file), record); };
+    QCOMPARE(anotherUsersFile ? answerAs(kMember, save) : std::optional(save()), std::optional(true));
+    QCOMPARE(readFile(file), toByteArray(encodeOptions(record)));
+    QCOMPARE(readFile(dir.filePath("linked.dat")), toByteArray(encodeOptions(record)));
+    QCOMPARE(entriesOf(dir.filePath("games")), QStringList{"ORVELANE.DAT"});
+}
+
+void TestSettingsFile::readOnlyFolderWithoutTheFileGetsNothing()
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath("ORVELANE.DAT");
-    const QByteArray content = fileWith(kHeader, QByteArray(6, '\0'), '\0');
-    writeFile(file, content);
     const QByteArray folder = QFile::encodeName(dir.path());
     QVERIFY(::chmod(folder.constData(), 0555) == 0);
     auto restore = qScopeGuard([&folder] { ::chmod(folder.constData(), 0755); });
-
     OptionsRecord record = switches(1, 1, 1, 1);
-    QVERIFY(!saveOptionsTo(fsPath(file), record));
-    QCOMPARE(readFile(file), content);
-    QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
+    QVERIFY(!saveOptionsTo(fsPath(dir.filePath("ORVELANE.DAT")), record));
+    QVERIFY(entriesOf(dir.path()).isEmpty());
 }
 
 void TestSettingsFile::directoryOfThatNameIsNeitherReadNorReplaced()
@@ -392,6 +463,58 @@ void TestSettingsFile::symlinkLoopIsRefused()
     QCOMPARE(entriesOf(dir.path()), (QStringList{"ORVELANE.DAT", "other"}));
 }
 
+void TestSettingsFile::linkInASharedFolderIsFollowedAsTheKernelWould_data()
+{
+    QTest::addColumn<uid_t>("linkOwner");
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("followed");
+    QTest::newRow("another user's link in a sticky, world-writable folder") << kStranger << 01777 << false;
+    QTest::newRow("the saving user's own link there") << kMember << 01777 << true;
+    QTest::newRow("the folder owner's link there") << uid_t(0) << 01777 << true;
+    QTest::newRow("another user's link in a folder that is not sticky") << kStranger << 0777 << true;
+}
+
+// Another user plants "ORVELANE.DAT" in a shared folder as a link to a file of ours; saving
+// through it must not turn that file into a settings file.
+void TestSettingsFile::linkInASharedFolderIsFollowedAsTheKernelWould()
+{
+    QFETCH(uid_t, linkOwner);
+    QFETCH(int, folderMode);
+    QFETCH(bool, followed);
+    if (::geteuid() != 0)
+        QSKIP("needs root, to give the link and the saving user different owners");
+    QTemporaryDir dir; // the saving user's own folder, the shared one inside it
+    const QByteArray mine = QFile::encodeName(dir.filePath("mine.dat"));
+    const QByteArray shared = QFile::encodeName(dir.filePath("shared"));
+    const QByteArray link = shared + "/ORVELANE.DAT";
+    writeFile(dir.filePath("mine.dat"), "the saving user's own file");
+    QVERIFY(::chown(QFile::encodeName(dir.path()).constData(), kMember, kMember) == 0 &&
+            ::chown(mine.constData(), kMember, kMember) == 0);
+    QVERIFY(::mkdir(shared.constData(), 0755) == 0 && ::chmod(shared.constData(), mode_t(folderMode)) == 0);
+    QVERIFY(::symlink(mine.constData(), link.constData()) == 0 &&
+            ::lchown(link.constData(), linkOwner, linkOwner) == 0);
+    // Where the machine has the kernel's protection off, the saving child alone sees it on,
+    // through a mount namespace of its own.
+    writeFile(dir.filePath("on"), "1");
+    const auto protectionOn = [&dir] {
+        return readFile("/proc/sys/fs/protected_symlinks").startsWith('1') ||
+               (::unshare(CLONE_NEWNS) == 0 &&
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                ::mount(QFile::encodeName(dir.filePath("on")).constData(), "/proc/sys/fs/protected_symlinks",
+                        nullptr, MS_BIND, nullptr) == 0);
+    };
+
+    OptionsRecord record = switches(1, 1, 0, 0);
+    const std::optional<bool> saved = answerAs(
+        kMember, [&] { return saveOptionsTo(fsPath(QFile::decodeName(link)), record); }, protectionOn);
+    if (!saved)
+        QSKIP("cannot switch the kernel's link protection on for a child here");
+    QCOMPARE(*saved, followed);
+    QCOMPARE(readFile(QFile::decodeName(mine)),
+             followed ? toByteArray(encodeOptions(record)) : QByteArray("the saving user's own file"));
+    QVERIFY(QFileInfo(QFile::decodeName(link)).isSymLink());
+}
+
 void TestSettingsFile::replacedFileKeepsItsPermissions()
 {
     QTemporaryDir dir;
@@ -410,8 +533,6 @@ void TestSettingsFile::groupMemberSavingASharedFileKeepsItsGroup()
 {
     if (::geteuid() != 0)
         QSKIP("needs root, to make the file's owner and the saving user differ");
-    constexpr gid_t kShared = 4242;
-    constexpr uid_t kMember = 4243;
     QTemporaryDir dir;
     QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
     const QString file = dir.filePath("ORVELANE.DAT");
@@ -421,16 +542,7 @@ void TestSettingsFile::groupMemberSavingASharedFileKeepsItsGroup()
     QVERIFY(::chmod(QFile::encodeName(file).constData(), 0664) == 0);
 
     OptionsRecord changed = switches(0, 1, 1, 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool member = ::setgroups(1, &kShared) == 0 && ::setgid(kMember) == 0 && ::setuid(kMember) == 0;
-        ::_exit(member ? (saveOptionsTo(fsPath(file), changed) ? 0 : 1) : 2);
-    }
-    QVERIFY(child > 0);
-    int status = 0;
-    QCOMPARE(::waitpid(child, &status, 0), child);
-    QVERIFY(WIFEXITED(status));
-    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(answerAs(kMember, [&] { return saveOptionsTo(fsPath(file), changed); }), std::optional(true));
 
     struct stat after {};
     QCOMPARE(::stat(QFile::encodeName(file).constData(), &after), 0);
@@ -438,6 +550,35 @@ void TestSettingsFile::groupMemberSavingASharedFileKeepsItsGroup()
     QCOMPARE(after.st_gid, kShared);
     QCOMPARE(after.st_mode & 07777, mode_t(0664));
     QCOMPARE(readFile(file), toByteArray(encodeOptions(changed)));
+}
+
+// A file shared with one more user through an ACL: its group bits are the ACL's mask, so a
+// save that copied only the mode bits would drop the user and widen the group.
+void TestSettingsFile::aclAndOtherAttributesSurviveASave()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("ORVELANE.DAT");
+    const QByteArray name = QFile::encodeName(file);
+    OptionsRecord record = switches(1, 0, 0, 0);
+    QVERIFY(saveOptionsTo(fsPath(file), record));
+    if (QProcess::execute("setfacl", {"-m", "u:4243:rw,g::r,m::rw", file}) != 0)
+        QSKIP("setfacl is missing (package acl) or this file system keeps no ACLs");
+    if (::setxattr(name.constData(), "user.orvelane.note", "kept", 4, 0) != 0)
+        QSKIP(qPrintable(QStringLiteral("no user attributes here: %1").arg(std::strerror(errno))));
+    const auto attribute = [&name](const char* key) {
+        QByteArray value(4096, '\0');
+        return value.left(std::max<ssize_t>(::getxattr(name.constData(), key, value.data(), 4096), 0));
+    };
+    const QByteArray acl = attribute("system.posix_acl_access");
+    const mode_t mode = modeOf(file);
+    QVERIFY(!acl.isEmpty());
+
+    record.EnableVsync = 1;
+    QVERIFY(saveOptionsTo(fsPath(file), record));
+    QCOMPARE(readFile(file), toByteArray(encodeOptions(record)));
+    QCOMPARE(attribute("system.posix_acl_access"), acl);
+    QCOMPARE(attribute("user.orvelane.note"), QByteArray("kept"));
+    QCOMPARE(modeOf(file), mode);
 }
 
 void TestSettingsFile::newFileIsCreatedWithUmaskApplied()
@@ -506,9 +647,12 @@ void TestSettingsFile::shortWriteLeavesOldFileIntact()
     QCOMPARE(entriesOf(dir.path()), QStringList{"ORVELANE.DAT"});
 }
 
+// Whether a temporary is abandoned is told by its writer's lock, not by the pid in its name:
+// that pid means nothing to a save in another container or on another machine sharing the
+// folder, and here it may name a process that merely took the number over.
 void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
 {
-    // A process that has ended: its pid names nobody.
+    // A process that has ended: its pid names nobody here.
     const pid_t child = ::fork();
     if (child == 0)
         ::_exit(0);
@@ -521,9 +665,15 @@ void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
     const QByteArray partial = kHeader.left(7);
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".1234567"), partial);
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".99"), QByteArray());
-    // Not ours to remove: a writer still running, a name of another shape, a file too big to
-    // be a settings file, a folder.
     writeFile(dir.filePath(".ORVELANE.DAT." + living + ".1234567"), partial);
+    // Not ours to remove: a writer still at work whose pid is nobody here, a name of another
+    // shape, a file too big to be a settings file, a folder.
+    const QString elsewhere = dir.filePath(".ORVELANE.DAT." + dead + ".555");
+    const OptionsRecord theirs = switches(0, 1, 0, 1);
+    writeFile(elsewhere, toByteArray(encodeOptions(theirs)));
+    const int writer = ::open(QFile::encodeName(elsewhere).constData(), O_WRONLY | O_CLOEXEC);
+    QVERIFY(writer >= 0 && ::flock(writer, LOCK_EX) == 0);
+    auto release = qScopeGuard([writer] { ::close(writer); });
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".tmp"), partial);
     writeFile(dir.filePath(".ORVELANE.DAT." + dead + ".7"), QByteArray(36, 'x'));
     writeFile(dir.filePath("ORVELANE.DAT." + dead + ".8"), partial);
@@ -531,7 +681,7 @@ void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
 
     OptionsRecord record = switches(1, 0, 1, 0);
     QVERIFY(saveOptionsTo(fsPath(dir.filePath("ORVELANE.DAT")), record));
-    QStringList expected{".ORVELANE.DAT." + living + ".1234567",
+    QStringList expected{".ORVELANE.DAT." + dead + ".555",
                          ".ORVELANE.DAT." + dead + ".tmp",
                          ".ORVELANE.DAT." + dead + ".7",
                          ".ORVELANE.DAT." + dead + ".9",
@@ -539,6 +689,11 @@ void TestSettingsFile::temporaryOfAKilledSaveIsClearedByTheNext()
                          "ORVELANE.DAT." + dead + ".8"};
     expected.sort();
     QCOMPARE(entriesOf(dir.path()), expected);
+    // The other writer's click is not lost: its rename still finds its temporary.
+    QCOMPARE(::rename(QFile::encodeName(elsewhere).constData(),
+                      QFile::encodeName(dir.filePath("ORVELANE.DAT")).constData()),
+             0);
+    QCOMPARE(readFile(dir.filePath("ORVELANE.DAT")), toByteArray(encodeOptions(theirs)));
 }
 
 void TestSettingsFile::workingDirectoryFileIsUsedByLoadAndSave()

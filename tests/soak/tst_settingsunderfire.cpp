@@ -119,17 +119,18 @@ int runClicker(int argc, char** argv)
     }
 }
 
-// True when `part` can be read out of `whole` in order, skipping some of it.
-bool isSubsequence(const QByteArray& part, const QByteArray& whole)
+// How much of `part` can be read out of `whole` in order, skipping some of it: all of it
+// when the reader saw nothing the window did not have at that point.
+qsizetype matchedInOrder(const QByteArray& part, const QByteArray& whole)
 {
     qsizetype at = 0;
-    for (const char c : part) {
-        while (at < whole.size() && whole[at] != c)
+    for (qsizetype matched = 0; matched < part.size(); ++matched) {
+        while (at < whole.size() && whole[at] != part[matched])
             ++at;
         if (at++ == whole.size())
-            return false;
+            return matched;
     }
-    return true;
+    return part.size();
 }
 
 } // namespace
@@ -180,7 +181,7 @@ void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
     const QString log = m_workDir->filePath(QStringLiteral("seen"));
     reader.start(soak::thisProgram(),
                  {"--reader", "ORVELANE.DAT", QString::number(kReserved1), QString::number(kReserved2), log});
-    QVERIFY(reader.waitForReadyRead(10000));
+    QVERIFY2(reader.waitForReadyRead(10000), reader.readAllStandardError().constData());
     QCOMPARE(reader.readLine(), QByteArray("ready\n"));
 
     TForm5 form;
@@ -196,9 +197,13 @@ void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
 
     ::kill(static_cast<pid_t>(reader.processId()), SIGTERM);
     QVERIFY(reader.waitForFinished(10000));
-    QCOMPARE(reader.exitCode(), 0);
-    const QList<QByteArray> report = reader.readAllStandardOutput().trimmed().split(' ');
-    QVERIFY(report.size() >= 2);
+    const QByteArray output = reader.readAllStandardOutput().trimmed();
+    QVERIFY2(reader.exitCode() == 0,
+             qPrintable(QStringLiteral("the reader ended with %1: %2")
+                            .arg(reader.exitCode())
+                            .arg(QString::fromLocal8Bit(reader.readAllStandardError()))));
+    const QList<QByteArray> report = output.split(' ');
+    QVERIFY2(report.size() >= 2, output.constData());
     const long reads = report[0].toLong();
     const long bad = report[1].toLong();
     QVERIFY2(bad == 0, qPrintable(QStringLiteral("%1 bad reads, the first: %2")
@@ -207,7 +212,14 @@ void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
     const QByteArray seen = soak::readFile(log);
     // The reader must really have raced the window, or the test proves nothing.
     QVERIFY2(seen.size() > 100, qPrintable(QStringLiteral("the reader saw only %1 states").arg(seen.size())));
-    QVERIFY2(isSubsequence(seen, had), "the reader saw a state the window did not have at that point");
+    // States are logged as the four switches in one number, CheckBox1 the lowest bit.
+    const qsizetype matched = matchedInOrder(seen, had);
+    QVERIFY2(matched == seen.size(),
+             qPrintable(QStringLiteral("the reader's state %1 of %2 comes at no later point of the window's; "
+                                       "the reader saw, up to there: %3")
+                            .arg(matched + 1)
+                            .arg(seen.size())
+                            .arg(QString(seen.left(matched + 1).right(20).toHex(' ')))));
     QCOMPARE(soak::switchesOf(soak::readFile(settingsPath()), kReserved1, kReserved2),
              std::optional<Switches>(windowSwitches(&form)));
     qInfo("soak: settings under fire: %d clicks, %ld reads checked, %ld bad", kClicks, reads, bad);
@@ -222,11 +234,13 @@ void SettingsUnderFireTest::aKillAtAnyMomentLeavesTheOldFileOrTheNew()
     for (int kill = 0; kill < kKills; ++kill) {
         const std::optional<Switches> before =
             soak::switchesOf(soak::readFile(settingsPath()), kReserved1, kReserved2);
-        QVERIFY(before);
+        QVERIFY2(before, qPrintable(QStringLiteral("before kill %1 the file held %2")
+                                        .arg(kill)
+                                        .arg(QString(soak::readFile(settingsPath()).toHex(' ')))));
         QProcess clicker;
         clicker.setWorkingDirectory(m_workDir->path());
         clicker.start(soak::thisProgram(), {"--clicker"});
-        QVERIFY(clicker.waitForReadyRead(10000));
+        QVERIFY2(clicker.waitForReadyRead(10000), clicker.readAllStandardError().constData());
         std::this_thread::sleep_for(
             std::chrono::microseconds(random.bounded(kLongestKillDelayMicroseconds + 1)));
         ::kill(static_cast<pid_t>(clicker.processId()), SIGKILL);
