@@ -3,6 +3,7 @@
 #include "FormLooks.h"
 #include "Glyphs.h"
 #include "OrvelaneStyle.h"
+#include "Version.h"
 
 #include <QFont>
 #include <QMessageBox>
@@ -20,7 +21,7 @@ OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(
 {
     initPictures();
     setApplicationName("Orvelane");
-    setApplicationVersion("1.30");
+    setApplicationVersion(QStringLiteral(ORVELANE_VERSION));
     // Docks on Wayland match windows to the desktop entry, and so to its icon, by this name.
     setDesktopFileName("org.example.Orvelane");
     setWindowIcon(Glyphs::windowIcon(":/pictures/icon.svg"));
