@@ -10,16 +10,8 @@
 
 #include <exception>
 
-// The pictures are compiled into this static library; naming them here keeps the linker
-// from dropping them.
-static void initPictures()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
-    initPictures();
     setApplicationName("Orvelane");
     setApplicationVersion(QStringLiteral(ORVELANE_VERSION));
     // Docks on Wayland match windows to the desktop entry, and so to its icon, by this name.
