@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  g++ cmake make pkgconf
+  g++ cmake ninja-build pkgconf
   qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
   # run: the platform plugins, the SVG picture and icon plugins, metric-compatible fonts
   qt6-qpa-plugins libqt6svg6 fonts-liberation

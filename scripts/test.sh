@@ -9,9 +9,7 @@ export ORVELANE_E2E_REQUIRED=1
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
-cmake --preset release
-cmake --build --preset release
-ctest --preset release
+cmake --workflow --preset release
 
 # The sanitizer build leaves out the end-to-end tests and the long churn runs: they would
 # take many minutes there, and the tests below reach the same code with the worst input.
