@@ -14,7 +14,7 @@ packages=(
   # the test emulators and the stand-in of scripts/run.sh: a DOS and a Windows program of ours
   nasm gcc-mingw-w64-x86-64
   # tests: a virtual display and a way to drive it; clang's fuzzer runtime
-  xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev
+  xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev
   desktop-file-utils appstream   # packaging: validating the desktop entry and the metainfo
   # benchmarks: watching the first paint of a window
   libx11-dev libxdamage-dev
