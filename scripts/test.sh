@@ -2,7 +2,8 @@
 # Builds Orvelane with warnings as errors and runs every test: core, platform, widgets
 # (offscreen), end-to-end (the real program under Xvfb) and the soak-and-fault suite; then
 # the tests that feed the program hostile input again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the fuzz targets for a fixed number of runs under both.
+# UndefinedBehaviorSanitizer, and the fuzz targets for a fixed number of runs under both;
+# last, the packages, checked without installing them (CI=true installs and removes the .deb).
 set -euo pipefail
 # The end-to-end tests fail rather than skip where Xvfb or xdotool is missing.
 export ORVELANE_E2E_REQUIRED=1
