@@ -51,6 +51,7 @@ check "the program is installed and executable" test -x "$prefix/bin/orvelane"
 check "orvelane-here is installed beside it and executable" test -x "$prefix/bin/orvelane-here"
 check "the default settings file is the 35-byte one" cmp -s "$data/ORVELANE.DAT" "$prefix/share/orvelane/ORVELANE.DAT"
 check "the guide is installed" cmp -s "$data/ORVELANE.TXT" "$prefix/share/orvelane/ORVELANE.TXT"
+check "the guide names the program's version" grep -q "^ORVELANE v $version " "$data/ORVELANE.TXT"
 for size in 32 48 64 128 256; do
     png=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
     check "the ${size}x${size} icon is a ${size}x${size} PNG" eval '[ "$(png_size "$png")" = "${size}x${size}" ]'
