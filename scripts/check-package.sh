@@ -47,7 +47,10 @@ recommends=$(dpkg-deb -f "$deb" Recommends)
 for package in dosbox wine; do
     [[ ", $recommends," == *", $package,"* ]] || fail "the package does not recommend $package: $recommends"
 done
-dpkg-deb -c "$deb" | grep -q '/usr/share/man/man1/orvelane\.1' || fail "the package lacks the manual page"
+# Listed whole first: grep -q stops reading early, and pipefail would count dpkg-deb's
+# broken pipe as a failure.
+contents=$(dpkg-deb -c "$deb")
+grep -q '/usr/share/man/man1/orvelane\.1' <<<"$contents" || fail "the package lacks the manual page"
 listing=$(tar tzf "$archive")
 for file in bin/orvelane bin/orvelane-here share/orvelane/ORVELANE.DAT share/orvelane/ORVELANE.TXT \
     share/applications/org.example.Orvelane.desktop share/icons/hicolor/256x256/apps/org.example.Orvelane.png; do
