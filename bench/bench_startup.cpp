@@ -1,10 +1,10 @@
-// Start-up and idle figures for the real program under a private Xvfb, each beside a
+// Start-up and idle figures for the real program on a virtual display, each beside a
 // minimal Qt window program measured in the same run:
 //   time from exec to the main window's first paint (median over the runs),
 //   peak resident memory (VmHWM),
 //   the idle cost of the running program: CPU share and wake-ups a second.
 //
-// usage: bench_startup ORVELANE REFERENCE COMPANION_DIR [runs] [idle_seconds]
+// usage: scripts/virtual-display.sh bench_startup ORVELANE REFERENCE COMPANION_DIR [runs] [idle_seconds]
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 #include <algorithm>
@@ -175,22 +175,21 @@ int main(int argc, char** argv)
     const int runs = argc > 4 ? std::atoi(argv[4]) : 15;
     const int idleSeconds = argc > 5 ? std::atoi(argv[5]) : 20;
 
+    // A display of its own, so nothing else draws there: scripts/virtual-display.sh gives one.
+    const char* displayVariable = std::getenv("DISPLAY");
+    const std::string displayName = displayVariable ? displayVariable : "";
+    Display* display = displayName.empty() ? nullptr : XOpenDisplay(displayName.c_str());
+    if (!display) {
+        std::fprintf(stderr, "No display \"%s\": run this through scripts/virtual-display.sh\n",
+                     displayName.c_str());
+        return 1;
+    }
+
     const fs::path workDir = fs::temp_directory_path() / ("orvelane-bench-" + std::to_string(getpid()));
     fs::create_directories(workDir);
     for (const char* name : {"ORVELANE.DAT", "ORVELANE.TXT"})
         fs::copy_file(fs::path(argv[3]) / name, workDir / name, fs::copy_options::overwrite_existing);
 
-    const std::string displayName = ":" + std::to_string(90 + getpid() % 100);
-    const pid_t xvfb = spawn({"/usr/bin/Xvfb", displayName, "-noreset", "-screen", "0", "1024x768x24"}, {});
-    Display* display = nullptr;
-    for (int i = 0; i < 100 && !display; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        display = XOpenDisplay(displayName.c_str());
-    }
-    if (!display) {
-        std::fprintf(stderr, "Xvfb did not start on %s\n", displayName.c_str());
-        return 1;
-    }
     int damageEvent = 0, damageError = 0;
     XDamageQueryExtension(display, &damageEvent, &damageError);
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
@@ -218,8 +217,6 @@ int main(int argc, char** argv)
     idleCost("reference", reference, displayName, workDir, idleSeconds);
 
     XCloseDisplay(display);
-    kill(xvfb, SIGTERM);
-    waitpid(xvfb, nullptr, 0);
     fs::current_path("/");
     fs::remove_all(workDir);
     return 0;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  g++ cmake make pkgconf
+  g++ cmake ninja-build pkgconf
   qt6-base-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools libgl-dev
   # run: the platform plugins, the SVG picture and icon plugins, metric-compatible fonts
   qt6-qpa-plugins libqt6svg6 fonts-liberation
@@ -14,7 +14,7 @@ packages=(
   # the test emulators and the stand-in of scripts/run.sh: a DOS and a Windows program of ours
   nasm gcc-mingw-w64-x86-64
   # tests: a virtual display and a way to drive it; clang's fuzzer runtime
-  xvfb xdotool x11-utils imagemagick clang libclang-rt-14-dev
+  xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev
   acl                            # setfacl: a settings file shared through an ACL
   desktop-file-utils appstream   # packaging: validating the desktop entry and the metainfo
   # benchmarks: watching the first paint of a window

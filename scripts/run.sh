@@ -21,8 +21,8 @@ fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Orvelane is built, but there is no display to show it on (DISPLAY is not set)." >&2
-  echo "Run this from a desktop session, or start a virtual one first, e.g.:" >&2
-  echo "  Xvfb :1 & DISPLAY=:1 scripts/run.sh" >&2
+  echo "Run this from a desktop session, or on a virtual display:" >&2
+  echo "  scripts/virtual-display.sh scripts/run.sh" >&2
   exit 1
 fi
 

@@ -5,26 +5,30 @@
 #   scripts/screenshots.sh              builds the release preset first
 #   scripts/screenshots.sh BUILD_DIR    uses BUILD_DIR/src/app/orvelane as it is
 #
-# Needs Xvfb, xdotool, xwininfo and import (scripts/install-deps.sh installs them).
+# Needs xvfb-run, xdotool, xwininfo and import (scripts/install-deps.sh installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
 out_dir=$source_dir/docs
 
 if [ $# -ge 1 ]; then
-  program=$(cd "$1" && pwd)/src/app/orvelane
+  build=$(cd "$1" && pwd)
 else
   cmake --preset release >/dev/null
   cmake --build --preset release --target orvelane
-  program=$source_dir/build/release/src/app/orvelane
+  build=$source_dir/build/release
 fi
+# The rest runs on a virtual display of its own, with the program as it is now built.
+[ -n "${ORVELANE_VIRTUAL_DISPLAY:-}" ] || exec scripts/virtual-display.sh "$0" "$build"
+
+program=$build/src/app/orvelane
 [ -x "$program" ] || { echo "No program at $program" >&2; exit 1; }
-for tool in Xvfb xdotool xwininfo import; do
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+for tool in xdotool xwininfo import; do
   command -v "$tool" >/dev/null || { echo "Needs $tool: run scripts/install-deps.sh" >&2; exit 1; }
 done
 
 work=$(mktemp -d)
-xvfb_pid=""
 app_pid=""
 
 stop_program() {
@@ -37,26 +41,10 @@ stop_program() {
 
 finish() {
   stop_program
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
   rm -rf "$work"
 }
 trap finish EXIT
 
-# Xvfb picks a free display itself and writes its number once it takes clients.
-exec {display_fd}>"$work/display"
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$work/xvfb.log" &
-xvfb_pid=$!
-exec {display_fd}>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-DISPLAY=:$(head -n1 "$work/display")
-export DISPLAY
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY
 
@@ -110,7 +98,7 @@ start_program() {
   stop_program
   (cd "$run_dir" && exec "$program") >>"$work/program.log" 2>&1 &
   app_pid=$!
-  main=$(find_window " Orvelane   -   v 1.30")
+  main=$(find_window " Orvelane   -   v $version")
   read -r main_x main_y main_w main_h < <(geometry_of "$main")
   menu_bar=$((main_h - 216))
   # The pointer rests on the banner: no button looks raised and the status line reads

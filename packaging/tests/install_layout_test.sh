@@ -4,12 +4,13 @@
 # size (real PNGs of that size) and scalable, the desktop entry and metainfo that name each
 # other and the icon, and the manual pages. Then the installed companion prepares a fresh
 # emulator folder and starts the installed program there, on the offscreen platform.
-# Usage: install_layout_test.sh BUILD-DIR SOURCE-DIR
+# Usage: install_layout_test.sh BUILD-DIR SOURCE-DIR VERSION
 # The checks are written in single quotes on purpose: check evaluates them.
 # shellcheck disable=SC2016,SC2034
 set -u
 build=$1
 source=$2
+version=$3
 data=$source/data
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -50,6 +51,7 @@ check "the program is installed and executable" test -x "$prefix/bin/orvelane"
 check "orvelane-here is installed beside it and executable" test -x "$prefix/bin/orvelane-here"
 check "the default settings file is the 35-byte one" cmp -s "$data/ORVELANE.DAT" "$prefix/share/orvelane/ORVELANE.DAT"
 check "the guide is installed" cmp -s "$data/ORVELANE.TXT" "$prefix/share/orvelane/ORVELANE.TXT"
+check "the guide names the program's version" grep -q "^ORVELANE v $version " "$data/ORVELANE.TXT"
 for size in 32 48 64 128 256; do
     png=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
     check "the ${size}x${size} icon is a ${size}x${size} PNG" eval '[ "$(png_size "$png")" = "${size}x${size}" ]'
@@ -68,7 +70,7 @@ metainfo=$prefix/share/metainfo/$id.metainfo.xml
 check "the desktop entry starts orvelane-here" grep -qx 'Exec=orvelane-here' "$desktop"
 check "the desktop entry's icon is the installed one" grep -qx "Icon=$id" "$desktop"
 check "the metainfo launches the desktop entry" grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo"
-check "the metainfo carries the program's version" grep -q '<release version="1.30"' "$metainfo"
+check "the metainfo carries the program's version" grep -q "<release version=\"$version\"" "$metainfo"
 man_dir=$prefix/share/man/man1
 check "the manual page is installed" eval '[ -f "$man_dir/orvelane.1.gz" ] || [ -f "$man_dir/orvelane.1" ]'
 check "orvelane-here has a manual page" eval '[ -f "$man_dir/orvelane-here.1.gz" ] || [ -f "$man_dir/orvelane-here.1" ]'

@@ -12,6 +12,17 @@
 
 #include <filesystem>
 
+namespace {
+
+// The dialog's filter text for `request`: "Files of NEO-GEO (*.ROM *.038)".
+QString openFileFilter(const OpenFileRequest& request)
+{
+    const QString patterns = request.patterns.isEmpty() ? QStringLiteral("*") : request.patterns.join(u' ');
+    return request.filterDescription + QStringLiteral(" (") + patterns + u')';
+}
+
+} // namespace
+
 SystemHost::SystemHost() = default;
 
 bool SystemHost::isFile(const std::string& name) const
@@ -29,12 +40,6 @@ bool SystemHost::startProgram(const ProgramStart& start, const std::vector<std::
 {
     const std::optional<Command> command = commandFor(start, arguments);
     return command && m_starter.start(*command);
-}
-
-QString openFileFilter(const OpenFileRequest& request)
-{
-    const QString patterns = request.patterns.isEmpty() ? QStringLiteral("*") : request.patterns.join(u' ');
-    return request.filterDescription + QStringLiteral(" (") + patterns + u')';
 }
 
 std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request)

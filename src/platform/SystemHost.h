@@ -5,8 +5,6 @@
 #include "Host.h"
 #include "ProgramStarter.h"
 
-class QString;
-
 class SystemHost : public Host {
 public:
     SystemHost();
@@ -33,6 +31,3 @@ public:
 private:
     ProgramStarter m_starter;
 };
-
-// The dialog's filter text for `request`: "Files of NEO-GEO (*.ROM *.038)".
-QString openFileFilter(const OpenFileRequest& request);

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QColor>
 #include <QFont>
 #include <QFontDatabase>
 #include <QHash>
@@ -113,11 +114,6 @@ QPalette classicPalette()
         palette.setColor(QPalette::Disabled, role, kGreyText);
     palette.setColor(QPalette::Disabled, QPalette::Base, kButtonFace);
     return palette;
-}
-
-QColor greyText()
-{
-    return kGreyText;
 }
 
 void apply(QWidget* form)

@@ -11,7 +11,6 @@
 //   showHint (bool)        tooltips on for the control and the controls inside it
 #pragma once
 
-#include <QColor>
 #include <QPalette>
 #include <QString>
 
@@ -22,9 +21,6 @@ namespace FormLooks {
 // The desktop's classic 3-D palette: button face, bevel shades, grey text for disabled
 // controls and the info-tip colours. Set once on the application.
 QPalette classicPalette();
-
-// The system's grey-text colour, used by disabled labels whatever their font colour.
-QColor greyText();
 
 // Applies the looks properties to `form` and every widget inside it.
 void apply(QWidget* form);

@@ -4,7 +4,6 @@
 
 #include <QObject>
 
-#include <memory>
 #include <utility>
 
 // Stores `instance` in `reference`; the reference is cleared if its owner releases it.
@@ -20,8 +19,7 @@ template <typename Form> void holdIn(Form*& reference, Form* instance)
 template <typename Form, typename... Args>
 void showFreshModal(Form*& reference, Args&&... constructorArguments)
 {
-    std::unique_ptr<Form> superseded(reference);
-    superseded.reset();
+    delete reference;
     holdIn(reference, new Form(std::forward<Args>(constructorArguments)...));
     reference->exec();
 }

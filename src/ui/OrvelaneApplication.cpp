@@ -3,24 +3,17 @@
 #include "FormLooks.h"
 #include "Glyphs.h"
 #include "OrvelaneStyle.h"
+#include "Version.h"
 
 #include <QFont>
 #include <QMessageBox>
 
 #include <exception>
 
-// The pictures are compiled into this static library; naming them here keeps the linker
-// from dropping them.
-static void initPictures()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 OrvelaneApplication::OrvelaneApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
-    initPictures();
     setApplicationName("Orvelane");
-    setApplicationVersion("1.30");
+    setApplicationVersion(QStringLiteral(ORVELANE_VERSION));
     // Docks on Wayland match windows to the desktop entry, and so to its icon, by this name.
     setDesktopFileName("org.example.Orvelane");
     setWindowIcon(Glyphs::windowIcon(":/pictures/icon.svg"));

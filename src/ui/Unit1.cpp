@@ -13,6 +13,7 @@
 #include "Unit6.h"
 #include "Unit7.h"
 #include "Unit8.h"
+#include "ui_Unit1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -21,9 +22,10 @@
 
 TForm1* Form1 = nullptr;
 
-TForm1::TForm1(Host& host, QWidget* parent) : QMainWindow(parent), m_host(host)
+TForm1::TForm1(Host& host, QWidget* parent)
+    : QMainWindow(parent), m_host(host), m_ui(std::make_unique<Ui::TForm1>())
 {
-    m_ui.setupUi(this);
+    m_ui->setupUi(this);
     fixWindowShape();
     FormLooks::apply(this);
     loadGlyphs();
@@ -31,17 +33,24 @@ TForm1::TForm1(Host& host, QWidget* parent) : QMainWindow(parent), m_host(host)
     FormCreate();
 }
 
+TForm1::~TForm1() = default;
+
+bool TForm1::toolsOn() const
+{
+    return m_ui->Barradeherramientas1->isChecked();
+}
+
 void TForm1::fixWindowShape()
 {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     // The client area is 473 x 216 below the menu bar.
-    m_ui.ClientArea->setFixedSize(473, 216);
+    m_ui->ClientArea->setFixedSize(473, 216);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    m_ui.N1->setSeparator(true);
-    m_ui.N2->setSeparator(true);
+    m_ui->N1->setSeparator(true);
+    m_ui->N2->setSeparator(true);
     // The menu bar's own arrow button, shown when the menus do not fit, has only a glyph.
-    if (auto* moreMenus = m_ui.MainMenu1->findChild<QToolButton*>())
+    if (auto* moreMenus = m_ui->MainMenu1->findChild<QToolButton*>())
         moreMenus->setAccessibleName(tr("More menus"));
 }
 
@@ -49,7 +58,7 @@ void TForm1::fixWindowShape()
 void TForm1::loadGlyphs()
 {
     const qreal ratio = devicePixelRatioF();
-    for (QToolButton* button : m_ui.BarraDeBotones->findChildren<QToolButton*>()) {
+    for (QToolButton* button : m_ui->BarraDeBotones->findChildren<QToolButton*>()) {
         if (button->isHidden() || !button->icon().isNull())
             continue;
         button->setIcon(Glyphs::icon(button->property("glyph").toString(),
@@ -59,29 +68,29 @@ void TForm1::loadGlyphs()
 
 void TForm1::connectCommands()
 {
-    connect(m_ui.Terminar1, &QAction::triggered, this, &TForm1::Terminar1Click);
-    connect(m_ui.Barradeherramientas1, &QAction::triggered, this, &TForm1::Barradeherramientas1Click);
-    connect(m_ui.SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
-    connect(m_ui.Play1, &QAction::triggered, this, &TForm1::Play1Click);
-    connect(m_ui.SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
-    connect(m_ui.Options1, &QAction::triggered, this, &TForm1::Options1Click);
-    connect(m_ui.Play2, &QAction::triggered, this, &TForm1::Play2Click);
-    connect(m_ui.SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
-    connect(m_ui.Gamesof1, &QAction::triggered, this, &TForm1::Gamesof1Click);
-    connect(m_ui.NEORAGE1, &QAction::triggered, this, &TForm1::NEORAGE1Click);
-    connect(m_ui.SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
-    connect(m_ui.NEOGEO1, &QAction::triggered, this, &TForm1::NEOGEO1Click);
-    connect(m_ui.SpeedButton7, &QToolButton::clicked, this, &TForm1::SpeedButton7Click);
-    connect(m_ui.Aboutof1, &QAction::triggered, this, &TForm1::Aboutof1Click);
-    connect(m_ui.SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
+    connect(m_ui->Terminar1, &QAction::triggered, this, &TForm1::Terminar1Click);
+    connect(m_ui->Barradeherramientas1, &QAction::triggered, this, &TForm1::Barradeherramientas1Click);
+    connect(m_ui->SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+    connect(m_ui->Play1, &QAction::triggered, this, &TForm1::Play1Click);
+    connect(m_ui->SpeedButton6, &QToolButton::clicked, this, &TForm1::SpeedButton6Click);
+    connect(m_ui->Options1, &QAction::triggered, this, &TForm1::Options1Click);
+    connect(m_ui->Play2, &QAction::triggered, this, &TForm1::Play2Click);
+    connect(m_ui->SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
+    connect(m_ui->Gamesof1, &QAction::triggered, this, &TForm1::Gamesof1Click);
+    connect(m_ui->NEORAGE1, &QAction::triggered, this, &TForm1::NEORAGE1Click);
+    connect(m_ui->SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
+    connect(m_ui->NEOGEO1, &QAction::triggered, this, &TForm1::NEOGEO1Click);
+    connect(m_ui->SpeedButton7, &QToolButton::clicked, this, &TForm1::SpeedButton7Click);
+    connect(m_ui->Aboutof1, &QAction::triggered, this, &TForm1::Aboutof1Click);
+    connect(m_ui->SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
     connect(&Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 }
 
 void TForm1::FormCreate()
 {
-    markPresence(m_ui.Hola1, "neogeo.exe");
-    markPresence(m_ui.NEORAGE3, "neorage.exe");
-    markPresence(m_ui.SystemBIOS2, "neo-geo.rom");
+    markPresence(m_ui->Hola1, "neogeo.exe");
+    markPresence(m_ui->NEORAGE3, "neorage.exe");
+    markPresence(m_ui->SystemBIOS2, "neo-geo.rom");
 
     m_hintRouter = new HintRouter(this);
     connect(m_hintRouter, &HintRouter::hintChanged, this, [this] { MostrarAyuda(m_hintRouter); });
@@ -110,8 +119,8 @@ void TForm1::Timer1Timer()
 {
     const QDateTime now = m_host.now();
     const QLocale locale;
-    setCaption(m_ui.Panel1, locale.toString(now.time(), m_clockFormats.longTime));
-    setCaption(m_ui.Panel2, locale.toString(now.date(), m_clockFormats.shortDate));
+    setCaption(m_ui->Panel1, locale.toString(now.time(), m_clockFormats.longTime));
+    setCaption(m_ui->Panel2, locale.toString(now.date(), m_clockFormats.shortDate));
     // One wake-up a second, just after the boundary, from the same reading that made the
     // text: a tick that comes early finds the old second and re-arms for the rest of it.
     Timer1.start(1000 - now.time().msec() + 1);
@@ -125,19 +134,19 @@ void TForm1::setCaption(QLabel* panel, const QString& text)
 
 void TForm1::MostrarAyuda(QObject*)
 {
-    m_ui.BarraDeEstado->setText(m_hintRouter->hint());
+    m_ui->BarraDeEstado->setText(m_hintRouter->hint());
 }
 
 void TForm1::setToolButtons(bool on)
 {
-    m_ui.Barradeherramientas1->setChecked(on);
-    QToolButton* const others[] = {m_ui.SpeedButton2, m_ui.SpeedButton3, m_ui.SpeedButton4, m_ui.SpeedButton6,
-                                   m_ui.SpeedButton7};
-    m_ui.SpeedButton1->setVisible(true);
+    m_ui->Barradeherramientas1->setChecked(on);
+    QToolButton* const others[] = {m_ui->SpeedButton2, m_ui->SpeedButton3, m_ui->SpeedButton4,
+                                   m_ui->SpeedButton6, m_ui->SpeedButton7};
+    m_ui->SpeedButton1->setVisible(true);
     for (QToolButton* button : others)
         button->setVisible(on);
     loadGlyphs();
-    m_ui.SpeedButton1->setEnabled(on);
+    m_ui->SpeedButton1->setEnabled(on);
     for (QToolButton* button : others)
         button->setEnabled(on);
 }
@@ -145,13 +154,13 @@ void TForm1::setToolButtons(bool on)
 void TForm1::Barradeherramientas1Click()
 {
     // The menu has already flipped the check; the state before the click decides.
-    const bool wasOn = !m_ui.Barradeherramientas1->isChecked();
+    const bool wasOn = !m_ui->Barradeherramientas1->isChecked();
     setToolButtons(!wasOn);
 }
 
 void TForm1::SpeedButton1Click()
 {
-    if (m_ui.Barradeherramientas1->isChecked())
+    if (m_ui->Barradeherramientas1->isChecked())
         setToolButtons(false);
 }
 

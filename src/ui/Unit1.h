@@ -3,22 +3,29 @@
 #pragma once
 
 #include "Host.h"
-#include "ui_Unit1.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+
 class HintRouter;
+class QAction;
+class QLabel;
+namespace Ui {
+class TForm1;
+}
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit TForm1(Host& host, QWidget* parent = nullptr);
+    ~TForm1() override;
 
     HintRouter& hintRouter() const { return *m_hintRouter; }
     // Whether the tool bar is in its Tools on state.
-    bool toolsOn() const { return m_ui.Barradeherramientas1->isChecked(); }
+    bool toolsOn() const;
 
 public slots:
     void Terminar1Click();
@@ -54,7 +61,7 @@ private:
     void setCaption(QLabel* panel, const QString& text);
 
     Host& m_host;
-    Ui::TForm1 m_ui;
+    std::unique_ptr<Ui::TForm1> m_ui;
     QTimer Timer1;
     ClockFormats m_clockFormats;
     HintRouter* m_hintRouter = nullptr;

@@ -1,6 +1,7 @@
 #include "Unit2.h"
 
 #include "TextFit.h"
+#include "ui_Unit2.h"
 
 TForm2* Form2 = nullptr;
 
@@ -13,9 +14,11 @@ constexpr int kTextLineHeight = 13;
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent) : SecondaryWindow(parent)
+TForm2::TForm2(QWidget* parent) : SecondaryWindow(parent), m_ui(std::make_unique<Ui::TForm2>())
 {
-    m_ui.setupUi(this);
+    m_ui->setupUi(this);
     finishSetup();
-    TextFit::fixLineHeight(m_ui.RichEdit1, kTextLineHeight);
+    TextFit::fixLineHeight(m_ui->RichEdit1, kTextLineHeight);
 }
+
+TForm2::~TForm2() = default;

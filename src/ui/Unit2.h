@@ -3,16 +3,22 @@
 #pragma once
 
 #include "SecondaryWindow.h"
-#include "ui_Unit2.h"
+
+#include <memory>
+
+namespace Ui {
+class TForm2;
+}
 
 class TForm2 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
 
 private:
-    Ui::TForm2 m_ui;
+    std::unique_ptr<Ui::TForm2> m_ui;
 };
 
 extern TForm2* Form2;

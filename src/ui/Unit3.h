@@ -3,16 +3,22 @@
 #pragma once
 
 #include "SecondaryWindow.h"
-#include "ui_Unit3.h"
+
+#include <memory>
+
+namespace Ui {
+class TForm3;
+}
 
 class TForm3 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm3(QWidget* parent = nullptr);
+    ~TForm3() override;
 
 private:
-    Ui::TForm3 m_ui;
+    std::unique_ptr<Ui::TForm3> m_ui;
 };
 
 extern TForm3* Form3;

@@ -3,16 +3,22 @@
 #pragma once
 
 #include "SecondaryWindow.h"
-#include "ui_Unit4.h"
+
+#include <memory>
+
+namespace Ui {
+class TForm4;
+}
 
 class TForm4 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm4(QWidget* parent = nullptr);
+    ~TForm4() override;
 
 private:
-    Ui::TForm4 m_ui;
+    std::unique_ptr<Ui::TForm4> m_ui;
 };
 
 extern TForm4* Form4;

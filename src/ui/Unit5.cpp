@@ -1,6 +1,7 @@
 #include "Unit5.h"
 
 #include "SettingsFile.h"
+#include "ui_Unit5.h"
 
 TForm5* Form5 = nullptr;
 
@@ -18,40 +19,42 @@ void storeSwitch(const QCheckBox* box, std::uint8_t& field)
 
 } // namespace
 
-TForm5::TForm5(QWidget* parent) : SecondaryWindow(parent)
+TForm5::TForm5(QWidget* parent) : SecondaryWindow(parent), m_ui(std::make_unique<Ui::TForm5>())
 {
-    m_ui.setupUi(this);
+    m_ui->setupUi(this);
     finishSetup();
     fitLabelsToText();
     connectHandlers();
     FormCreate();
 }
 
+TForm5::~TForm5() = default;
+
 void TForm5::connectHandlers()
 {
     // clicked, not toggled: the boxes set from the record run their handler once, by hand.
-    connect(m_ui.CheckBox1, &QCheckBox::clicked, this, &TForm5::CheckBox1Click);
-    connect(m_ui.CheckBox2, &QCheckBox::clicked, this, &TForm5::CheckBox2Click);
-    connect(m_ui.CheckBox3, &QCheckBox::clicked, this, &TForm5::CheckBox3Click);
-    connect(m_ui.CheckBox4, &QCheckBox::clicked, this, &TForm5::CheckBox4Click);
-    connect(m_ui.BitBtn1, &QPushButton::clicked, this, &TForm5::BitBtn1Click);
+    connect(m_ui->CheckBox1, &QCheckBox::clicked, this, &TForm5::CheckBox1Click);
+    connect(m_ui->CheckBox2, &QCheckBox::clicked, this, &TForm5::CheckBox2Click);
+    connect(m_ui->CheckBox3, &QCheckBox::clicked, this, &TForm5::CheckBox3Click);
+    connect(m_ui->CheckBox4, &QCheckBox::clicked, this, &TForm5::CheckBox4Click);
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this, &TForm5::BitBtn1Click);
 }
 
 void TForm5::fitLabelsToText()
 {
     // Labels size themselves to their text; the face that stands in for the window font
     // may run a pixel or two wider than the one the layout was measured with.
-    for (QLabel* label : {m_ui.Label1, m_ui.Label2, m_ui.Label3, m_ui.Label4})
+    for (QLabel* label : {m_ui->Label1, m_ui->Label2, m_ui->Label3, m_ui->Label4})
         label->adjustSize();
 }
 
 void TForm5::FormCreate()
 {
     LoadOptions(Options);
-    setFromRecord(m_ui.CheckBox4, Options.FrameSkip, &TForm5::CheckBox4Click);
-    setFromRecord(m_ui.CheckBox3, Options.VgaMode, &TForm5::CheckBox3Click);
-    setFromRecord(m_ui.CheckBox2, Options.EnableVsync, &TForm5::CheckBox2Click);
-    setFromRecord(m_ui.CheckBox1, Options.NoScanlines, &TForm5::CheckBox1Click);
+    setFromRecord(m_ui->CheckBox4, Options.FrameSkip, &TForm5::CheckBox4Click);
+    setFromRecord(m_ui->CheckBox3, Options.VgaMode, &TForm5::CheckBox3Click);
+    setFromRecord(m_ui->CheckBox2, Options.EnableVsync, &TForm5::CheckBox2Click);
+    setFromRecord(m_ui->CheckBox1, Options.NoScanlines, &TForm5::CheckBox1Click);
 }
 
 void TForm5::setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*clickHandler)())
@@ -69,22 +72,22 @@ void TForm5::setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*cl
 
 void TForm5::CheckBox1Click()
 {
-    storeSwitch(m_ui.CheckBox1, Options.NoScanlines);
+    storeSwitch(m_ui->CheckBox1, Options.NoScanlines);
 }
 
 void TForm5::CheckBox2Click()
 {
-    storeSwitch(m_ui.CheckBox2, Options.EnableVsync);
+    storeSwitch(m_ui->CheckBox2, Options.EnableVsync);
 }
 
 void TForm5::CheckBox3Click()
 {
-    storeSwitch(m_ui.CheckBox3, Options.VgaMode);
+    storeSwitch(m_ui->CheckBox3, Options.VgaMode);
 }
 
 void TForm5::CheckBox4Click()
 {
-    storeSwitch(m_ui.CheckBox4, Options.FrameSkip);
+    storeSwitch(m_ui->CheckBox4, Options.FrameSkip);
 }
 
 void TForm5::BitBtn1Click()

@@ -3,15 +3,21 @@
 #pragma once
 
 #include "SecondaryWindow.h"
-#include "ui_Unit5.h"
 
 #include <cstdint>
+#include <memory>
+
+class QCheckBox;
+namespace Ui {
+class TForm5;
+}
 
 class TForm5 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm5(QWidget* parent = nullptr);
+    ~TForm5() override;
 
 public slots:
     void CheckBox1Click();
@@ -26,7 +32,7 @@ private:
     void FormCreate();
     void setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*clickHandler)());
 
-    Ui::TForm5 m_ui;
+    std::unique_ptr<Ui::TForm5> m_ui;
 };
 
 extern TForm5* Form5;

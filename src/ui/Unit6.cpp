@@ -1,6 +1,7 @@
 #include "Unit6.h"
 
 #include "TextFit.h"
+#include "ui_Unit6.h"
 
 #include <QFontMetricsF>
 
@@ -34,11 +35,13 @@ void fitToBox(QLabel* heading)
 
 } // namespace
 
-TForm6::TForm6(QWidget* parent) : SecondaryWindow(parent)
+TForm6::TForm6(QWidget* parent) : SecondaryWindow(parent), m_ui(std::make_unique<Ui::TForm6>())
 {
-    m_ui.setupUi(this);
+    m_ui->setupUi(this);
     finishSetup();
-    fitToBox(m_ui.Label1);
-    TextFit::fixLineHeight(m_ui.RichEdit1, kTextLineHeight);
-    TextFit::fixLineHeight(m_ui.RichEdit2, kTextLineHeight);
+    fitToBox(m_ui->Label1);
+    TextFit::fixLineHeight(m_ui->RichEdit1, kTextLineHeight);
+    TextFit::fixLineHeight(m_ui->RichEdit2, kTextLineHeight);
 }
+
+TForm6::~TForm6() = default;

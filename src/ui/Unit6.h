@@ -3,16 +3,22 @@
 #pragma once
 
 #include "SecondaryWindow.h"
-#include "ui_Unit6.h"
+
+#include <memory>
+
+namespace Ui {
+class TForm6;
+}
 
 class TForm6 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm6(QWidget* parent = nullptr);
+    ~TForm6() override;
 
 private:
-    Ui::TForm6 m_ui;
+    std::unique_ptr<Ui::TForm6> m_ui;
 };
 
 extern TForm6* Form6;

@@ -1,19 +1,23 @@
 #include "Unit7.h"
 
 #include "TextFit.h"
+#include "ui_Unit7.h"
 
 #include <QFile>
 #include <QMessageBox>
 
 TForm7* Form7 = nullptr;
 
-TForm7::TForm7(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(host)
+TForm7::TForm7(Host& host, QWidget* parent)
+    : SecondaryWindow(parent), m_host(host), m_ui(std::make_unique<Ui::TForm7>())
 {
-    m_ui.setupUi(this);
+    m_ui->setupUi(this);
     finishSetup();
-    TextFit::layOutLikeRichEdit(m_ui.RichEdit2);
-    connect(m_ui.BitBtn1, &QPushButton::clicked, this, &TForm7::BitBtn1Click);
+    TextFit::layOutLikeRichEdit(m_ui->RichEdit2);
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this, &TForm7::BitBtn1Click);
 }
+
+TForm7::~TForm7() = default;
 
 void TForm7::BitBtn1Click()
 {

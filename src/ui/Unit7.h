@@ -4,20 +4,26 @@
 
 #include "Host.h"
 #include "SecondaryWindow.h"
-#include "ui_Unit7.h"
+
+#include <memory>
+
+namespace Ui {
+class TForm7;
+}
 
 class TForm7 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm7(Host& host, QWidget* parent = nullptr);
+    ~TForm7() override;
 
 public slots:
     void BitBtn1Click();
 
 private:
     Host& m_host;
-    Ui::TForm7 m_ui;
+    std::unique_ptr<Ui::TForm7> m_ui;
 };
 
 extern TForm7* Form7;

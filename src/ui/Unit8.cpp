@@ -4,6 +4,7 @@
 #include "GameLaunch.h"
 #include "SettingsFile.h"
 #include "TextFit.h"
+#include "ui_Unit8.h"
 
 #include <QFile>
 #include <QMessageBox>
@@ -25,15 +26,18 @@ const OpenFileRequest OpenDialog1{QStringLiteral("Files of NEO-GEO"),
 
 } // namespace
 
-TForm8::TForm8(Host& host, QWidget* parent) : SecondaryWindow(parent), m_host(host)
+TForm8::TForm8(Host& host, QWidget* parent)
+    : SecondaryWindow(parent), m_host(host), m_ui(std::make_unique<Ui::TForm8>())
 {
-    m_ui.setupUi(this);
+    m_ui->setupUi(this);
     finishSetup();
-    TextFit::layOutLikeRichEdit(m_ui.RichEdit1);
+    TextFit::layOutLikeRichEdit(m_ui->RichEdit1);
     // Labels size themselves to their text, whatever face stands in for the window font.
-    m_ui.Label2->adjustSize();
-    connect(m_ui.BitBtn1, &QPushButton::clicked, this, &TForm8::BitBtn1Click);
+    m_ui->Label2->adjustSize();
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this, &TForm8::BitBtn1Click);
 }
+
+TForm8::~TForm8() = default;
 
 void TForm8::BitBtn1Click()
 {
@@ -45,7 +49,7 @@ void TForm8::BitBtn1Click()
     // A cancelled dialog starts nothing: no emulator is looked for in the root of the drive.
     if (!chosen || chosen->empty())
         return;
-    m_ui.Label1->clear();
+    m_ui->Label1->clear();
     ChosenPath = *chosen;
 
     const std::optional<GamePath> split = splitGamePath(ChosenPath, m_host.pathSeparator());
@@ -80,8 +84,8 @@ void TForm8::launchChosenGame()
     LoadOptions(Options);
     const NeoRageLaunch launch = composeNeoRageLaunch(seen, Options, emulator.separator);
     LaunchParams = launch.parameters;
-    showCaption(m_ui.Label1, "Loading ...");
-    showCaption(m_ui.Label3, launch.directoryCaption);
+    showCaption(m_ui->Label1, "Loading ...");
+    showCaption(m_ui->Label3, launch.directoryCaption);
     // The emulator is not waited for.
     m_host.startProgram(emulator, splitParameters(LaunchParams));
 }

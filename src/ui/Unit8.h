@@ -4,15 +4,21 @@
 
 #include "Host.h"
 #include "SecondaryWindow.h"
-#include "ui_Unit8.h"
 
+#include <memory>
 #include <string>
+
+class QLabel;
+namespace Ui {
+class TForm8;
+}
 
 class TForm8 : public SecondaryWindow {
     Q_OBJECT
 
 public:
     explicit TForm8(Host& host, QWidget* parent = nullptr);
+    ~TForm8() override;
 
 public slots:
     void BitBtn1Click();
@@ -25,7 +31,7 @@ private:
     static void showCaption(QLabel* label, const std::string& text);
 
     Host& m_host;
-    Ui::TForm8 m_ui;
+    std::unique_ptr<Ui::TForm8> m_ui;
 };
 
 extern TForm8* Form8;

@@ -2,6 +2,8 @@
 // keys that open them and where the tool buttons sit.
 #pragma once
 
+#include "Version.h"
+
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -9,7 +11,7 @@
 
 namespace Orvelane {
 
-inline const QString kMainCaption = QStringLiteral(" Orvelane   -   v 1.30");
+inline const QString kMainCaption = QStringLiteral(" Orvelane   -   v " ORVELANE_VERSION);
 inline const QString kAboutCaption = QStringLiteral(" About Of ...");
 inline const QString kAboutNeoRageCaption = QStringLiteral(" NEO R.A.G.E.");
 inline const QString kAboutNeoGeoCaption = QStringLiteral(" NEOGEO");

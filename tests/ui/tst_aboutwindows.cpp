@@ -6,6 +6,7 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "Version.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontInfo>
@@ -386,7 +387,7 @@ private slots:
         TForm2 form;
         form.show();
         const auto* version = control<QLabel>(&form, "Label3");
-        QCOMPARE(version->text(), "v 1.30");
+        QCOMPARE(version->text(), "v " ORVELANE_VERSION);
         const QSet<QRgb> colours = coloursIn(&form, boxInWindow(&form, version));
         QVERIFY(colours.contains(0x808080));
         QCOMPARE(brightest(colours), 0x80);

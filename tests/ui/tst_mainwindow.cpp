@@ -10,6 +10,7 @@
 #include "Unit6.h"
 #include "Unit7.h"
 #include "Unit8.h"
+#include "Version.h"
 
 #include <QAccessible>
 #include <QDir>
@@ -86,7 +87,7 @@ private slots:
 
     void windowHasItsCaptionAndFixedClientArea()
     {
-        QCOMPARE(m_form->windowTitle(), QString(" Orvelane   -   v 1.30"));
+        QCOMPARE(m_form->windowTitle(), QString(" Orvelane   -   v " ORVELANE_VERSION));
         QCOMPARE(m_form->centralWidget()->size(), QSize(473, 216));
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
