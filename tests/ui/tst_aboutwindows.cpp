@@ -7,6 +7,7 @@
 #include "Unit3.h"
 #include "Unit4.h"
 #include "Version.h"
+#include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontInfo>
@@ -38,13 +39,7 @@ std::unique_ptr<QDialog> makeWindow(const QString& name)
     return std::make_unique<TForm4>();
 }
 
-template <typename T> T* control(const QWidget* window, const QString& name)
-{
-    T* found = window->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
+using support::control;
 
 // The parent as the window's layout names it: a control inside a scroll box's content
 // belongs to the scroll box.

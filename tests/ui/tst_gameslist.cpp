@@ -4,6 +4,7 @@
 #include "OrvelaneApplication.h"
 #include "ScrollBox.h"
 #include "Unit6.h"
+#include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontInfo>
@@ -24,13 +25,7 @@ QString face(const QFont& font)
     return QFontInfo(font).family();
 }
 
-template <typename T> T* control(const QWidget* window, const char* name)
-{
-    T* found = window->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
+using support::control;
 
 QStringList linesOf(const TForm6& form, const char* viewer)
 {
