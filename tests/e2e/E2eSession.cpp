@@ -4,6 +4,7 @@
 #include "OrvelaneScreens.h"
 
 #include <QProcessEnvironment>
+#include <QTest>
 
 E2eSession::E2eSession(const QString& displayName, const QString& workingDirectory)
     : m_displayName(displayName), m_workingDirectory(workingDirectory), m_desktop(displayName)
@@ -71,6 +72,19 @@ QString E2eSession::howItEnded()
         state = QStringLiteral("exit code %1").arg(m_program.exitCode());
     const QString written = output();
     return written.isEmpty() ? state : state + QStringLiteral("; it wrote:\n") + written;
+}
+
+std::optional<XWindowId> E2eSession::startToMainWindow(int timeoutMs)
+{
+    if (!start()) {
+        QTest::qFail(qPrintable(QStringLiteral("the program did not start: ") + howItEnded()), __FILE__,
+                     __LINE__);
+        return std::nullopt;
+    }
+    const auto main = waitForMainWindow(timeoutMs);
+    if (!main)
+        QTest::qFail(qPrintable(m_desktop.lastError() + u' ' + howItEnded()), __FILE__, __LINE__);
+    return main;
 }
 
 std::optional<XWindowId> E2eSession::waitForMainWindow(int timeoutMs) const

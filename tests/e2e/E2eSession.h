@@ -33,6 +33,9 @@ public:
     // wrote, for failure messages.
     QString howItEnded();
 
+    // Starts the program and waits for its main window. Where either fails, the running test
+    // fails there, with the reason and what the program wrote, and nothing is returned.
+    std::optional<XWindowId> startToMainWindow(int timeoutMs = 10000);
     // The main window once it shows.
     std::optional<XWindowId> waitForMainWindow(int timeoutMs = 10000) const;
     // Presses `keys` on `main` and waits for the window captioned `caption`; nothing, with

@@ -52,17 +52,7 @@ private:
     XWindowId startProgram()
     {
         m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
-        if (!m_session->start()) {
-            QTest::qFail("the program did not start", __FILE__, __LINE__);
-            return 0;
-        }
-        const auto main = m_session->waitForMainWindow();
-        if (!main) {
-            QTest::qFail(qPrintable(m_session->desktop().lastError() + m_session->output()), __FILE__,
-                         __LINE__);
-            return 0;
-        }
-        return *main;
+        return m_session->startToMainWindow().value_or(0);
     }
 
     XWindowId openWindow(const E2eSession& session, XWindowId main, const QStringList& keys,
@@ -116,8 +106,7 @@ private slots:
     void neoRageGetsTheChosenGameAndTheStoredSwitches()
     {
         Workspace& workspace = *m_workspace;
-        QVERIFY(workspace.writeSettings({.noScanlines = true, .enableVsync = true}));
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles({.noScanlines = true, .enableVsync = true}));
         const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
         QVERIFY(workspace.writeFile(QStringLiteral("My Emu/MS LUG/MS LUG.038")));
         QVERIFY(workspace.writeFile(QStringLiteral("My Emu/KOF/K.ROM")));
@@ -180,8 +169,7 @@ private slots:
         const QString gameDirectory = QStringLiteral("G'a;m|e&$(touch PWNED)");
         const QString gameFile = QStringLiteral("F`touch PWNED`;x|y&z'.038");
         workspace.useWorkingDirectory(emulatorFolder);
-        QVERIFY(workspace.writeSettings({.frameSkip = true}));
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles({.frameSkip = true}));
         const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
         QVERIFY(RecordingStub::write(
             QDir(workspace.workingDirectory()).filePath(QStringLiteral("neorage.exe")), log));
@@ -210,8 +198,7 @@ private slots:
     void cancellingTheDialogStartsNothing()
     {
         Workspace& workspace = *m_workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
         const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
         // Were a cancelled dialog to fall through to an empty path, this is the emulator
         // the working directory would offer.
@@ -237,8 +224,7 @@ private slots:
     {
         Workspace& workspace = *m_workspace;
         // The NEO R.A.G.E. switches are no business of NEOGEO's.
-        QVERIFY(workspace.writeSettings({.noScanlines = true, .vgaMode = true}));
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles({.noScanlines = true, .vgaMode = true}));
         const QString log = workspace.rootPath(QStringLiteral("neogeo.log"));
         QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("neogeo.exe")), log));
 
@@ -266,8 +252,7 @@ private slots:
     void withoutNeoGeoThePressSaysSo()
     {
         Workspace& workspace = *m_workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
 
         const XWindowId main = startProgram();
         QVERIFY(main != 0);
