@@ -1,5 +1,6 @@
 #include "Workspace.h"
 
+#include "Files.h"
 #include "SettingsBytes.h"
 
 #include <QDir>
@@ -45,8 +46,7 @@ bool Workspace::writeFile(const QString& relativePath, const QByteArray& content
 {
     const QString path = QDir(m_workingDirectory).filePath(relativePath);
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+    return support::writeFile(path, contents);
 }
 
 bool Workspace::makeDirectory(const QString& relativePath)

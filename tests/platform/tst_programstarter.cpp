@@ -2,9 +2,9 @@
 // gets our working directory, no descriptor of ours and a session of its own, Windows
 // programs go through Wine and DOS programs through DOSBox, and every child is reaped.
 #include "EmulatorPrograms.h"
+#include "Files.h"
 #include "ProgramStarter.h"
 #include "StubProgram.h"
-#include "WorkFolder.h"
 
 #include <QTemporaryDir>
 #include <QTest>

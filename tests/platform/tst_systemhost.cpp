@@ -1,10 +1,10 @@
 // The real host: which names count as files, how the clock and date are written for a
 // locale, and the open-file dialog the play window runs.
 #include "FileLookup.h"
+#include "Files.h"
 #include "LocaleClockFormats.h"
 #include "StubProgram.h"
 #include "SystemHost.h"
-#include "WorkFolder.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -104,10 +104,7 @@ constexpr quint32 kSeed = 35;
 
 inline QByteArray encode(const Fields& fields)
 {
-    QByteArray bytes = support::settingsHeader();
-    for (const std::uint8_t field : fields)
-        bytes.append(char(field));
-    return bytes.append(9, char(fields[4]));
+    return support::settingsBytes(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
 }
 
 // The fields after loading `bytes` over `earlier`: a field past the end of the file keeps

@@ -3,8 +3,8 @@
 // test program as a helper process.
 #pragma once
 
+#include "Files.h"
 #include "SettingsBytes.h"
-#include "WorkFolder.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -58,17 +58,8 @@ inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t 
     return switches;
 }
 
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using support::readFile;
+using support::writeFile;
 
 // Resident memory of this process, from the second field of /proc/self/statm.
 inline qint64 residentBytes()

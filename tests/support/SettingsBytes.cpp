@@ -18,14 +18,14 @@ QByteArray settingsBytes(const OptionsRecord& record)
 QByteArray settingsBytes(int reserved1, int reserved2, int noScanlines, int enableVsync, int vgaMode,
                          int frameSkip)
 {
-    OptionsRecord record;
-    record.Reserved1 = std::uint8_t(reserved1);
-    record.Reserved2 = std::uint8_t(reserved2);
-    record.NoScanlines = std::uint8_t(noScanlines);
-    record.EnableVsync = std::uint8_t(enableVsync);
-    record.VgaMode = std::uint8_t(vgaMode);
-    record.FrameSkip = std::uint8_t(frameSkip);
-    return settingsBytes(record);
+    using Byte = std::uint8_t;
+    return settingsBytes(OptionsRecord{.Header = {},
+                                       .Reserved1 = Byte(reserved1),
+                                       .Reserved2 = Byte(reserved2),
+                                       .NoScanlines = Byte(noScanlines),
+                                       .EnableVsync = Byte(enableVsync),
+                                       .VgaMode = Byte(vgaMode),
+                                       .FrameSkip = Byte(frameSkip)});
 }
 
 } // namespace support

@@ -1,11 +1,11 @@
 // The NEO R.A.G.E. configuration window: what it writes to the settings file and when, and its looks.
 #include "BevelPanel.h"
+#include "Files.h"
 #include "OrvelaneApplication.h"
 #include "PictureLabel.h"
 #include "SettingsBytes.h"
 #include "Unit5.h"
 #include "Widgets.h"
-#include "WorkFolder.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -33,15 +33,12 @@ QByteArray withHeader(QByteArray bytes, const QByteArray& header)
 
 void writeSettings(const QByteArray& bytes)
 {
-    QFile file(kSettings);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY(support::writeFile(kSettings, bytes));
 }
 
 QByteArray readSettings()
 {
-    QFile file(kSettings);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return support::readFile(kSettings);
 }
 
 // Counts how many times the settings file is written whole, whether replaced by a rename or

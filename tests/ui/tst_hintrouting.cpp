@@ -1,13 +1,13 @@
 // Where hints show: the status line follows the pointer over every window of the program,
 // the highlighted menu item while a menu is open; tooltips only on the tool bar and status line.
 #include "FakeHost.h"
+#include "Files.h"
 #include "HintRouter.h"
 #include "HintTooltips.h"
 #include "OrvelaneApplication.h"
 #include "Unit1.h"
 #include "Unit7.h"
 #include "Widgets.h"
-#include "WorkFolder.h"
 
 #include <QLabel>
 #include <QMenu>

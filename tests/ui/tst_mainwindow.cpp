@@ -1,5 +1,6 @@
 // The main window: its menu tree, commands, tool bar states, check marks and clock.
 #include "FakeHost.h"
+#include "Files.h"
 #include "HintRouter.h"
 #include "OrvelaneApplication.h"
 #include "Unit1.h"
@@ -12,7 +13,6 @@
 #include "Unit8.h"
 #include "Version.h"
 #include "Widgets.h"
-#include "WorkFolder.h"
 
 #include <QAccessible>
 #include <QImage>

@@ -2,12 +2,12 @@
 // switches, the bare NEOGEO launch, and both windows' looks.
 #include "BevelPanel.h"
 #include "FakeHost.h"
+#include "Files.h"
 #include "OrvelaneApplication.h"
 #include "SettingsBytes.h"
 #include "Unit7.h"
 #include "Unit8.h"
 #include "Widgets.h"
-#include "WorkFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,9 +35,7 @@ const char* const kSettings = "ORVELANE.DAT";
 void writeSwitches(const QByteArray& switches)
 {
     const QByteArray bytes = support::settingsBytes(0, 0, switches[0], switches[1], switches[2], switches[3]);
-    QFile file(kSettings);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), qint64(35));
+    QVERIFY(support::writeFile(kSettings, bytes));
 }
 
 QByteArray switches(int noScanlines, int enableVsync, int vgaMode, int frameSkip)
