@@ -98,6 +98,18 @@ std::optional<XWindowId> E2eSession::openWindow(XWindowId main, const QStringLis
     return m_desktop.pressKeys(main, keys) ? m_desktop.waitForWindow(caption) : std::nullopt;
 }
 
+std::optional<XWindowId> E2eSession::pressPlay(XWindowId main, const Orvelane::PlayWindow& window) const
+{
+    const auto play = openWindow(main, window.keys, window.caption);
+    if (!play || !m_desktop.click(*play, window.button)) {
+        QTest::qFail(qPrintable(QStringLiteral("pressing play in \"%1\": ").arg(window.caption) +
+                                m_desktop.lastError()),
+                     __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    return play;
+}
+
 bool E2eSession::chooseInOpenDialog(const QString& path) const
 {
     const auto dialog = m_desktop.waitForWindow(QStringLiteral("Open"));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "DesktopDriver.h"
+#include "OrvelaneScreens.h"
 
 #include <QProcess>
 #include <QString>
@@ -41,6 +42,9 @@ public:
     // Presses `keys` on `main` and waits for the window captioned `caption`; nothing, with
     // the reason in desktop().lastError(), when it does not show.
     std::optional<XWindowId> openWindow(XWindowId main, const QStringList& keys, const QString& caption) const;
+    // Opens `window` from `main` and presses its "Play the Game"; the play window, or nothing
+    // after failing the running test with the desktop's reason.
+    std::optional<XWindowId> pressPlay(XWindowId main, const Orvelane::PlayWindow& window) const;
     // Types `path` into the open-file dialog's name box and confirms it; whether the dialog went.
     bool chooseInOpenDialog(const QString& path) const;
 

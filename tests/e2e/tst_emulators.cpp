@@ -57,9 +57,7 @@ private:
         m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
         const auto main = m_session->startToMainWindow();
         QVERIFY(main);
-        const auto play = m_session->openWindow(*main, kPlayNeoRageKeys, kNeoRagePlayCaption);
-        QVERIFY2(play, qPrintable(m_session->desktop().lastError()));
-        QVERIFY(m_session->desktop().click(*play, kNeoRagePlayButton));
+        QVERIFY(m_session->pressPlay(*main, kNeoRagePlay));
         QVERIFY2(m_session->chooseInOpenDialog(game), qPrintable(m_session->desktop().lastError()));
     }
 
@@ -132,9 +130,7 @@ private slots:
         m_session = std::make_unique<E2eSession>(m_display.name(), workspace.workingDirectory());
         const auto main = m_session->startToMainWindow();
         QVERIFY(main);
-        const auto play = m_session->openWindow(*main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
-        QVERIFY(play);
-        QVERIFY(m_session->desktop().click(*play, kNeoGeoPlayButton));
+        QVERIFY(m_session->pressPlay(*main, kNeoGeoPlay));
         QCOMPARE(readWhenWritten(QDir(workspace.workingDirectory()).filePath(QStringLiteral("TAIL.TXT")), "\r\n"),
                  QByteArray("\r\n"));
     }

@@ -55,6 +55,14 @@ private:
         return m_session->startToMainWindow().value_or(0);
     }
 
+    // Starts the program and presses "Play the Game" in `window`; that window, or 0 after a
+    // recorded failure.
+    XWindowId startAndPressPlay(const PlayWindow& window)
+    {
+        const XWindowId main = startProgram();
+        return main != 0 ? m_session->pressPlay(main, window).value_or(0) : 0;
+    }
+
     XWindowId openWindow(const E2eSession& session, XWindowId main, const QStringList& keys,
                          const QString& caption)
     {
@@ -116,9 +124,8 @@ private slots:
         const XWindowId main = startProgram();
         QVERIFY(main != 0);
         E2eSession& session = *m_session;
-        XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        XWindowId play = session.pressPlay(main, kNeoRagePlay).value_or(0);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
         choose(session, emulatorDirectory + QStringLiteral("/MS LUG/MS LUG.038"));
 
         QList<StubStart> starts = RecordingStub::waitForStarts(log, 1);
@@ -141,9 +148,8 @@ private slots:
         QTest::qWait(300);
         closeWindow(session, configuration);
 
-        play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        play = session.pressPlay(main, kNeoRagePlay).value_or(0);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
         choose(session, emulatorDirectory + QStringLiteral("/KOF/K.ROM"));
         starts = RecordingStub::waitForStarts(log, 2);
         QCOMPARE(starts.size(), 2);
@@ -176,12 +182,9 @@ private slots:
         QVERIFY(workspace.writeFile(gameDirectory + u'/' + gameFile));
         const QString emulatorDirectory = QDir(workspace.workingDirectory()).canonicalPath();
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoRagePlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        E2eSession& session = *m_session;
         choose(session, gameDirectory + u'/' + gameFile);
 
         const QList<StubStart> starts = RecordingStub::waitForStarts(log, 1);
@@ -204,12 +207,9 @@ private slots:
         // the working directory would offer.
         QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("neorage.exe")), log));
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoRagePlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        E2eSession& session = *m_session;
         const auto dialog = session.desktop().waitForWindow(kOpenDialogCaption);
         QVERIFY(dialog);
         QVERIFY(session.desktop().pressKeys(*dialog, {QStringLiteral("Escape")}));
@@ -228,12 +228,9 @@ private slots:
         const QString log = workspace.rootPath(QStringLiteral("neogeo.log"));
         QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("neogeo.exe")), log));
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoGeoPlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
+        E2eSession& session = *m_session;
         QCOMPARE(RecordingStub::waitForStarts(log, 1).size(), 1);
         QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
         RecordingStub::waitForStarts(log, 2);
@@ -254,12 +251,9 @@ private slots:
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeStartFiles());
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoGeoPlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
+        E2eSession& session = *m_session;
         const auto box = session.desktop().waitForWindow(QStringLiteral("Orvelane"));
         QVERIFY2(box, qPrintable(session.desktop().lastError()));
         QVERIFY(session.desktop().pressKeys(*box, {QStringLiteral("Return")}));
