@@ -4,6 +4,7 @@
 #include "OrvelaneScreens.h"
 
 #include <QProcessEnvironment>
+#include <QTest>
 
 E2eSession::E2eSession(const QString& displayName, const QString& workingDirectory)
     : m_displayName(displayName), m_workingDirectory(workingDirectory), m_desktop(displayName)
@@ -73,6 +74,19 @@ QString E2eSession::howItEnded()
     return written.isEmpty() ? state : state + QStringLiteral("; it wrote:\n") + written;
 }
 
+std::optional<XWindowId> E2eSession::startToMainWindow(int timeoutMs)
+{
+    if (!start()) {
+        QTest::qFail(qPrintable(QStringLiteral("the program did not start: ") + howItEnded()), __FILE__,
+                     __LINE__);
+        return std::nullopt;
+    }
+    const auto main = waitForMainWindow(timeoutMs);
+    if (!main)
+        QTest::qFail(qPrintable(m_desktop.lastError() + u' ' + howItEnded()), __FILE__, __LINE__);
+    return main;
+}
+
 std::optional<XWindowId> E2eSession::waitForMainWindow(int timeoutMs) const
 {
     return m_desktop.waitForWindow(Orvelane::kMainCaption, timeoutMs);
@@ -82,6 +96,18 @@ std::optional<XWindowId> E2eSession::openWindow(XWindowId main, const QStringLis
                                                 const QString& caption) const
 {
     return m_desktop.pressKeys(main, keys) ? m_desktop.waitForWindow(caption) : std::nullopt;
+}
+
+std::optional<XWindowId> E2eSession::pressPlay(XWindowId main, const Orvelane::PlayWindow& window) const
+{
+    const auto play = openWindow(main, window.keys, window.caption);
+    if (!play || !m_desktop.click(*play, window.button)) {
+        QTest::qFail(qPrintable(QStringLiteral("pressing play in \"%1\": ").arg(window.caption) +
+                                m_desktop.lastError()),
+                     __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    return play;
 }
 
 bool E2eSession::chooseInOpenDialog(const QString& path) const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "DesktopDriver.h"
+#include "OrvelaneScreens.h"
 
 #include <QProcess>
 #include <QString>
@@ -33,11 +34,17 @@ public:
     // wrote, for failure messages.
     QString howItEnded();
 
+    // Starts the program and waits for its main window. Where either fails, the running test
+    // fails there, with the reason and what the program wrote, and nothing is returned.
+    std::optional<XWindowId> startToMainWindow(int timeoutMs = 10000);
     // The main window once it shows.
     std::optional<XWindowId> waitForMainWindow(int timeoutMs = 10000) const;
     // Presses `keys` on `main` and waits for the window captioned `caption`; nothing, with
     // the reason in desktop().lastError(), when it does not show.
     std::optional<XWindowId> openWindow(XWindowId main, const QStringList& keys, const QString& caption) const;
+    // Opens `window` from `main` and presses its "Play the Game"; the play window, or nothing
+    // after failing the running test with the desktop's reason.
+    std::optional<XWindowId> pressPlay(XWindowId main, const Orvelane::PlayWindow& window) const;
     // Types `path` into the open-file dialog's name box and confirms it; whether the dialog went.
     bool chooseInOpenDialog(const QString& path) const;
 

@@ -24,17 +24,23 @@ inline void saveScreenIfFailed(const DesktopDriver& desktop)
 
 } // namespace E2e
 
-// Starts `display` for the test case. Without Xvfb or xdotool the end-to-end tests are
-// skipped with the reason, unless ORVELANE_E2E_REQUIRED is set (scripts/test.sh sets it):
-// then a machine without them fails instead of passing with nothing run.
-#define E2E_START_DISPLAY(display)                                                                      \
-    do {                                                                                                \
-        const QStringList missing = VirtualDisplay::missingTools();                                     \
-        if (!missing.isEmpty()) {                                                                       \
-            const QString why = QStringLiteral("not installed: ") + missing.join(QStringLiteral(", ")); \
-            if (qEnvironmentVariableIsSet("ORVELANE_E2E_REQUIRED"))                                     \
-                QFAIL(qPrintable(why));                                                                 \
-            QSKIP(qPrintable(why));                                                                     \
-        }                                                                                               \
-        QVERIFY2((display).start(), qPrintable((display).error()));                                     \
+// Skips the test case for want of the `missing` tools, unless ORVELANE_E2E_REQUIRED is set
+// (scripts/test.sh sets it): then a machine without them fails instead of passing with
+// nothing run.
+#define E2E_REQUIRE_TOOLS(missing)                                                                           \
+    do {                                                                                                     \
+        const QStringList absent = (missing);                                                                \
+        if (!absent.isEmpty()) {                                                                             \
+            const QString why = QStringLiteral("not installed: ") + absent.join(QStringLiteral(", "));       \
+            if (qEnvironmentVariableIsSet("ORVELANE_E2E_REQUIRED"))                                          \
+                QFAIL(qPrintable(why));                                                                      \
+            QSKIP(qPrintable(why));                                                                          \
+        }                                                                                                    \
+    } while (false)
+
+// Starts `display` for the test case, where Xvfb and xdotool are there (E2E_REQUIRE_TOOLS).
+#define E2E_START_DISPLAY(display)                                                                           \
+    do {                                                                                                     \
+        E2E_REQUIRE_TOOLS(VirtualDisplay::missingTools());                                                   \
+        QVERIFY2((display).start(), qPrintable((display).error()));                                          \
     } while (false)

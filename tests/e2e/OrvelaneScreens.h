@@ -57,4 +57,13 @@ inline QPoint toolButtonCentre(int left, int menuBarHeight)
 inline constexpr QPoint kNeoRagePlayButton{71 + 50, 104 + 12};
 inline constexpr QPoint kNeoGeoPlayButton{71 + 50, 64 + 12};
 
+// A play window: the keys that open it, its caption and its "Play the Game" button.
+struct PlayWindow {
+    QStringList keys;
+    QString caption;
+    QPoint button;
+};
+inline const PlayWindow kNeoRagePlay{kPlayNeoRageKeys, kNeoRagePlayCaption, kNeoRagePlayButton};
+inline const PlayWindow kNeoGeoPlay{kPlayNeoGeoKeys, kNeoGeoPlayCaption, kNeoGeoPlayButton};
+
 } // namespace Orvelane

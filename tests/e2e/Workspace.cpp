@@ -1,5 +1,8 @@
 #include "Workspace.h"
 
+#include "Files.h"
+#include "SettingsBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,16 +23,8 @@ QString Workspace::rootPath(const QString& relative) const
 
 QByteArray Workspace::settingsBytes(const Switches& switches)
 {
-    QByteArray bytes(" KELMOR   - DATA -  ");
-    const auto byte = [](bool on) { return static_cast<char>(on ? 1 : 0); };
-    bytes += '\0';
-    bytes += '\0';
-    bytes += byte(switches.noScanlines);
-    bytes += byte(switches.enableVsync);
-    bytes += byte(switches.vgaMode);
-    bytes += byte(switches.frameSkip);
-    bytes += QByteArray(9, byte(switches.vgaMode));
-    return bytes;
+    return support::settingsBytes(0, 0, switches.noScanlines, switches.enableVsync, switches.vgaMode,
+                                  switches.frameSkip);
 }
 
 bool Workspace::writeSettings(const Switches& switches)
@@ -42,12 +37,16 @@ bool Workspace::writeCompanionText()
     return writeFile(QStringLiteral("ORVELANE.TXT"));
 }
 
+bool Workspace::writeStartFiles(const Switches& switches)
+{
+    return writeSettings(switches) && writeCompanionText();
+}
+
 bool Workspace::writeFile(const QString& relativePath, const QByteArray& contents)
 {
     const QString path = QDir(m_workingDirectory).filePath(relativePath);
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size();
+    return support::writeFile(path, contents);
 }
 
 bool Workspace::makeDirectory(const QString& relativePath)

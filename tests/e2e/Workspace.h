@@ -33,6 +33,8 @@ public:
     bool writeSettings(const Switches& switches = {});
     // The companion text file; empty, since only its presence counts.
     bool writeCompanionText();
+    // Both files the program needs to start: the settings file with `switches` and the text.
+    bool writeStartFiles(const Switches& switches = {});
     // An empty file at `relativePath` (inside the working directory), making directories.
     bool writeFile(const QString& relativePath, const QByteArray& contents = {});
     // A directory at `relativePath` inside the working directory.

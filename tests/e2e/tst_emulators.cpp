@@ -55,12 +55,9 @@ private:
     void playNeoRage(const QString& game)
     {
         m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
-        QVERIFY(m_session->start());
-        const auto main = m_session->waitForMainWindow();
-        QVERIFY2(main, qPrintable(m_session->howItEnded()));
-        const auto play = m_session->openWindow(*main, kPlayNeoRageKeys, kNeoRagePlayCaption);
-        QVERIFY2(play, qPrintable(m_session->desktop().lastError()));
-        QVERIFY(m_session->desktop().click(*play, kNeoRagePlayButton));
+        const auto main = m_session->startToMainWindow();
+        QVERIFY(main);
+        QVERIFY(m_session->pressPlay(*main, kNeoRagePlay));
         QVERIFY2(m_session->chooseInOpenDialog(game), qPrintable(m_session->desktop().lastError()));
     }
 
@@ -75,12 +72,7 @@ private slots:
         for (const char* built : {ORVELANE_DOS_RECORDER, ORVELANE_WINDOWS_RECORDER})
             if (!QFile::exists(QLatin1String(built)))
                 missing << QStringLiteral("the test program ") + QLatin1String(built);
-        if (!missing.isEmpty()) {
-            const QString why = QStringLiteral("not installed: ") + missing.join(QStringLiteral(", "));
-            if (qEnvironmentVariableIsSet("ORVELANE_E2E_REQUIRED"))
-                QFAIL(qPrintable(why));
-            QSKIP(qPrintable(why));
-        }
+        E2E_REQUIRE_TOOLS(missing);
         // DOSBox draws nowhere and plays no sound here; Wine keeps one prefix across runs.
         qputenv("SDL_VIDEODRIVER", "dummy");
         qputenv("SDL_AUDIODRIVER", "dummy");
@@ -92,8 +84,7 @@ private slots:
     void init()
     {
         m_workspace = std::make_unique<Workspace>();
-        QVERIFY(m_workspace->writeSettings({.noScanlines = true, .enableVsync = true}));
-        QVERIFY(m_workspace->writeCompanionText());
+        QVERIFY(m_workspace->writeStartFiles({.noScanlines = true, .enableVsync = true}));
     }
 
     void cleanup()
@@ -137,12 +128,9 @@ private slots:
         QVERIFY(copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER),
                             QDir(workspace.workingDirectory()).filePath(QStringLiteral("NeoGeo.exe"))));
         m_session = std::make_unique<E2eSession>(m_display.name(), workspace.workingDirectory());
-        QVERIFY(m_session->start());
-        const auto main = m_session->waitForMainWindow();
+        const auto main = m_session->startToMainWindow();
         QVERIFY(main);
-        const auto play = m_session->openWindow(*main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
-        QVERIFY(play);
-        QVERIFY(m_session->desktop().click(*play, kNeoGeoPlayButton));
+        QVERIFY(m_session->pressPlay(*main, kNeoGeoPlay));
         QCOMPARE(readWhenWritten(QDir(workspace.workingDirectory()).filePath(QStringLiteral("TAIL.TXT")), "\r\n"),
                  QByteArray("\r\n"));
     }

@@ -52,17 +52,15 @@ private:
     XWindowId startProgram()
     {
         m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
-        if (!m_session->start()) {
-            QTest::qFail("the program did not start", __FILE__, __LINE__);
-            return 0;
-        }
-        const auto main = m_session->waitForMainWindow();
-        if (!main) {
-            QTest::qFail(qPrintable(m_session->desktop().lastError() + m_session->output()), __FILE__,
-                         __LINE__);
-            return 0;
-        }
-        return *main;
+        return m_session->startToMainWindow().value_or(0);
+    }
+
+    // Starts the program and presses "Play the Game" in `window`; that window, or 0 after a
+    // recorded failure.
+    XWindowId startAndPressPlay(const PlayWindow& window)
+    {
+        const XWindowId main = startProgram();
+        return main != 0 ? m_session->pressPlay(main, window).value_or(0) : 0;
     }
 
     XWindowId openWindow(const E2eSession& session, XWindowId main, const QStringList& keys,
@@ -116,8 +114,7 @@ private slots:
     void neoRageGetsTheChosenGameAndTheStoredSwitches()
     {
         Workspace& workspace = *m_workspace;
-        QVERIFY(workspace.writeSettings({.noScanlines = true, .enableVsync = true}));
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles({.noScanlines = true, .enableVsync = true}));
         const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
         QVERIFY(workspace.writeFile(QStringLiteral("My Emu/MS LUG/MS LUG.038")));
         QVERIFY(workspace.writeFile(QStringLiteral("My Emu/KOF/K.ROM")));
@@ -127,9 +124,8 @@ private slots:
         const XWindowId main = startProgram();
         QVERIFY(main != 0);
         E2eSession& session = *m_session;
-        XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        XWindowId play = session.pressPlay(main, kNeoRagePlay).value_or(0);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
         choose(session, emulatorDirectory + QStringLiteral("/MS LUG/MS LUG.038"));
 
         QList<StubStart> starts = RecordingStub::waitForStarts(log, 1);
@@ -152,9 +148,8 @@ private slots:
         QTest::qWait(300);
         closeWindow(session, configuration);
 
-        play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        play = session.pressPlay(main, kNeoRagePlay).value_or(0);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
         choose(session, emulatorDirectory + QStringLiteral("/KOF/K.ROM"));
         starts = RecordingStub::waitForStarts(log, 2);
         QCOMPARE(starts.size(), 2);
@@ -180,20 +175,16 @@ private slots:
         const QString gameDirectory = QStringLiteral("G'a;m|e&$(touch PWNED)");
         const QString gameFile = QStringLiteral("F`touch PWNED`;x|y&z'.038");
         workspace.useWorkingDirectory(emulatorFolder);
-        QVERIFY(workspace.writeSettings({.frameSkip = true}));
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles({.frameSkip = true}));
         const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
         QVERIFY(RecordingStub::write(
             QDir(workspace.workingDirectory()).filePath(QStringLiteral("neorage.exe")), log));
         QVERIFY(workspace.writeFile(gameDirectory + u'/' + gameFile));
         const QString emulatorDirectory = QDir(workspace.workingDirectory()).canonicalPath();
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoRagePlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        E2eSession& session = *m_session;
         choose(session, gameDirectory + u'/' + gameFile);
 
         const QList<StubStart> starts = RecordingStub::waitForStarts(log, 1);
@@ -210,19 +201,15 @@ private slots:
     void cancellingTheDialogStartsNothing()
     {
         Workspace& workspace = *m_workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
         const QString log = workspace.rootPath(QStringLiteral("neorage.log"));
         // Were a cancelled dialog to fall through to an empty path, this is the emulator
         // the working directory would offer.
         QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("neorage.exe")), log));
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoRageKeys, kNeoRagePlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoRagePlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoRagePlayButton));
+        E2eSession& session = *m_session;
         const auto dialog = session.desktop().waitForWindow(kOpenDialogCaption);
         QVERIFY(dialog);
         QVERIFY(session.desktop().pressKeys(*dialog, {QStringLiteral("Escape")}));
@@ -237,17 +224,13 @@ private slots:
     {
         Workspace& workspace = *m_workspace;
         // The NEO R.A.G.E. switches are no business of NEOGEO's.
-        QVERIFY(workspace.writeSettings({.noScanlines = true, .vgaMode = true}));
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles({.noScanlines = true, .vgaMode = true}));
         const QString log = workspace.rootPath(QStringLiteral("neogeo.log"));
         QVERIFY(RecordingStub::write(workspace.rootPath(QStringLiteral("neogeo.exe")), log));
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoGeoPlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
+        E2eSession& session = *m_session;
         QCOMPARE(RecordingStub::waitForStarts(log, 1).size(), 1);
         QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
         RecordingStub::waitForStarts(log, 2);
@@ -266,15 +249,11 @@ private slots:
     void withoutNeoGeoThePressSaysSo()
     {
         Workspace& workspace = *m_workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
 
-        const XWindowId main = startProgram();
-        QVERIFY(main != 0);
-        E2eSession& session = *m_session;
-        const XWindowId play = openWindow(session, main, kPlayNeoGeoKeys, kNeoGeoPlayCaption);
+        const XWindowId play = startAndPressPlay(kNeoGeoPlay);
         QVERIFY(play != 0);
-        QVERIFY(session.desktop().click(play, kNeoGeoPlayButton));
+        E2eSession& session = *m_session;
         const auto box = session.desktop().waitForWindow(QStringLiteral("Orvelane"));
         QVERIFY2(box, qPrintable(session.desktop().lastError()));
         QVERIFY(session.desktop().pressKeys(*box, {QStringLiteral("Return")}));

@@ -34,13 +34,10 @@ private slots:
     void showsTheMainWindowWithBothFiles()
     {
         Workspace workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
         E2eSession session(m_display.name(), workspace.workingDirectory());
-        QVERIFY(session.start());
-
-        const auto window = session.waitForMainWindow();
-        QVERIFY2(window, qPrintable(session.desktop().lastError() + session.output()));
+        const auto window = session.startToMainWindow();
+        QVERIFY(window);
         const auto frame = session.desktop().geometry(*window);
         QVERIFY(frame);
         QCOMPARE(frame->width(), Orvelane::kMainClientSize.width());
@@ -93,24 +90,20 @@ private slots:
     void aStartingProgramIsSeenMappingWindows()
     {
         Workspace workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
         XConnection watcher(m_display.name());
         watcher.watchMappedWindows();
         E2eSession session(m_display.name(), workspace.workingDirectory());
-        QVERIFY(session.start());
-        QVERIFY(session.waitForMainWindow());
+        QVERIFY(session.startToMainWindow());
         QVERIFY(watcher.mappedWindowCount() > 0);
     }
 
     void exitFromThePlayMenuEndsWithStatusZero()
     {
         Workspace workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
         E2eSession session(m_display.name(), workspace.workingDirectory());
-        QVERIFY(session.start());
-        const auto window = session.waitForMainWindow();
+        const auto window = session.startToMainWindow();
         QVERIFY(window);
 
         QVERIFY2(session.desktop().pressKeys(*window, Orvelane::kExitKeys),
@@ -121,11 +114,9 @@ private slots:
     void closingTheMainWindowEndsWithStatusZero()
     {
         Workspace workspace;
-        QVERIFY(workspace.writeSettings());
-        QVERIFY(workspace.writeCompanionText());
+        QVERIFY(workspace.writeStartFiles());
         E2eSession session(m_display.name(), workspace.workingDirectory());
-        QVERIFY(session.start());
-        const auto window = session.waitForMainWindow();
+        const auto window = session.startToMainWindow();
         QVERIFY(window);
 
         XConnection closer(m_display.name());

@@ -112,12 +112,10 @@ private slots:
         E2E_START_DISPLAY(m_display);
         m_x = std::make_unique<XConnection>(m_display.name());
         QVERIFY(m_x->isOpen());
-        QVERIFY(m_workspace.writeSettings());
-        QVERIFY(m_workspace.writeCompanionText());
+        QVERIFY(m_workspace.writeStartFiles());
         m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace.workingDirectory());
-        QVERIFY(m_session->start());
-        const auto main = m_session->waitForMainWindow();
-        QVERIFY2(main, qPrintable(desktop().lastError() + m_session->output()));
+        const auto main = m_session->startToMainWindow();
+        QVERIFY(main);
         m_main = *main;
         const auto frame = desktop().geometry(m_main);
         QVERIFY(frame);

@@ -2,6 +2,8 @@
 // started: their arguments, working directory, open descriptors, pid and session.
 #pragma once
 
+#include "Files.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -21,15 +23,13 @@ inline QString shellQuoted(QString text)
 
 inline bool writeFile(const QString& path, const QByteArray& content, bool executable)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+    if (!support::writeFile(path, content))
         return false;
-    file.close();
     QFile::Permissions permissions =
         QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
     if (executable)
         permissions |= QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-    return file.setPermissions(permissions);
+    return QFile::setPermissions(path, permissions);
 }
 
 // A script that writes its record into `recordDir` (made by the caller) and, while the file
@@ -63,12 +63,6 @@ struct Record {
     qint64 session = 0;
 };
 
-inline QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The record a recorder left in `recordDir`, once complete ("ids" is written last).
 inline std::optional<Record> readRecord(const QString& recordDir)
 {
@@ -76,12 +70,13 @@ inline std::optional<Record> readRecord(const QString& recordDir)
     if (!QFileInfo::exists(dir.filePath(QStringLiteral("ids"))))
         return std::nullopt;
     Record record;
-    const QByteArray args = readAll(dir.filePath(QStringLiteral("args")));
+    const QByteArray args = support::readFile(dir.filePath(QStringLiteral("args")));
     record.arguments = args.split('\0');
-    record.workingDirectory = QString::fromLocal8Bit(readAll(dir.filePath(QStringLiteral("cwd")))).trimmed();
-    record.descriptors =
-        QString::fromLatin1(readAll(dir.filePath(QStringLiteral("fds")))).split(u'\n', Qt::SkipEmptyParts);
-    const QList<QByteArray> ids = readAll(dir.filePath(QStringLiteral("ids"))).trimmed().split(' ');
+    record.workingDirectory =
+        QString::fromLocal8Bit(support::readFile(dir.filePath(QStringLiteral("cwd")))).trimmed();
+    record.descriptors = QString::fromLatin1(support::readFile(dir.filePath(QStringLiteral("fds"))))
+                             .split(u'\n', Qt::SkipEmptyParts);
+    const QList<QByteArray> ids = support::readFile(dir.filePath(QStringLiteral("ids"))).trimmed().split(' ');
     if (ids.size() != 3)
         return std::nullopt;
     record.pid = ids[0].toLongLong();

@@ -2,6 +2,7 @@
 // gets our working directory, no descriptor of ours and a session of its own, Windows
 // programs go through Wine and DOS programs through DOSBox, and every child is reaped.
 #include "EmulatorPrograms.h"
+#include "Files.h"
 #include "ProgramStarter.h"
 #include "StubProgram.h"
 
@@ -98,27 +99,25 @@ private:
     Record waitForRecord(const QString& recordDir);
     void setPath(const QString& value) { qputenv("PATH", value.toLocal8Bit()); }
 
-    std::unique_ptr<QTemporaryDir> m_work;
+    std::unique_ptr<support::WorkFolder> m_work;
     std::vector<std::unique_ptr<QTemporaryDir>> m_extraDirs;
-    QString m_savedCwd;
     QByteArray m_savedPath;
 };
 
 void TestProgramStarter::init()
 {
-    m_savedCwd = QDir::currentPath();
     m_savedPath = qgetenv("PATH");
     // No Wine prefix: Z: is the root.
     qputenv("WINEPREFIX", QByteArray("/nonexistent/wine prefix"));
     // Blanks in the name: a launcher that pastes paths into a command text breaks here.
-    m_work = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane work dir XXXXXX"));
+    m_work =
+        std::make_unique<support::WorkFolder>(QDir::tempPath() + QStringLiteral("/orvelane work dir XXXXXX"));
     QVERIFY(m_work->isValid());
-    QVERIFY(QDir::setCurrent(m_work->path()));
 }
 
 void TestProgramStarter::cleanup()
 {
-    QDir::setCurrent(m_savedCwd);
+    m_work->leave();
     qputenv("PATH", m_savedPath);
     m_extraDirs.clear();
     m_work.reset();

@@ -1,6 +1,7 @@
 // The real host: which names count as files, how the clock and date are written for a
 // locale, and the open-file dialog the play window runs.
 #include "FileLookup.h"
+#include "Files.h"
 #include "LocaleClockFormats.h"
 #include "StubProgram.h"
 #include "SystemHost.h"
@@ -47,8 +48,7 @@ private:
     QString path(const QString& name) const { return QDir(m_work->path()).filePath(name); }
     std::optional<std::string> runDialog(const std::function<void(QFileDialog*)>& whenOpen);
 
-    std::unique_ptr<QTemporaryDir> m_work;
-    QString m_savedCwd;
+    std::unique_ptr<support::WorkFolder> m_work;
     SystemHost m_host;
 };
 
@@ -64,15 +64,14 @@ const OpenFileRequest kGameFiles{QStringLiteral("Files of NEO-GEO"),
 
 void TestSystemHost::init()
 {
-    m_savedCwd = QDir::currentPath();
-    m_work = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane host XXXXXX"));
+    m_work =
+        std::make_unique<support::WorkFolder>(QDir::tempPath() + QStringLiteral("/orvelane host XXXXXX"));
     QVERIFY(m_work->isValid());
-    QVERIFY(QDir::setCurrent(m_work->path()));
 }
 
 void TestSystemHost::cleanup()
 {
-    QDir::setCurrent(m_savedCwd);
+    m_work->leave();
     m_work.reset();
 }
 

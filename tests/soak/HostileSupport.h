@@ -6,6 +6,7 @@
 
 #include "SoakSupport.h"
 #include "SystemHost.h"
+#include "Widgets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,10 +15,8 @@
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QFile>
-#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QTimer>
 
 #include <array>
 #include <csignal>
@@ -105,10 +104,7 @@ constexpr quint32 kSeed = 35;
 
 inline QByteArray encode(const Fields& fields)
 {
-    QByteArray bytes = soak::kHeader;
-    for (const std::uint8_t field : fields)
-        bytes.append(char(field));
-    return bytes.append(9, char(fields[4]));
+    return support::settingsBytes(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
 }
 
 // The fields after loading `bytes` over `earlier`: a field past the end of the file keeps
@@ -188,14 +184,7 @@ inline void click(const QWidget* form, const char* name)
 // Clicks `button` and returns the text of any message box it brought up, closing it.
 inline QString messageFrom(const QWidget* form, const char* button)
 {
-    QString text;
-    QTimer::singleShot(0, [&text] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            text = box->text();
-            box->accept();
-        }
-    });
-    click(form, button);
+    const QString text = support::catchBox([&] { click(form, button); }).text;
     QCoreApplication::processEvents();
     return text;
 }

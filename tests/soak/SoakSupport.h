@@ -3,6 +3,9 @@
 // test program as a helper process.
 #pragma once
 
+#include "Files.h"
+#include "SettingsBytes.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -10,7 +13,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <cstdint>
 #include <memory>
@@ -19,7 +21,6 @@
 
 namespace soak {
 
-inline const QByteArray kHeader(" KELMOR   - DATA -  ");
 constexpr int kFileSize = 35;
 
 // Four switches as one number, the way the window shows them: bit 0 CheckBox1 (NoScanlines),
@@ -29,12 +30,8 @@ using Switches = int;
 // The 35 bytes of a settings file holding `switches` and the two reserved bytes.
 inline QByteArray settingsBytes(Switches switches, std::uint8_t reserved1, std::uint8_t reserved2)
 {
-    const auto bit = [switches](int n) { return char((switches >> n) & 1); };
-    QByteArray bytes = kHeader;
-    bytes.append(char(reserved1)).append(char(reserved2));
-    bytes.append(bit(0)).append(bit(1)).append(bit(2)).append(bit(3));
-    bytes.append(9, bit(2));
-    return bytes;
+    const auto bit = [switches](int n) { return (switches >> n) & 1; };
+    return support::settingsBytes(reserved1, reserved2, bit(0), bit(1), bit(2), bit(3));
 }
 
 // The switches of a complete, well-formed file that carries the given reserved bytes:
@@ -43,7 +40,7 @@ inline QByteArray settingsBytes(Switches switches, std::uint8_t reserved1, std::
 inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t reserved1,
                                           std::uint8_t reserved2)
 {
-    if (bytes.size() != kFileSize || !bytes.startsWith(kHeader))
+    if (bytes.size() != kFileSize || !bytes.startsWith(support::settingsHeader()))
         return std::nullopt;
     if (std::uint8_t(bytes[20]) != reserved1 || std::uint8_t(bytes[21]) != reserved2)
         return std::nullopt;
@@ -61,17 +58,8 @@ inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t 
     return switches;
 }
 
-inline QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using support::readFile;
+using support::writeFile;
 
 // Resident memory of this process, from the second field of /proc/self/statm.
 inline qint64 residentBytes()
@@ -125,15 +113,15 @@ inline bool isRunning(qint64 pid)
     return info && info->state != 'Z' && info->state != 'X';
 }
 
-// A fresh folder, in memory where the system offers one (/dev/shm). The soaks save tens of
+// A fresh working folder, in memory where the system offers one (/dev/shm). The soaks save tens of
 // thousands of times, each save synced to disk; on a shared disk the sync times, not the
 // program, would decide how long a run takes. Renames are as atomic there as on any disk.
-inline std::unique_ptr<QTemporaryDir> makeWorkDir()
+inline std::unique_ptr<support::WorkFolder> makeWorkDir()
 {
     const QString memory = QStringLiteral("/dev/shm");
     const QString base =
         QFileInfo(memory).isDir() && QFileInfo(memory).isWritable() ? memory : QDir::tempPath();
-    return std::make_unique<QTemporaryDir>(base + QStringLiteral("/orvelane-soak-XXXXXX"));
+    return std::make_unique<support::WorkFolder>(base + QStringLiteral("/orvelane-soak-XXXXXX"));
 }
 
 // This test program's own file, to run it again as a helper process.

@@ -122,24 +122,21 @@ class EmulatorChurnTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_workDir;
-    QString m_startDir;
+    std::unique_ptr<support::WorkFolder> m_workDir;
 
     QString path(const QString& name) const { return m_workDir->filePath(name); }
 
 private slots:
     void initTestCase()
     {
-        m_startDir = QDir::currentPath();
         m_workDir = soak::makeWorkDir();
         QVERIFY(m_workDir->isValid());
-        QVERIFY(QDir::setCurrent(m_workDir->path()));
         QVERIFY(QDir().mkpath("EMU/records"));
         QVERIFY(writeStub(path("neogeo.exe")));
         QVERIFY(writeStub(path("EMU/neorage.exe")));
     }
 
-    void cleanupTestCase() { QDir::setCurrent(m_startDir); }
+    void cleanupTestCase() { m_workDir->leave(); }
 
     void manyStartsLeaveNoZombieNoDescriptorAndNeverBlock();
     void runningEmulatorsOutliveTheLauncher_data();

@@ -14,7 +14,6 @@
 #include "Unit8.h"
 
 #include <QLabel>
-#include <QTemporaryDir>
 
 #include <filesystem>
 #include <system_error>
@@ -72,7 +71,7 @@ class HostileInputTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_workDir;
+    std::unique_ptr<support::WorkFolder> m_workDir;
     QString m_startDir;
     QByteArray m_root; // the shared folder, as bytes: "@" in the table
     QByteArray m_row;  // this row's own working directory

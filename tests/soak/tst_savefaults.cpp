@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -158,7 +157,7 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn_data()
 void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
 {
     QFETCH(Fault, fault);
-    std::unique_ptr<QTemporaryDir> workDir = soak::makeWorkDir();
+    std::unique_ptr<support::WorkFolder> workDir = soak::makeWorkDir();
     QVERIFY(workDir->isValid());
     const QString folder = workDir->path();
     const QByteArray where = nativePath(folder);

@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -139,8 +138,7 @@ class SettingsUnderFireTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_workDir;
-    QString m_startDir;
+    std::unique_ptr<support::WorkFolder> m_workDir;
 
     QString settingsPath() const { return m_workDir->filePath(QStringLiteral("ORVELANE.DAT")); }
 
@@ -154,19 +152,16 @@ private:
     }
 
 private slots:
-    void initTestCase() { m_startDir = QDir::currentPath(); }
-
     void init()
     {
         m_workDir = soak::makeWorkDir();
         QVERIFY(m_workDir->isValid());
-        QVERIFY(QDir::setCurrent(m_workDir->path()));
         QVERIFY(soak::writeFile(settingsPath(), soak::settingsBytes(0b0101, kReserved1, kReserved2)));
     }
 
     void cleanup()
     {
-        QVERIFY(QDir::setCurrent(m_startDir));
+        QVERIFY(m_workDir->leave());
         m_workDir.reset();
     }
 

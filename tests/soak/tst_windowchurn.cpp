@@ -14,11 +14,11 @@
 #include "Unit6.h"
 #include "Unit7.h"
 #include "Unit8.h"
+#include "Widgets.h"
 
 #include <QAction>
 #include <QElapsedTimer>
 #include <QTest>
-#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -48,8 +48,7 @@ class WindowChurnTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_workDir;
-    QString m_startDir;
+    std::unique_ptr<support::WorkFolder> m_workDir;
     FakeHost m_host;
     std::unique_ptr<TForm1> m_main;
     std::map<QString, int> m_mostAlive;
@@ -58,15 +57,7 @@ private:
     // that window's class name.
     QString openAndClose(const char* item)
     {
-        QString opened;
-        QTimer::singleShot(0, [&opened] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                opened = modal->metaObject()->className();
-                modal->close();
-            }
-        });
-        m_main->findChild<QAction*>(item)->trigger();
-        return opened;
+        return support::modalOpenedBy([&] { m_main->findChild<QAction*>(item)->trigger(); });
     }
 
     // Instances of `window` alive now, closed ones included.
@@ -101,9 +92,8 @@ private:
 private slots:
     void initTestCase()
     {
-        m_startDir = QDir::currentPath();
         m_workDir = soak::makeWorkDir();
-        QVERIFY(QDir::setCurrent(m_workDir->path()));
+        QVERIFY(m_workDir->isValid());
         // Two switches on: every opening of the configuration window rewrites the file twice.
         QVERIFY(soak::writeFile("ORVELANE.DAT", soak::settingsBytes(0b1001, 0, 0)));
         m_main = std::make_unique<TForm1>(m_host);
@@ -123,7 +113,7 @@ private slots:
     void cleanupTestCase()
     {
         m_main.reset();
-        QDir::setCurrent(m_startDir);
+        m_workDir->leave();
     }
 
     void openingsReleaseWhatTheySupersede();

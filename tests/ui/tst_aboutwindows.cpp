@@ -7,9 +7,9 @@
 #include "Unit3.h"
 #include "Unit4.h"
 #include "Version.h"
+#include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFontInfo>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -18,16 +18,9 @@
 #include <QTextBlock>
 #include <QTextEdit>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
-
-// The face a font is drawn with: a window font and its installed stand-in draw alike.
-QString face(const QFont& font)
-{
-    return QFontInfo(font).family();
-}
 
 std::unique_ptr<QDialog> makeWindow(const QString& name)
 {
@@ -38,13 +31,11 @@ std::unique_ptr<QDialog> makeWindow(const QString& name)
     return std::make_unique<TForm4>();
 }
 
-template <typename T> T* control(const QWidget* window, const QString& name)
-{
-    T* found = window->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
+using support::boxInWindow;
+using support::brightest;
+using support::coloursIn;
+using support::control;
+using support::face;
 
 // The parent as the window's layout names it: a control inside a scroll box's content
 // belongs to the scroll box.
@@ -62,30 +53,6 @@ int textWidth(const QLabel* label)
 {
     const QFontMetrics metrics(label->font());
     return qMax(metrics.boundingRect(label->text()).right() + 1, metrics.horizontalAdvance(label->text()));
-}
-
-// The colours drawn inside `box` (window coordinates) when the shown window is grabbed.
-QSet<QRgb> coloursIn(QWidget* window, const QRect& box)
-{
-    const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    QSet<QRgb> colours;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            colours.insert(image.pixel(x, y) & 0xffffff);
-    return colours;
-}
-
-QRect boxInWindow(const QWidget* window, const QWidget* control)
-{
-    return QRect(control->mapTo(window, QPoint(0, 0)), control->size());
-}
-
-int brightest(const QSet<QRgb>& colours)
-{
-    int most = 0;
-    for (QRgb colour : colours)
-        most = std::max({most, qRed(colour), qGreen(colour), qBlue(colour)});
-    return most;
 }
 
 QStringList aboutLines(const TForm2& form)
@@ -447,19 +414,9 @@ private slots:
         TForm2 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
-        QScrollBar* bar = box->verticalScrollBar();
         QCOMPARE(box->frameWidth(), 2);
         QCOMPARE(box->frameShadow(), QFrame::Sunken);
-        QCOMPARE(box->widget()->size(), QSize(321, 584));
-        QCOMPARE(box->viewport()->size(), QSize(321, 101));
-        QCOMPARE(bar->width(), 16);
-        QVERIFY(bar->isVisible());
-        QVERIFY(!box->horizontalScrollBar()->isVisible());
-        QCOMPARE(bar->singleStep(), 8);
-        QCOMPARE(bar->pageStep(), 101);
-        QCOMPARE(bar->maximum(), 584 - 101);
-        QVERIFY(!bar->hasTracking());
-        QCOMPARE(box->viewport()->palette().color(box->viewport()->backgroundRole()), QColor(Qt::black));
+        support::verifyScrollBox(box, QSize(321, 584), QSize(321, 101));
     }
 
     void arrowMovesEightPixelsAndTrackOneHeight()
@@ -508,21 +465,7 @@ private slots:
         QVERIFY(seen.contains(control<QWidget>(&form, "Image8")->geometry()));
     }
 
-    void freshAboutWindowStartsAtTheTop()
-    {
-        {
-            TForm2 earlier;
-            earlier.show();
-            auto* bar = control<ScrollBox>(&earlier, "ScrollBox1")->verticalScrollBar();
-            bar->setValue(bar->maximum());
-            QCOMPARE(bar->value(), 483);
-            earlier.close();
-        }
-        TForm2 fresh;
-        fresh.show();
-        QCOMPARE(control<ScrollBox>(&fresh, "ScrollBox1")->verticalScrollBar()->value(), 0);
-        QCOMPARE(control<ScrollBox>(&fresh, "ScrollBox1")->widget()->pos(), QPoint(0, 0));
-    }
+    void freshAboutWindowStartsAtTheTop() { support::verifyFreshWindowStartsAtTheTop<TForm2>(483); }
 
     void enterAndEscapeLeaveTheWindowOpen_data()
     {

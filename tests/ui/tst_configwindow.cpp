@@ -1,17 +1,18 @@
 // The NEO R.A.G.E. configuration window: what it writes to the settings file and when, and its looks.
 #include "BevelPanel.h"
+#include "Files.h"
 #include "OrvelaneApplication.h"
 #include "PictureLabel.h"
+#include "SettingsBytes.h"
 #include "Unit5.h"
+#include "Widgets.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -21,30 +22,23 @@
 namespace {
 
 const char* const kSettings = "ORVELANE.DAT";
-const QByteArray kHeader(" KELMOR   - DATA -  ");
+using support::control;
+using support::settingsBytes;
 
-// A settings file's 35 bytes: header, the six fields, then VgaMode nine more times.
-QByteArray settingsBytes(int reserved1, int reserved2, int noScanlines, int enableVsync, int vgaMode,
-                         int frameSkip, const QByteArray& header = kHeader)
+// `bytes` with another 20-character header in front.
+QByteArray withHeader(QByteArray bytes, const QByteArray& header)
 {
-    QByteArray bytes = header;
-    for (int value : {reserved1, reserved2, noScanlines, enableVsync, vgaMode, frameSkip})
-        bytes.append(char(value));
-    bytes.append(9, char(vgaMode));
-    return bytes;
+    return bytes.replace(0, header.size(), header);
 }
 
 void writeSettings(const QByteArray& bytes)
 {
-    QFile file(kSettings);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
+    QVERIFY(support::writeFile(kSettings, bytes));
 }
 
 QByteArray readSettings()
 {
-    QFile file(kSettings);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return support::readFile(kSettings);
 }
 
 // Counts how many times the settings file is written whole, whether replaced by a rename or
@@ -88,9 +82,8 @@ class ConfigWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_workDir;
+    std::unique_ptr<support::WorkFolder> m_workDir;
     std::unique_ptr<SettingsWrites> m_writes;
-    QString m_startDir;
 
     static std::unique_ptr<TForm5> openWindow()
     {
@@ -99,14 +92,6 @@ private:
         if (!QTest::qWaitForWindowExposed(form.get()))
             qFatal("the configuration window did not show");
         return form;
-    }
-
-    template <typename T> static T* control(const QWidget* form, const QString& name)
-    {
-        T* found = form->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", qPrintable(name));
-        return found;
     }
 
     // The four boxes as a text of 0/1, CheckBox1 first.
@@ -124,20 +109,17 @@ private:
     }
 
 private slots:
-    void initTestCase() { m_startDir = QDir::currentPath(); }
-
     void init()
     {
-        m_workDir = std::make_unique<QTemporaryDir>();
+        m_workDir = std::make_unique<support::WorkFolder>();
         QVERIFY(m_workDir->isValid());
-        QVERIFY(QDir::setCurrent(m_workDir->path()));
         m_writes = std::make_unique<SettingsWrites>(m_workDir->path());
     }
 
     void cleanup()
     {
         m_writes.reset();
-        QVERIFY(QDir::setCurrent(m_startDir));
+        QVERIFY(m_workDir->leave());
         m_workDir.reset();
     }
 
@@ -147,10 +129,10 @@ private slots:
         QTest::addColumn<QString>("boxes");
         QTest::addColumn<int>("writes");
         QTest::addColumn<QByteArray>("after");
-        const QByteArray noneOn = settingsBytes(0x5A, 0xA5, 0, 0, 0, 0, "any header at all...");
+        const QByteArray noneOn = withHeader(settingsBytes(0x5A, 0xA5, 0, 0, 0, 0), "any header at all...");
         QTest::newRow("no switch on: untouched") << noneOn << "0000" << 0 << noneOn;
         QTest::newRow("two switches on, foreign header")
-            << settingsBytes(0x5A, 0xA5, 1, 0, 0, 1, "XXXXXXXXXXXXXXXXXXXX") << "1001" << 2
+            << withHeader(settingsBytes(0x5A, 0xA5, 1, 0, 0, 1), "XXXXXXXXXXXXXXXXXXXX") << "1001" << 2
             << settingsBytes(0x5A, 0xA5, 1, 0, 0, 1);
         QTest::newRow("all four on") << settingsBytes(7, 9, 1, 1, 1, 1) << "1111" << 4
                                      << settingsBytes(7, 9, 1, 1, 1, 1);

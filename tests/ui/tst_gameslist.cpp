@@ -4,33 +4,20 @@
 #include "OrvelaneApplication.h"
 #include "ScrollBox.h"
 #include "Unit6.h"
+#include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFontInfo>
 #include <QLabel>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 
-#include <algorithm>
-
 namespace {
 
-// The face a font is drawn with: a window font and its installed stand-in draw alike.
-QString face(const QFont& font)
-{
-    return QFontInfo(font).family();
-}
-
-template <typename T> T* control(const QWidget* window, const char* name)
-{
-    T* found = window->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
+using support::brightest;
+using support::control;
+using support::face;
 
 QStringList linesOf(const TForm6& form, const char* viewer)
 {
@@ -45,21 +32,7 @@ QStringList titles(const TForm6& form)
 // The colours drawn inside `control`'s box when its shown window is grabbed.
 QSet<QRgb> coloursOf(QWidget* window, const QWidget* control)
 {
-    const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect box = QRect(control->mapTo(window, QPoint(0, 0)), control->size()).intersected(image.rect());
-    QSet<QRgb> colours;
-    for (int y = box.top(); y <= box.bottom(); ++y)
-        for (int x = box.left(); x <= box.right(); ++x)
-            colours.insert(image.pixel(x, y) & 0xffffff);
-    return colours;
-}
-
-int brightest(const QSet<QRgb>& colours)
-{
-    int most = 0;
-    for (QRgb colour : colours)
-        most = std::max({most, qRed(colour), qGreen(colour), qBlue(colour)});
-    return most;
+    return support::coloursIn(window, support::boxInWindow(window, control));
 }
 
 } // namespace
@@ -251,18 +224,8 @@ private slots:
         TForm6 form;
         form.show();
         auto* box = control<ScrollBox>(&form, "ScrollBox1");
-        QScrollBar* bar = box->verticalScrollBar();
         QCOMPARE(box->frameWidth(), 0);
-        QCOMPARE(box->widget()->size(), QSize(227, 2701));
-        QCOMPARE(box->viewport()->size(), QSize(265 - 16, 129));
-        QCOMPARE(bar->width(), 16);
-        QVERIFY(bar->isVisible());
-        QVERIFY(!box->horizontalScrollBar()->isVisible());
-        QCOMPARE(bar->singleStep(), 8);
-        QCOMPARE(bar->pageStep(), 129);
-        QCOMPARE(bar->maximum(), 2701 - 129);
-        QVERIFY(!bar->hasTracking());
-        QCOMPARE(box->viewport()->palette().color(box->viewport()->backgroundRole()), QColor(Qt::black));
+        support::verifyScrollBox(box, QSize(227, 2701), QSize(265 - 16, 129));
     }
 
     void scrolledToTheBottomShowsNoteEndAndSignature()
@@ -277,20 +240,7 @@ private slots:
         QVERIFY(seen.bottom() >= note->y() + 6 * 15);
     }
 
-    void freshListStartsAtTheTop()
-    {
-        {
-            TForm6 earlier;
-            earlier.show();
-            auto* bar = control<ScrollBox>(&earlier, "ScrollBox1")->verticalScrollBar();
-            bar->setValue(bar->maximum());
-            QCOMPARE(bar->value(), 2572);
-        }
-        TForm6 fresh;
-        fresh.show();
-        QCOMPARE(control<ScrollBox>(&fresh, "ScrollBox1")->verticalScrollBar()->value(), 0);
-        QCOMPARE(control<ScrollBox>(&fresh, "ScrollBox1")->widget()->pos(), QPoint(0, 0));
-    }
+    void freshListStartsAtTheTop() { support::verifyFreshWindowStartsAtTheTop<TForm6>(2572); }
 
     void clickingATitleSelectsNothing()
     {

@@ -1,17 +1,17 @@
 // Where hints show: the status line follows the pointer over every window of the program,
 // the highlighted menu item while a menu is open; tooltips only on the tool bar and status line.
 #include "FakeHost.h"
+#include "Files.h"
 #include "HintRouter.h"
 #include "HintTooltips.h"
 #include "OrvelaneApplication.h"
 #include "Unit1.h"
 #include "Unit7.h"
+#include "Widgets.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -22,11 +22,14 @@ class HintRoutingTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_workDir;
+    support::WorkFolder m_workDir;
     FakeHost m_host;
     std::unique_ptr<TForm1> m_form;
 
-    template <typename T = QWidget> T* control(const char* name) const { return m_form->findChild<T*>(name); }
+    template <typename T = QWidget> T* control(const char* name) const
+    {
+        return support::control<T>(m_form.get(), name);
+    }
 
     QString statusLine() const { return control<QLabel>("BarraDeEstado")->text(); }
 
@@ -37,7 +40,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(QDir::setCurrent(m_workDir.path())); }
+    void initTestCase() { QVERIFY(m_workDir.isValid()); }
 
     void init()
     {

@@ -1,5 +1,6 @@
 // The main window: its menu tree, commands, tool bar states, check marks and clock.
 #include "FakeHost.h"
+#include "Files.h"
 #include "HintRouter.h"
 #include "OrvelaneApplication.h"
 #include "Unit1.h"
@@ -11,16 +12,15 @@
 #include "Unit7.h"
 #include "Unit8.h"
 #include "Version.h"
+#include "Widgets.h"
 
 #include <QAccessible>
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -32,31 +32,13 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_workDir;
+    support::WorkFolder m_workDir;
     FakeHost m_host;
     std::unique_ptr<TForm1> m_form;
 
     template <typename T> T* control(const char* name) const
     {
-        T* found = m_form->findChild<T*>(name);
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
-
-    // Runs `command`, which opens a modal window, closes that window as soon as it shows
-    // and returns its class name.
-    static QString modalOpenedBy(const std::function<void()>& command)
-    {
-        QString opened;
-        QTimer::singleShot(0, [&opened] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                opened = modal->metaObject()->className();
-                modal->close();
-            }
-        });
-        command();
-        return opened;
+        return support::control<T>(m_form.get(), name);
     }
 
     QStringList visibleButtons() const
@@ -70,11 +52,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_workDir.isValid());
-        QVERIFY(QDir::setCurrent(m_workDir.path()));
-    }
+    void initTestCase() { QVERIFY(m_workDir.isValid()); }
 
     void init()
     {
@@ -201,7 +179,7 @@ private slots:
         m_form->show();
         if (toolButton)
             control<QAction>("Barradeherramientas1")->trigger();
-        const QString opened = modalOpenedBy([&] {
+        const QString opened = support::modalOpenedBy([&] {
             if (toolButton)
                 QTest::mouseClick(control<QToolButton>(qPrintable(command)), Qt::LeftButton);
             else
@@ -212,10 +190,10 @@ private slots:
 
     void everyOpeningIsAFreshInstance()
     {
-        modalOpenedBy([this] { control<QAction>("Aboutof1")->trigger(); });
+        support::modalOpenedBy([this] { control<QAction>("Aboutof1")->trigger(); });
         QPointer<TForm2> first = Form2;
         QVERIFY(first);
-        modalOpenedBy([this] { control<QAction>("Aboutof1")->trigger(); });
+        support::modalOpenedBy([this] { control<QAction>("Aboutof1")->trigger(); });
         QVERIFY(Form2 != nullptr);
         QVERIFY2(first.isNull(), "the superseded instance is released");
     }
@@ -375,21 +353,11 @@ private slots:
                 return QObject::event(event);
             }
         } thrower;
-        QString caption, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QTimer::singleShot(0, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                caption = box->windowTitle();
-                text = box->text();
-                icon = box->icon();
-                box->accept();
-            }
-        });
         QEvent trigger(QEvent::User);
-        QCoreApplication::sendEvent(&thrower, &trigger);
-        QCOMPARE(caption, QString("Orvelane"));
-        QCOMPARE(text, QString("Disk not ready."));
-        QCOMPARE(icon, QMessageBox::Critical);
+        const auto box = support::catchBox([&] { QCoreApplication::sendEvent(&thrower, &trigger); });
+        QCOMPARE(box.caption, QString("Orvelane"));
+        QCOMPARE(box.text, QString("Disk not ready."));
+        QCOMPARE(box.icon, QMessageBox::Critical);
     }
 };
 

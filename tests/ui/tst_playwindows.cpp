@@ -2,9 +2,12 @@
 // switches, the bare NEOGEO launch, and both windows' looks.
 #include "BevelPanel.h"
 #include "FakeHost.h"
+#include "Files.h"
 #include "OrvelaneApplication.h"
+#include "SettingsBytes.h"
 #include "Unit7.h"
 #include "Unit8.h"
+#include "Widgets.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,13 +17,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextDocument>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
+
+using support::catchBox;
+using support::control;
 
 namespace {
 
@@ -30,13 +34,8 @@ const char* const kSettings = "ORVELANE.DAT";
 // VgaMode, FrameSkip.
 void writeSwitches(const QByteArray& switches)
 {
-    QByteArray bytes(" KELMOR   - DATA -  ");
-    bytes.append(2, '\0');
-    bytes += switches;
-    bytes.append(9, switches.at(2));
-    QFile file(kSettings);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), qint64(35));
+    const QByteArray bytes = support::settingsBytes(0, 0, switches[0], switches[1], switches[2], switches[3]);
+    QVERIFY(support::writeFile(kSettings, bytes));
 }
 
 QByteArray switches(int noScanlines, int enableVsync, int vgaMode, int frameSkip)
@@ -71,22 +70,13 @@ public:
     }
 };
 
-template <typename T> T* control(const QWidget* form, const QString& name)
-{
-    T* found = form->findChild<T*>(name);
-    if (!found)
-        qFatal("no control %s", qPrintable(name));
-    return found;
-}
-
 } // namespace
 
 class PlayWindowsTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_workDir;
-    QString m_startDir;
+    std::unique_ptr<support::WorkFolder> m_workDir;
     DialogHost m_host;
     std::unique_ptr<TForm8> m_play;
 
@@ -101,32 +91,11 @@ private:
 
     QStringList lastArguments() const { return toList(m_host.starts.back().arguments); }
 
-    // The message box `action` shows, answered at once; an empty caption when none shows.
-    struct Box {
-        QString caption, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-    };
-    static Box catchBox(const std::function<void()>& action)
-    {
-        Box box;
-        QTimer::singleShot(0, [&box] {
-            if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                box = {shown->windowTitle(), shown->text(), shown->icon()};
-                shown->accept();
-            }
-        });
-        action();
-        return box;
-    }
-
 private slots:
-    void initTestCase() { m_startDir = QDir::currentPath(); }
-
     void init()
     {
-        m_workDir = std::make_unique<QTemporaryDir>();
+        m_workDir = std::make_unique<support::WorkFolder>();
         QVERIFY(m_workDir->isValid());
-        QVERIFY(QDir::setCurrent(m_workDir->path()));
         m_host = DialogHost();
         m_play = std::make_unique<TForm8>(m_host);
         m_play->show();
@@ -136,7 +105,7 @@ private slots:
     void cleanup()
     {
         m_play.reset();
-        QVERIFY(QDir::setCurrent(m_startDir));
+        QVERIFY(m_workDir->leave());
         m_workDir.reset();
     }
 
@@ -319,7 +288,7 @@ private slots:
                                 .separator = '\\',
                                 .runner = isDos ? "/usr/bin/dosbox" : "/usr/bin/wine"};
         };
-        const Box box = catchBox([&] { press(path.toStdString()); });
+        const support::MessageBoxSeen box = catchBox([&] { press(path.toStdString()); });
         if (error.isEmpty()) {
             QCOMPARE(box.caption, QString());
             QTEST(lastArguments(), "arguments");
@@ -333,7 +302,7 @@ private slots:
         QVERIFY(label("Label1")->text().isEmpty());
 
         TForm7 neogeo(m_host);
-        const Box neogeoBox =
+        const support::MessageBoxSeen neogeoBox =
             catchBox([&] { QTest::mouseClick(control<QPushButton>(&neogeo, "BitBtn1"), Qt::LeftButton); });
         QCOMPARE(neogeoBox.caption, kind < 0 ? QString("Orvelane") : QString());
         QCOMPARE(m_host.starts.size(), std::size_t(kind < 0 ? 0 : 1));

@@ -1,0 +1,82 @@
+#include "Widgets.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QImage>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace support {
+
+MessageBoxSeen catchBox(const std::function<void()>& action)
+{
+    MessageBoxSeen box;
+    QTimer::singleShot(0, [&box] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box = {shown->windowTitle(), shown->text(), shown->icon()};
+            shown->accept();
+        }
+    });
+    action();
+    return box;
+}
+
+QString modalOpenedBy(const std::function<void()>& action)
+{
+    QString opened;
+    QTimer::singleShot(0, [&opened] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = modal->metaObject()->className();
+            modal->close();
+        }
+    });
+    action();
+    return opened;
+}
+
+QString face(const QFont& font)
+{
+    return QFontInfo(font).family();
+}
+
+QRect boxInWindow(const QWidget* window, const QWidget* control)
+{
+    return QRect(control->mapTo(window, QPoint(0, 0)), control->size());
+}
+
+QSet<QRgb> coloursIn(QWidget* window, const QRect& box)
+{
+    const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect seen = box.intersected(image.rect());
+    QSet<QRgb> colours;
+    for (int y = seen.top(); y <= seen.bottom(); ++y)
+        for (int x = seen.left(); x <= seen.right(); ++x)
+            colours.insert(image.pixel(x, y) & 0xffffff);
+    return colours;
+}
+
+int brightest(const QSet<QRgb>& colours)
+{
+    int most = 0;
+    for (QRgb colour : colours)
+        most = std::max({most, qRed(colour), qGreen(colour), qBlue(colour)});
+    return most;
+}
+
+void verifyScrollBox(const QScrollArea* box, QSize content, QSize view)
+{
+    const QScrollBar* bar = box->verticalScrollBar();
+    QCOMPARE(box->widget()->size(), content);
+    QCOMPARE(box->viewport()->size(), view);
+    QCOMPARE(bar->width(), 16);
+    QVERIFY(bar->isVisible());
+    QVERIFY(!box->horizontalScrollBar()->isVisible());
+    QCOMPARE(bar->singleStep(), 8);
+    QCOMPARE(bar->pageStep(), view.height());
+    QCOMPARE(bar->maximum(), content.height() - view.height());
+    QVERIFY(!bar->hasTracking());
+    QCOMPARE(box->viewport()->palette().color(box->viewport()->backgroundRole()), QColor(Qt::black));
+}
+
+} // namespace support

@@ -1,0 +1,77 @@
+// What the widget tests share: finding a window's controls by name, answering the modal
+// windows a command opens, the colours a window draws and the checks of its scroll box.
+#pragma once
+
+#include <QFont>
+#include <QMessageBox>
+#include <QObject>
+#include <QRgb>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSet>
+#include <QString>
+#include <QTest>
+
+#include <functional>
+
+namespace support {
+
+// The child of `parent` called `name`; the test program stops, naming it, when there is none.
+template <typename T> T* control(const QObject* parent, const QString& name)
+{
+    T* found = parent->findChild<T*>(name);
+    if (!found)
+        qFatal("no control %s", qPrintable(name));
+    return found;
+}
+
+// A message box as it showed: an empty caption when none showed.
+struct MessageBoxSeen {
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// Runs `action`, accepting the message box it shows as soon as it shows.
+MessageBoxSeen catchBox(const std::function<void()>& action);
+
+// Runs `action`, closing the modal window it opens as soon as it shows; that window's class
+// name, or an empty text when none opened.
+QString modalOpenedBy(const std::function<void()>& action);
+
+// The face a font is drawn with: a window font and its installed stand-in draw alike.
+QString face(const QFont& font);
+
+// `control`'s box in `window`'s coordinates.
+QRect boxInWindow(const QWidget* window, const QWidget* control);
+
+// The colours drawn inside `box` (window coordinates, clipped to the window) when the shown
+// window is grabbed.
+QSet<QRgb> coloursIn(QWidget* window, const QRect& box);
+
+// The brightest red, green or blue part among `colours`.
+int brightest(const QSet<QRgb>& colours);
+
+// Checks a shown scroll box as the windows lay theirs out: `content` seen through `view`,
+// a 16-pixel vertical bar only, eight pixels an arrow and a view a page, the content moved
+// on release of the thumb rather than while it is dragged, black behind.
+void verifyScrollBox(const QScrollArea* box, QSize content, QSize view);
+
+// Checks that a window of type `Window` scrolled down to `bottom` and closed leaves the next
+// one at the top of its scroll box "ScrollBox1".
+template <typename Window> void verifyFreshWindowStartsAtTheTop(int bottom)
+{
+    {
+        Window earlier;
+        earlier.show();
+        auto* bar = control<QScrollArea>(&earlier, "ScrollBox1")->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        QCOMPARE(bar->value(), bottom);
+        earlier.close();
+    }
+    Window fresh;
+    fresh.show();
+    QCOMPARE(control<QScrollArea>(&fresh, "ScrollBox1")->verticalScrollBar()->value(), 0);
+    QCOMPARE(control<QScrollArea>(&fresh, "ScrollBox1")->widget()->pos(), QPoint(0, 0));
+}
+
+} // namespace support
