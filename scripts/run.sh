@@ -15,7 +15,7 @@ mkdir -p run
 [ -e run/ORVELANE.DAT ] || cp data/ORVELANE.DAT run/
 [ -e run/ORVELANE.TXT ] || cp data/ORVELANE.TXT run/
 if ! ls run | grep -ix 'neorage.exe' >/dev/null; then
-  nasm -f bin -o run/neorage.exe scripts/stand-in/neorage.asm
+  nasm -f bin -i scripts/stand-in/ -o run/neorage.exe scripts/stand-in/neorage.asm
   mkdir -p run/DEMO && : > run/DEMO/DEMO.038
 fi
 

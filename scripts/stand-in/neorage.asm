@@ -2,25 +2,8 @@
 ; newcomer can press Play and see the whole road: Orvelane starts it through DOSBox, it
 ; says what it is, shows the command line it received and waits for a key. It is not an
 ; emulator, and it is never installed or packaged. Build: nasm -f bin -o neorage.exe neorage.asm
-bits 16
-
-section header start=0
-    db 'MZ'
-    dw (64 + code_size) % 512          ; bytes in the last page
-    dw (64 + code_size + 511) / 512    ; pages
-    dw 0                               ; relocations
-    dw 4                               ; header paragraphs
-    dw 0x20                            ; extra paragraphs needed (the stack)
-    dw 0xFFFF                          ; extra paragraphs wanted
-    dw 0, 0x200                        ; SS:SP
-    dw 0                               ; checksum
-    dw 0, 0                            ; CS:IP
-    dw 0x1C                            ; relocation table
-    dw 0                               ; overlay
-    times 0x3C - ($ - $$) db 0
-    dd 0                               ; no newer header: a DOS program
-
-section code start=64 vstart=0
+; (in this folder, which holds dos_program.inc)
+%include "dos_program.inc"
 start:
     mov ax, ds                  ; the program's prefix, which holds the command line
     mov es, ax

@@ -1,25 +1,7 @@
 ; A DOS program for the tests: appends its command tail and a line end to TAIL.TXT in the
 ; current folder, then ends. Built with `nasm -f bin` into an "MZ" program with no Windows
 ; header (the number at 0x3C points back at "MZ").
-bits 16
-
-section header start=0
-    db 'MZ'
-    dw (64 + code_size) % 512          ; bytes in the last page
-    dw (64 + code_size + 511) / 512    ; pages
-    dw 0                               ; relocations
-    dw 4                               ; header paragraphs
-    dw 0x20                            ; extra paragraphs needed (the stack)
-    dw 0xFFFF                          ; extra paragraphs wanted
-    dw 0, 0x200                        ; SS:SP
-    dw 0                               ; checksum
-    dw 0, 0                            ; CS:IP
-    dw 0x1C                            ; relocation table
-    dw 0                               ; overlay
-    times 0x3C - ($ - $$) db 0
-    dd 0                               ; the newer header's offset: none
-
-section code start=64 vstart=0
+%include "dos_program.inc"
 start:
     mov ax, ds                  ; DS and ES hold the program's prefix at entry
     mov es, ax
