@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,9 +18,15 @@ class QSocketNotifier;
 class ProgramStarter : public QObject {
     Q_OBJECT
 public:
+    // What creates a process for a command: its pid, or -1 when none was created.
+    using ProcessCreator = std::function<int(const Command& command)>;
+
     // A starter that lives in the calling thread; children it starts there are reaped by
     // that thread's event loop.
     explicit ProgramStarter(QObject* parent = nullptr);
+    // The same with `create` in place of the system's process creation (tests watch with it
+    // which thread creates the processes).
+    explicit ProgramStarter(ProcessCreator create, QObject* parent = nullptr);
     // Children still running are handed to waiting threads, so they are reaped all the same.
     ~ProgramStarter() override;
 

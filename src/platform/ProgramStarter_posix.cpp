@@ -167,6 +167,7 @@ struct ProgramStarter::Handoff {
     std::deque<Request> queue;         // starts waiting for the creating thread
     std::vector<int> spawned;          // children created and not yet watched
     bool creatorRunning = false;
+    std::function<pid_t(const Launch&)> create = spawn;
 };
 
 ProgramStarter::ProgramStarter(QObject* parent)
@@ -174,6 +175,11 @@ ProgramStarter::ProgramStarter(QObject* parent)
       m_handoff(std::make_shared<Handoff>())
 {
     m_handoff->starter = this;
+}
+
+ProgramStarter::ProgramStarter(ProcessCreator create, QObject* parent) : ProgramStarter(parent)
+{
+    m_handoff->create = [create = std::move(create)](const Launch& launch) { return create(launch.command); };
 }
 
 ProgramStarter::~ProgramStarter()
@@ -218,7 +224,7 @@ bool ProgramStarter::start(const Command& command)
         } catch (const std::system_error&) {
             // No thread to be had: this start is created here after all.
             lock.unlock();
-            const pid_t pid = spawn(launch);
+            const pid_t pid = m_handoff->create(launch);
             if (pid <= 0)
                 return false;
             ++*m_unreaped;
@@ -248,7 +254,7 @@ void ProgramStarter::createQueued(std::shared_ptr<Handoff> handoff,
         const Request request = std::move(handoff->queue.front());
         handoff->queue.pop_front();
         lock.unlock();
-        const pid_t pid = spawn(request.launch);
+        const pid_t pid = handoff->create(request.launch);
         lock.lock();
         if (pid <= 0) {
             --*unreaped;

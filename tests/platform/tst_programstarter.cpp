@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <future>
 #include <memory>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -79,6 +80,7 @@ private slots:
     void childInheritsOnlyStandardDescriptors();
     void childHasASessionOfItsOwn();
     void startDoesNotWaitAndTheEndedChildIsReaped();
+    void processesAreCreatedOffTheCallersThread();
     void manyChildrenAreAllReaped();
     void nothingStartsForWhatIsNotAProgram_data();
     void nothingStartsForWhatIsNotAProgram();
@@ -211,6 +213,28 @@ void TestProgramStarter::childHasASessionOfItsOwn()
     QVERIFY(record.pid > 0);
     QVERIFY(record.session != ::getsid(0));
     QCOMPARE(record.session, record.pid);
+}
+
+// Creating a process holds its creator until the child reaches exec, tens of milliseconds on
+// a busy machine: that wait must never fall on the caller, the event loop's thread. The
+// creator here is held until the caller has come back from start().
+void TestProgramStarter::processesAreCreatedOffTheCallersThread()
+{
+    makeRecorder(QStringLiteral("emu"));
+    std::promise<void> callerBack;
+    std::shared_future<void> released = callerBack.get_future().share();
+    std::promise<std::thread::id> creatorPromise;
+    std::future<std::thread::id> creator = creatorPromise.get_future();
+    ProgramStarter starter([&](const Command&) {
+        creatorPromise.set_value(std::this_thread::get_id());
+        released.wait_for(std::chrono::seconds(10));
+        return -1;
+    });
+    QVERIFY(starter.start(plain("emu", {})));
+    callerBack.set_value();
+    QCOMPARE(creator.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    QVERIFY(creator.get() != std::this_thread::get_id());
+    QTRY_COMPARE(starter.unreapedChildren(), 0);
 }
 
 void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped()
