@@ -26,12 +26,6 @@ std::span<const std::uint8_t> readAt(int fd, std::span<std::uint8_t> buffer, off
     return buffer.first(got > 0 ? static_cast<std::size_t>(got) : 0);
 }
 
-bool isExecutableFile(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
-
 bool isDirectory(const fs::path& path)
 {
     struct stat info {};

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // The regular file (or a link to one) in `folder` (empty: the working directory) whose name
@@ -13,6 +14,9 @@
 // joined with the name found.
 std::optional<std::filesystem::path> findFileIgnoringCase(const std::filesystem::path& folder,
                                                           std::string_view name);
+
+// True for a regular file, or a link to one, that this user may run.
+bool isExecutableFile(const std::string& path);
 
 // The same rule for a folder (or a link to one) named `name` in `folder`.
 std::optional<std::filesystem::path> findFolderIgnoringCase(const std::filesystem::path& folder,

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -53,6 +54,11 @@ std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_vie
 }
 
 } // namespace
+
+bool isExecutableFile(const std::string& path)
+{
+    return hasType(path, S_IFREG) && ::access(path.c_str(), X_OK) == 0;
+}
 
 std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)
 {

@@ -1,3 +1,4 @@
+#include "FileLookup.h"
 #include "ProgramStarter.h"
 
 #include <QAbstractEventDispatcher>
@@ -49,12 +50,6 @@ std::vector<char*> pointersTo(const std::vector<std::string>& texts)
         pointers.push_back(const_cast<char*>(text.c_str()));
     pointers.push_back(nullptr);
     return pointers;
-}
-
-bool isExecutableFile(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
 bool holdsNul(const std::string& text)

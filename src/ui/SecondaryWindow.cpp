@@ -2,7 +2,9 @@
 
 #include "FormLooks.h"
 
+#include <QFile>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 
@@ -62,4 +64,14 @@ void centreOnScreen(QWidget* window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void SecondaryWindow::showError(const QString& text)
+{
+    QMessageBox::critical(this, QStringLiteral("Orvelane"), text);
+}
+
+void SecondaryWindow::showError(const std::string& text)
+{
+    showError(QFile::decodeName(QByteArray::fromStdString(text)));
 }

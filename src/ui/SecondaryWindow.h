@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <string>
+
 class SecondaryWindow : public QDialog {
     Q_OBJECT
 
@@ -14,6 +16,11 @@ public:
 protected:
     // Called by each window right after setupUi: applies the looks and fixes the size.
     void finishSetup();
+
+    // An error box over this window: error icon, caption "Orvelane". A std::string is the
+    // system's own text, as file names come.
+    void showError(const QString& text);
+    void showError(const std::string& text);
 
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -3,9 +3,6 @@
 #include "TextFit.h"
 #include "ui_Unit7.h"
 
-#include <QFile>
-#include <QMessageBox>
-
 TForm7* Form7 = nullptr;
 
 TForm7::TForm7(Host& host, QWidget* parent)
@@ -24,8 +21,7 @@ void TForm7::BitBtn1Click()
     // NEOGEO picks its game itself: it is started bare, from the working directory.
     const PreparedStart prepared = m_host.prepareStart(".", "neogeo.exe");
     if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
-        QMessageBox::critical(this, QStringLiteral("Orvelane"),
-                              QFile::decodeName(QByteArray::fromStdString(refusal->reason)));
+        showError(refusal->reason);
         return;
     }
     m_host.startProgram(std::get<ProgramStart>(prepared), {});

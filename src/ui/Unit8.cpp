@@ -7,7 +7,6 @@
 #include "ui_Unit8.h"
 
 #include <QFile>
-#include <QMessageBox>
 
 TForm8* Form8 = nullptr;
 
@@ -104,21 +103,14 @@ bool TForm8::gameHasDosNames()
     return true;
 }
 
-void TForm8::showError(const std::string& text)
-{
-    QMessageBox::critical(this, QStringLiteral("Orvelane"),
-                          QFile::decodeName(QByteArray::fromStdString(text)));
-}
-
 void TForm8::refuseGamePath()
 {
     // The emulator finds a game only as EMULATOR/GAME/FILE; a shorter path has no emulator
     // directory to start from.
     const QChar separator = QLatin1Char(m_host.pathSeparator());
-    QMessageBox::critical(this, QStringLiteral("Orvelane"),
-                          tr("Choose a game inside its own folder within the emulator's folder: "
-                             "EMULATOR%1GAME%1GAME.ROM.")
-                              .arg(separator));
+    showError(tr("Choose a game inside its own folder within the emulator's folder: "
+                 "EMULATOR%1GAME%1GAME.ROM.")
+                  .arg(separator));
 }
 
 void TForm8::showCaption(QLabel* label, const std::string& text)

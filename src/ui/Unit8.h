@@ -27,7 +27,6 @@ private:
     void launchChosenGame();
     bool gameHasDosNames();
     void refuseGamePath();
-    void showError(const std::string& text);
     static void showCaption(QLabel* label, const std::string& text);
 
     Host& m_host;
