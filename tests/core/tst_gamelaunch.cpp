@@ -1,4 +1,5 @@
 #include "GameLaunch.h"
+#include "Programs.h"
 
 #include <QtTest>
 
@@ -30,14 +31,6 @@ QString withSeparator(QString text, char separator)
 std::string toStd(const QString& text)
 {
     return text.toStdString();
-}
-
-QStringList toQt(const std::vector<std::string>& arguments)
-{
-    QStringList list;
-    for (const std::string& argument : arguments)
-        list << QString::fromStdString(argument);
-    return list;
 }
 
 } // namespace
@@ -214,7 +207,7 @@ void TestGameLaunch::parameterTextBecomesArguments()
 {
     QFETCH(QString, parameters);
     QFETCH(QStringList, arguments);
-    QCOMPARE(toQt(splitParameters(toStd(parameters))), arguments);
+    QCOMPARE(support::toQStringList(splitParameters(toStd(parameters))), arguments);
 }
 
 QTEST_GUILESS_MAIN(TestGameLaunch)

@@ -1,33 +1,15 @@
 #include "ForeignNames.h"
 #include "GameLaunch.h"
 #include "ProgramStart.h"
+#include "Programs.h"
 
 #include <QtTest>
 
 namespace {
 
-QByteArray mzWithHeaderAt(quint32 offset, const QByteArray& signature, int size)
-{
-    QByteArray bytes(size, '\0');
-    bytes.replace(0, 2, "MZ");
-    for (int i = 0; i < 4; ++i)
-        bytes[0x3C + i] = char((offset >> (8 * i)) & 0xFF);
-    if (offset + quint32(signature.size()) <= quint32(size))
-        bytes.replace(int(offset), signature.size(), signature);
-    return bytes;
-}
-
 std::span<const std::uint8_t> bytesOf(const QByteArray& bytes)
 {
     return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())};
-}
-
-QStringList toQt(const std::vector<std::string>& texts)
-{
-    QStringList list;
-    for (const std::string& text : texts)
-        list << QString::fromStdString(text);
-    return list;
 }
 
 } // namespace
@@ -61,16 +43,17 @@ void TestProgramStart::kindFromFirstBytes_data()
     QTest::newRow("script") << QByteArray("#!/bin/sh\n") << true << ProgramKind::Native;
     QTest::newRow("script without a run bit")
         << QByteArray("#!/bin/sh\n") << false << ProgramKind::NotAProgram;
-    QTest::newRow("plain MZ") << mzWithHeaderAt(0, {}, 128) << false << ProgramKind::Dos;
-    QTest::newRow("MZ+PE") << mzWithHeaderAt(0x80, pe, 0x100) << false << ProgramKind::Windows;
-    QTest::newRow("MZ+PE with a run bit") << mzWithHeaderAt(0x80, pe, 0x100) << true << ProgramKind::Windows;
-    QTest::newRow("MZ+NE") << mzWithHeaderAt(0x80, "NE", 0x100) << false << ProgramKind::Windows;
-    QTest::newRow("MZ+LE") << mzWithHeaderAt(0x80, "LE", 0x100) << true << ProgramKind::Dos;
-    QTest::newRow("MZ+LX") << mzWithHeaderAt(0x80, "LX", 0x100) << false << ProgramKind::Dos;
+    QTest::newRow("plain MZ") << support::mzProgram(0, {}, 128) << false << ProgramKind::Dos;
+    QTest::newRow("MZ+PE") << support::mzProgram(0x80, pe, 0x100) << false << ProgramKind::Windows;
+    QTest::newRow("MZ+PE with a run bit")
+        << support::mzProgram(0x80, pe, 0x100) << true << ProgramKind::Windows;
+    QTest::newRow("MZ+NE") << support::mzProgram(0x80, "NE", 0x100) << false << ProgramKind::Windows;
+    QTest::newRow("MZ+LE") << support::mzProgram(0x80, "LE", 0x100) << true << ProgramKind::Dos;
+    QTest::newRow("MZ+LX") << support::mzProgram(0x80, "LX", 0x100) << false << ProgramKind::Dos;
     QTest::newRow("PE without its two NULs")
-        << mzWithHeaderAt(0x80, "PEx", 0x100) << false << ProgramKind::Dos;
+        << support::mzProgram(0x80, "PEx", 0x100) << false << ProgramKind::Dos;
     QTest::newRow("header offset past the end")
-        << mzWithHeaderAt(0x1000, pe, 0x100) << false << ProgramKind::Dos;
+        << support::mzProgram(0x1000, pe, 0x100) << false << ProgramKind::Dos;
     QTest::newRow("two-byte MZ") << QByteArray("MZ") << true << ProgramKind::Dos;
     QTest::newRow("empty") << QByteArray() << true << ProgramKind::Native;
     QTest::newRow("empty, no run bit") << QByteArray() << false << ProgramKind::NotAProgram;
@@ -203,7 +186,7 @@ void TestProgramStart::workedExamplesInEachForm()
     const NeoRageLaunch launch = composeNeoRageLaunch(path, options, start.separator);
     const std::optional<Command> command = commandFor(start, splitParameters(launch.parameters));
     QVERIFY(command);
-    QTEST(toQt(command->argv), "argv");
+    QTEST(support::toQStringList(command->argv), "argv");
     QTEST(QString::fromStdString(command->workingDirectory), "workingDirectory");
     QCOMPARE(QString::fromStdString(command->file),
              QString::fromStdString(kind == ProgramKind::Native ? start.program : start.runner));

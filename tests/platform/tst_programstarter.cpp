@@ -4,6 +4,7 @@
 #include "EmulatorPrograms.h"
 #include "Files.h"
 #include "ProgramStarter.h"
+#include "Programs.h"
 #include "StubProgram.h"
 
 #include <QTemporaryDir>
@@ -55,15 +56,6 @@ bool startEmulator(ProgramStarter& starter, const std::string& folder, const cha
     const auto* start = std::get_if<ProgramStart>(&prepared);
     const std::optional<Command> command = start ? commandFor(*start, arguments) : std::nullopt;
     return command && starter.start(*command);
-}
-
-QByteArray windowsProgram()
-{
-    QByteArray bytes(0x84, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = char(0x80);
-    bytes.replace(0x80, 4, QByteArray("PE\0\0", 4));
-    return bytes;
 }
 
 } // namespace
@@ -342,9 +334,10 @@ void TestProgramStarter::foreignProgramGoesThroughItsRunner_data()
     QTest::addColumn<bool>("executable");
     QTest::addColumn<bool>("absolute");
     const QByteArray dos("MZ\x90\0\3", 5);
-    QTest::newRow("Windows, folder by a relative name") << "wine" << windowsProgram() << false << false;
-    QTest::newRow("Windows, execute bit set") << "wine" << windowsProgram() << true << false;
-    QTest::newRow("Windows, absolute folder") << "wine" << windowsProgram() << false << true;
+    QTest::newRow("Windows, folder by a relative name")
+        << "wine" << support::windowsProgram() << false << false;
+    QTest::newRow("Windows, execute bit set") << "wine" << support::windowsProgram() << true << false;
+    QTest::newRow("Windows, absolute folder") << "wine" << support::windowsProgram() << false << true;
     QTest::newRow("DOS, execute bit set") << "dosbox" << dos << true << false;
     QTest::newRow("DOS, absolute folder") << "dosbox" << dos << false << true;
 }
@@ -389,13 +382,14 @@ void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage_data()
     QTest::addColumn<QString>("pathValue");
     QTest::addColumn<QString>("package");
     const QByteArray dos("MZ\n: > ran\n");
-    QTest::newRow("Windows, no wine") << windowsProgram() << QString() << "\"wine\"";
+    QTest::newRow("Windows, no wine") << support::windowsProgram() << QString() << "\"wine\"";
     QTest::newRow("DOS, no dosbox") << dos << QString() << "\"dosbox\"";
     // A "wine" among the game files must not be picked up through a PATH entry that means
     // the working directory or something under it.
-    QTest::newRow("empty entry") << windowsProgram() << QStringLiteral(":/nonexistent") << "\"wine\"";
+    QTest::newRow("empty entry") << support::windowsProgram() << QStringLiteral(":/nonexistent")
+                                 << "\"wine\"";
     QTest::newRow("dot entry") << dos << QStringLiteral(".") << "\"dosbox\"";
-    QTest::newRow("relative entry") << windowsProgram() << QStringLiteral("sub") << "\"wine\"";
+    QTest::newRow("relative entry") << support::windowsProgram() << QStringLiteral("sub") << "\"wine\"";
 }
 
 void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage()

@@ -4,6 +4,7 @@
 #include "FakeHost.h"
 #include "Files.h"
 #include "OrvelaneApplication.h"
+#include "Programs.h"
 #include "SettingsBytes.h"
 #include "Unit7.h"
 #include "Unit8.h"
@@ -46,14 +47,6 @@ QByteArray switches(int noScanlines, int enableVsync, int vgaMode, int frameSkip
     return bytes;
 }
 
-QStringList toList(const std::vector<std::string>& arguments)
-{
-    QStringList list;
-    for (const std::string& argument : arguments)
-        list << QString::fromStdString(argument);
-    return list;
-}
-
 // The recording host, which can also act while the open-file dialog is up and notes the
 // window the dialog was run over.
 class DialogHost : public FakeHost {
@@ -89,7 +82,7 @@ private:
         QTest::mouseClick(control<QPushButton>(m_play.get(), "BitBtn1"), Qt::LeftButton);
     }
 
-    QStringList lastArguments() const { return toList(m_host.starts.back().arguments); }
+    QStringList lastArguments() const { return support::toQStringList(m_host.starts.back().arguments); }
 
 private slots:
     void init()
@@ -154,7 +147,7 @@ private slots:
         press(path.toStdString());
         QCOMPARE(m_host.starts.size(), std::size_t(1));
         QTEST(QString::fromStdString(m_host.starts[0].program), "program");
-        QTEST(toList(m_host.starts[0].arguments), "arguments");
+        QTEST(support::toQStringList(m_host.starts[0].arguments), "arguments");
         QCOMPARE(label("Label1")->text(), QString("Loading ..."));
         QCOMPARE(label("Label3")->text(), directory);
         // Label3 sizes itself to the folder's name from where it stands.
@@ -169,8 +162,10 @@ private slots:
         press("/emu/MSLUG/MSLUG.038");
         writeSwitches(switches(0, 0, 1, 0));
         press("/emu/MSLUG/MSLUG.038");
-        QCOMPARE(toList(m_host.starts[0].arguments), (QStringList{"/emu/MSLUG", "MSLUG.038", "-n"}));
-        QCOMPARE(toList(m_host.starts[1].arguments), (QStringList{"/emu/MSLUG", "MSLUG.038", "-vga"}));
+        QCOMPARE(support::toQStringList(m_host.starts[0].arguments),
+                 (QStringList{"/emu/MSLUG", "MSLUG.038", "-n"}));
+        QCOMPARE(support::toQStringList(m_host.starts[1].arguments),
+                 (QStringList{"/emu/MSLUG", "MSLUG.038", "-vga"}));
     }
 
     void switchesChangedWhileTheDialogIsOpenCount()
