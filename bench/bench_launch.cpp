@@ -5,6 +5,7 @@
 // DOS program; for the last two, stand-ins for wine and dosbox that end at once are put first
 // on PATH, as what is measured is our own thread, not Wine or DOSBox. Speed never fails the
 // run; a zombie does.
+#include "Programs.h"
 #include "SystemHost.h"
 
 #include <QCoreApplication>
@@ -61,15 +62,6 @@ bool writeFile(const QString& path, const QByteArray& content)
     return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-QByteArray windowsProgram()
-{
-    QByteArray bytes(0x84, '\0');
-    bytes.replace(0, 2, "MZ");
-    bytes[0x3C] = char(0x80);
-    bytes.replace(0x80, 4, QByteArray("PE\0\0", 4));
-    return bytes;
-}
-
 // Three emulator folders, stand-in runners on PATH and a Wine prefix with the usual drives.
 bool prepare(const QDir& work)
 {
@@ -79,7 +71,7 @@ bool prepare(const QDir& work)
            QFile::link("../drive_c", work.filePath("prefix/dosdevices/c:")) &&
            QFile::link("/", work.filePath("prefix/dosdevices/z:")) &&
            writeFile(work.filePath("native/neorage.exe"), quick) &&
-           writeFile(work.filePath("windows/NEORAGE.EXE"), windowsProgram()) &&
+           writeFile(work.filePath("windows/NEORAGE.EXE"), support::windowsProgram()) &&
            writeFile(work.filePath("dos/NEORAGE.EXE"), QByteArray("MZ\x90\0\3", 5)) &&
            writeFile(work.filePath("bin/wine"), quick) && writeFile(work.filePath("bin/dosbox"), quick);
 }
