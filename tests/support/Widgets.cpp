@@ -1,8 +1,10 @@
 #include "Widgets.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFontInfo>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,6 +22,28 @@ MessageBoxSeen catchBox(const std::function<void()>& action)
     });
     action();
     return box;
+}
+
+void movePointerOnto(const QWidget* widget, QPoint offset)
+{
+    QWidget* window = widget->window();
+    const QPoint local = widget->mapTo(window, widget->rect().center() + offset);
+    const QPoint global = window->mapToGlobal(local);
+    QCursor::setPos(global);
+    QCoreApplication::processEvents();
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || modal == window) {
+        QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window->windowHandle(), &move);
+    }
+}
+
+void movePointerOff(const QWidget* window, QPoint global)
+{
+    QCursor::setPos(global);
+    QCoreApplication::processEvents();
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(window->windowHandle(), &leave);
 }
 
 QString modalOpenedBy(const std::function<void()>& action)

@@ -38,6 +38,12 @@ MessageBoxSeen catchBox(const std::function<void()>& action);
 // name, or an empty text when none opened.
 QString modalOpenedBy(const std::function<void()>& action);
 
+// Moves the pointer onto `widget` (its middle, moved by `offset`) as a display server does: Qt's
+// pointer position changes, and the window there hears of it unless a modal window blocks it.
+void movePointerOnto(const QWidget* widget, QPoint offset = {});
+// Moves the pointer from `window` to `global`, outside it: the window hears that it left.
+void movePointerOff(const QWidget* window, QPoint global);
+
 // The face a font is drawn with: a window font and its installed stand-in draw alike.
 QString face(const QFont& font);
 

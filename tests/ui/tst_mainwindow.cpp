@@ -339,7 +339,8 @@ private slots:
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         auto* button = control<QToolButton>("SpeedButton1");
-        m_form->hintRouter().updateAt(button->mapToGlobal(button->rect().center()));
+        support::movePointerOnto(button);
+        m_form->hintRouter().update();
         QCOMPARE(control<QLabel>("BarraDeEstado")->text(), QString(" Undo  Tools"));
     }
 
