@@ -3,30 +3,67 @@
 #include "ChildProcess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QStandardPaths>
+
+namespace {
+
+const QString kWaylandSocket = QStringLiteral("orvelane-e2e");
+
+// A plain background and no panel: the windows are all there is to see and to find.
+constexpr char kWestonConfig[] = "[core]\nidle-time=0\n[shell]\nbackground-color=0xff204060\n"
+                                 "panel-position=none\nlocking=false\n";
+
+void stop(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
+} // namespace
+
+bool VirtualDisplay::testsWayland()
+{
+    return qEnvironmentVariable("ORVELANE_E2E_DISPLAY") == QLatin1String("wayland");
+}
 
 QStringList VirtualDisplay::missingTools()
 {
+    QStringList tools{QStringLiteral("Xvfb"), QStringLiteral("xdotool"), QStringLiteral("xwininfo"),
+                      QStringLiteral("import")};
+    if (testsWayland())
+        tools << QStringLiteral("weston") << QStringLiteral("weston-debug");
     QStringList missing;
-    for (const char* tool : {"Xvfb", "xdotool", "xwininfo", "import"}) {
-        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-            missing << QString::fromLatin1(tool);
+    for (const QString& tool : tools) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            missing << tool;
     }
+    const QString plugin =
+        QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqwayland-generic.so");
+    if (testsWayland() && !QFile::exists(plugin))
+        missing << QStringLiteral("qt6-wayland");
     return missing;
 }
 
 VirtualDisplay::~VirtualDisplay()
 {
-    if (m_server.state() == QProcess::NotRunning)
-        return;
-    m_server.terminate();
-    if (!m_server.waitForFinished(3000)) {
-        m_server.kill();
-        m_server.waitForFinished(3000);
-    }
+    stop(m_compositor);
+    stop(m_server);
 }
 
 bool VirtualDisplay::start(int timeoutMs)
+{
+    return startXvfb(timeoutMs) && (!testsWayland() || startWeston(timeoutMs));
+}
+
+bool VirtualDisplay::startXvfb(int timeoutMs)
 {
     // -displayfd picks a free display number and writes it once the server is ready, so
     // neither a fixed number nor a race with other test runs is involved.
@@ -60,4 +97,58 @@ bool VirtualDisplay::start(int timeoutMs)
     }
     m_name = QStringLiteral(":%1").arg(number);
     return true;
+}
+
+// Weston's window fills the X screen from its top-left corner, so a point of Weston's desktop
+// is the same point of the X screen. --debug lets weston-debug list where it put each window.
+bool VirtualDisplay::startWeston(int timeoutMs)
+{
+    const QString runtime = m_runtimeDirectory.path();
+    QFile config(runtime + QStringLiteral("/weston.ini"));
+    if (!m_runtimeDirectory.isValid() || !config.open(QIODevice::WriteOnly) ||
+        config.write(kWestonConfig) < 0) {
+        m_error = QStringLiteral("no runtime directory for Weston");
+        return false;
+    }
+    config.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_name);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    m_compositor.setProcessEnvironment(environment);
+    m_compositor.setProcessChannelMode(QProcess::MergedChannels);
+    E2e::endWithThisProcess(m_compositor);
+    m_wayland = true;
+    m_compositor.start(QStringLiteral("weston"),
+                       {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"),
+                        QStringLiteral("--width=1024"), QStringLiteral("--height=768"),
+                        QStringLiteral("--socket=") + kWaylandSocket, QStringLiteral("--debug"),
+                        QStringLiteral("--config=") + config.fileName()});
+    // The desktop is ready once the shell has put up its background.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired() && m_compositor.state() != QProcess::NotRunning) {
+        QProcess sceneGraph;
+        sceneGraph.setProcessEnvironment(clientEnvironment());
+        sceneGraph.start(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")});
+        if (sceneGraph.waitForFinished(2000) && sceneGraph.readAllStandardOutput().contains("background for"))
+            return true;
+        m_compositor.waitForFinished(50);
+    }
+    m_wayland = false;
+    m_error = QStringLiteral("Weston did not start: ") + QString::fromLocal8Bit(m_compositor.readAll());
+    return false;
+}
+
+QProcessEnvironment VirtualDisplay::clientEnvironment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!m_wayland) {
+        environment.insert(QStringLiteral("DISPLAY"), m_name);
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    } else {
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), kWaylandSocket);
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDirectory.path());
+        environment.remove(QStringLiteral("DISPLAY"));
+    }
+    return environment;
 }
