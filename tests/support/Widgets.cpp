@@ -6,17 +6,34 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
 namespace support {
 
-MessageBoxSeen catchBox(const std::function<void()>& action)
+namespace {
+
+QString transientParentOf(const QWidget* window)
+{
+    const QWindow* parent = window->windowHandle() ? window->windowHandle()->transientParent() : nullptr;
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        if (parent && widget->windowHandle() == parent)
+            return widget->metaObject()->className();
+    }
+    return {};
+}
+
+} // namespace
+
+MessageBoxSeen catchBox(const std::function<void()>& action, QString* over)
 {
     MessageBoxSeen box;
-    QTimer::singleShot(0, [&box] {
+    QTimer::singleShot(0, [&box, over] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             box = {shown->windowTitle(), shown->text(), shown->icon()};
+            if (over)
+                *over = transientParentOf(shown);
             shown->accept();
         }
     });
@@ -46,12 +63,14 @@ void movePointerOff(const QWidget* window, QPoint global)
     QCoreApplication::sendEvent(window->windowHandle(), &leave);
 }
 
-QString modalOpenedBy(const std::function<void()>& action)
+QString modalOpenedBy(const std::function<void()>& action, QString* over)
 {
     QString opened;
-    QTimer::singleShot(0, [&opened] {
+    QTimer::singleShot(0, [&opened, over] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             opened = modal->metaObject()->className();
+            if (over)
+                *over = transientParentOf(modal);
             modal->close();
         }
     });

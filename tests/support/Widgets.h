@@ -31,12 +31,13 @@ struct MessageBoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-// Runs `action`, accepting the message box it shows as soon as it shows.
-MessageBoxSeen catchBox(const std::function<void()>& action);
+// Runs `action`, accepting the message box it shows as soon as it shows. `over`, when given,
+// receives the class name of the window the box is a transient child of.
+MessageBoxSeen catchBox(const std::function<void()>& action, QString* over = nullptr);
 
 // Runs `action`, closing the modal window it opens as soon as it shows; that window's class
-// name, or an empty text when none opened.
-QString modalOpenedBy(const std::function<void()>& action);
+// name, or an empty text when none opened. `over` as for catchBox.
+QString modalOpenedBy(const std::function<void()>& action, QString* over = nullptr);
 
 // Moves the pointer onto `widget` (its middle, moved by `offset`) as a display server does: Qt's
 // pointer position changes, and the window there hears of it unless a modal window blocks it.

@@ -179,13 +179,18 @@ private slots:
         m_form->show();
         if (toolButton)
             control<QAction>("Barradeherramientas1")->trigger();
-        const QString opened = support::modalOpenedBy([&] {
-            if (toolButton)
-                QTest::mouseClick(control<QToolButton>(qPrintable(command)), Qt::LeftButton);
-            else
-                control<QAction>(qPrintable(command))->trigger();
-        });
+        // Over the main window, as its transient child: a compositor keeps it above.
+        QString over;
+        const QString opened = support::modalOpenedBy(
+            [&] {
+                if (toolButton)
+                    QTest::mouseClick(control<QToolButton>(qPrintable(command)), Qt::LeftButton);
+                else
+                    control<QAction>(qPrintable(command))->trigger();
+            },
+            &over);
         QCOMPARE(opened, window);
+        QCOMPARE(over, QString("TForm1"));
     }
 
     void everyOpeningIsAFreshInstance()
@@ -355,7 +360,11 @@ private slots:
             }
         } thrower;
         QEvent trigger(QEvent::User);
-        const auto box = support::catchBox([&] { QCoreApplication::sendEvent(&thrower, &trigger); });
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        QString over;
+        const auto box = support::catchBox([&] { QCoreApplication::sendEvent(&thrower, &trigger); }, &over);
+        QCOMPARE(over, QString("TForm1"));
         QCOMPARE(box.caption, QString("Orvelane"));
         QCOMPARE(box.text, QString("Disk not ready."));
         QCOMPARE(box.icon, QMessageBox::Critical);
