@@ -19,7 +19,7 @@ packages=(
   # checks on Wayland; clang and its fuzzer and sanitizer runtime
   xvfb xauth xdotool x11-utils imagemagick weston qt6-wayland clang libclang-rt-dev
   acl                            # setfacl: a settings file shared through an ACL
-  desktop-file-utils appstream   # packaging: validating the desktop entry and the metainfo
+  desktop-file-utils appstream groff-base  # packaging: validating the desktop entry, metainfo, manual page
   # benchmarks: watching the first paint of a window
   libx11-dev libxdamage-dev
 )
