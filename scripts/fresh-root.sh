@@ -47,6 +47,8 @@ roots=${ORVELANE_FRESH_ROOTS:-/var/tmp/orvelane-fresh-roots}
 cache=$roots/cache/$suite
 mkdir -p "$cache"
 root=$(mktemp -d "$roots/$suite.XXXXXX")
+# It is the root folder of its programs: everyone may enter it, as on any Debian system.
+chmod 755 "$root"
 mounted=()
 
 cleanup() {
