@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -24,6 +25,15 @@
 namespace soak {
 
 constexpr int kFileSize = 35;
+
+// `full` scaled by ORVELANE_SOAK_PERCENT (100 when unset, as CI runs it; the quick test preset
+// asks for 2), and never below `least`.
+inline int soakCount(int full, int least = 1)
+{
+    bool ok = false;
+    const int percent = qEnvironmentVariableIntValue("ORVELANE_SOAK_PERCENT", &ok);
+    return std::max(least, int(qint64(full) * (ok ? std::clamp(percent, 0, 100) : 100) / 100));
+}
 
 // Four switches as one number, the way the window shows them: bit 0 CheckBox1 (NoScanlines),
 // bit 1 CheckBox2 (EnableVsync), bit 2 CheckBox3 (VgaMode), bit 3 CheckBox4 (FrameSkip).

@@ -26,7 +26,7 @@ using soak::Switches;
 
 namespace {
 
-constexpr int kClicksPerFault = 100;
+const int kClicksPerFault = soak::soakCount(100);
 constexpr std::uint8_t kReserved1 = 0x3c;
 constexpr std::uint8_t kReserved2 = 0xc3;
 

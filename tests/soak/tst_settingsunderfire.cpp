@@ -27,8 +27,8 @@ using soak::Switches;
 
 namespace {
 
-constexpr int kClicks = 20000;
-constexpr int kKills = 200;
+const int kClicks = soak::soakCount(20000);
+const int kKills = soak::soakCount(200);
 constexpr int kLongestKillDelayMicroseconds = 30000;
 constexpr std::uint8_t kReserved1 = 0x5a;
 constexpr std::uint8_t kReserved2 = 0xa5;

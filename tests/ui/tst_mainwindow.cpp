@@ -330,6 +330,21 @@ private slots:
         QCOMPARE(control<QLabel>("Panel2")->text(), QString("12/8/26"));
     }
 
+    // Newer locale data writes a narrow no-break space before the marker: the clock shows
+    // it, and its font draws it as a narrow blank, not as a box for a missing letter.
+    void clockDrawsTheNarrowBlankOfNewerLocales()
+    {
+        m_host.formats.longTime = QStringLiteral("h:mm:ss\u202fAP");
+        QEvent localeChange(QEvent::LocaleChange);
+        QCoreApplication::sendEvent(m_form.get(), &localeChange);
+        m_form->Timer1Timer();
+        auto* clock = control<QLabel>("Panel1");
+        QCOMPARE(clock->text(), QStringLiteral("9:05:09\u202fPM"));
+        const QFontMetrics metrics(clock->font());
+        QVERIFY(metrics.inFontUcs4(0x202F));
+        QVERIFY(metrics.horizontalAdvance(QChar(0x202F)) <= metrics.horizontalAdvance(u' '));
+    }
+
     void statusLineShowsTheApplicationHint()
     {
         m_form->show();
