@@ -1,10 +1,12 @@
-// What the soak and fault tests share: the settings file's bytes and their four switches,
-// the process's resident memory, its children as /proc shows them, and re-running this very
-// test program as a helper process.
+// What the soak and fault tests share: the settings file's bytes and their four switches, a
+// host that keeps them in the real file, the process's resident memory, its children as /proc
+// shows them, and re-running this very test program as a helper process.
 #pragma once
 
+#include "FakeHost.h"
 #include "Files.h"
 #include "SettingsBytes.h"
+#include "SettingsFile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -67,6 +69,13 @@ inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t 
     }
     return switches;
 }
+
+// The recording host over the real settings file in the working directory.
+class SettingsFileHost : public FakeHost {
+public:
+    void loadOptions(OptionsRecord& record) override { LoadOptions(record); }
+    WriteResult saveOptions(OptionsRecord& record) override { return SaveOptions(record); }
+};
 
 using support::readFile;
 using support::writeFile;

@@ -107,7 +107,8 @@ void announce(Switches switches)
 int runClicker(int argc, char** argv)
 {
     OrvelaneApplication app(argc, argv);
-    TForm5 form;
+    soak::SettingsFileHost host;
+    TForm5 form(host);
     form.show();
     announce(windowSwitches(&form));
     QRandomGenerator random(static_cast<quint32>(::getpid()));
@@ -139,6 +140,7 @@ class SettingsUnderFireTest : public QObject {
 
 private:
     std::unique_ptr<support::WorkFolder> m_workDir;
+    soak::SettingsFileHost m_host;
 
     QString settingsPath() const { return m_workDir->filePath(QStringLiteral("ORVELANE.DAT")); }
 
@@ -179,7 +181,7 @@ void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
     QVERIFY2(reader.waitForReadyRead(10000), reader.readAllStandardError().constData());
     QCOMPARE(reader.readLine(), QByteArray("ready\n"));
 
-    TForm5 form;
+    TForm5 form(m_host);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QByteArray had(1, char(windowSwitches(&form)));
@@ -261,7 +263,7 @@ void SettingsUnderFireTest::aKillAtAnyMomentLeavesTheOldFileOrTheNew()
         ++survived;
     }
     // Whatever a kill left behind must not outlast the next save.
-    TForm5 form;
+    TForm5 form(m_host);
     form.show();
     QTest::mouseClick(form.findChild<QCheckBox*>(boxName(0)), Qt::LeftButton);
     QCOMPARE(strayEntries(), QStringList());

@@ -48,7 +48,7 @@ class WindowChurnTest : public QObject {
 
 private:
     std::unique_ptr<support::WorkFolder> m_workDir;
-    FakeHost m_host;
+    soak::SettingsFileHost m_host;
     std::unique_ptr<TForm1> m_main;
     std::map<QString, int> m_mostAlive;
 
@@ -103,7 +103,7 @@ private slots:
         holdIn(Form2, new TForm2(Form1));
         holdIn(Form3, new TForm3(Form1));
         holdIn(Form4, new TForm4(Form1));
-        holdIn(Form5, new TForm5(Form1));
+        holdIn(Form5, new TForm5(m_host, Form1));
         holdIn(Form6, new TForm6(Form1));
         holdIn(Form7, new TForm7(m_host, Form1));
         holdIn(Form8, new TForm8(m_host, Form1));

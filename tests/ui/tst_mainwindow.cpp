@@ -1,6 +1,5 @@
 // The main window: its menu tree, commands, tool bar states, check marks and clock.
 #include "FakeHost.h"
-#include "Files.h"
 #include "HintRouter.h"
 #include "OrvelaneApplication.h"
 #include "Unit1.h"
@@ -32,7 +31,6 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    support::WorkFolder m_workDir;
     FakeHost m_host;
     std::unique_ptr<TForm1> m_form;
 
@@ -52,8 +50,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_workDir.isValid()); }
-
     void init()
     {
         m_host = FakeHost();
