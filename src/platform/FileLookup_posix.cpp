@@ -27,30 +27,34 @@ bool hasType(const fs::path& path, mode_t type)
     return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
 }
 
+bool isPlainName(std::string_view name)
+{
+    return !name.empty() && name.find('/') == std::string_view::npos;
+}
+
+// Among `names`, the spelling of `name` first in byte order that is of `type`.
+std::optional<fs::path> firstOfType(const fs::path& folder, std::string_view name,
+                                    const std::vector<std::string>& names, mode_t type)
+{
+    std::optional<std::string> first;
+    for (const std::string& leaf : names)
+        if (equalIgnoringCase(leaf, name) && (!first || leaf < *first) && hasType(folder / leaf, type))
+            first = leaf;
+    if (!first)
+        return std::nullopt;
+    return folder / *first;
+}
+
 std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_view name, mode_t type)
 {
-    if (name.empty() || name.find('/') != std::string_view::npos)
+    if (!isPlainName(name))
         return std::nullopt;
     const fs::path exact = folder / name;
     if (hasType(exact, type))
         return exact;
-
-    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!listing)
-        return std::nullopt;
-    std::optional<std::string> first;
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string_view leaf = entry->d_name;
-        if (!equalIgnoringCase(leaf, name) || (first && leaf >= *first))
-            continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(listing), entry->d_name, &info, 0) == 0 && (info.st_mode & S_IFMT) == type)
-            first = std::string(leaf);
-    }
-    ::closedir(listing);
-    if (!first)
-        return std::nullopt;
-    return folder / *first;
+    const std::optional<std::vector<std::string>> names =
+        namesIn(folder, [name](std::string_view leaf) { return equalIgnoringCase(leaf, name); });
+    return names ? firstOfType(folder, name, *names, type) : std::nullopt;
 }
 
 } // namespace
@@ -63,6 +67,37 @@ bool isExecutableFile(const std::string& path)
 std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)
 {
     return findIgnoringCase(folder, name, S_IFREG);
+}
+
+std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name,
+                                             const std::vector<std::string>& names)
+{
+    if (!isPlainName(name))
+        return std::nullopt;
+    const fs::path exact = folder / name;
+    return hasType(exact, S_IFREG) ? exact : firstOfType(folder, name, names, S_IFREG);
+}
+
+std::optional<std::vector<std::string>> namesIn(const fs::path& folder,
+                                                const std::function<bool(std::string_view)>& keep)
+{
+    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing)
+        return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(listing))
+        if (keep(entry->d_name))
+            names.emplace_back(entry->d_name);
+    ::closedir(listing);
+    return names;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view part)
+{
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
+        if (equalIgnoringCase(text.substr(at, part.size()), part))
+            return true;
+    return false;
 }
 
 std::optional<fs::path> findFolderIgnoringCase(const fs::path& folder, std::string_view name)

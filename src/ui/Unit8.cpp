@@ -2,7 +2,6 @@
 
 #include "ForeignNames.h"
 #include "GameLaunch.h"
-#include "SettingsFile.h"
 #include "TextFit.h"
 #include "ui_Unit8.h"
 
@@ -40,7 +39,7 @@ TForm8::~TForm8() = default;
 
 void TForm8::BitBtn1Click()
 {
-    LoadOptions(Options);
+    m_host.loadOptions(Options);
     ChosenPath.clear();
     WorkTexts = {};
 
@@ -80,7 +79,7 @@ void TForm8::launchChosenGame()
     seen.emulatorDirectory = emulator.folderAsSeen;
     // The switches are read again right before composing, so a change made in the
     // configuration window while the dialog was open still counts.
-    LoadOptions(Options);
+    m_host.loadOptions(Options);
     const NeoRageLaunch launch = composeNeoRageLaunch(seen, Options, emulator.separator);
     LaunchParams = launch.parameters;
     showCaption(m_ui->Label1, "Loading ...");

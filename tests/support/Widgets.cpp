@@ -26,19 +26,27 @@ QString transientParentOf(const QWidget* window)
 
 } // namespace
 
-MessageBoxSeen catchBox(const std::function<void()>& action, QString* over)
+QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action)
 {
-    MessageBoxSeen box;
-    QTimer::singleShot(0, [&box, over] {
+    QList<MessageBoxSeen> boxes;
+    // Ends the watch with this call, so a box shown later is left to whoever shows it.
+    QObject watching;
+    std::function<void()> watch = [&] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            box = {shown->windowTitle(), shown->text(), shown->icon()};
-            if (over)
-                *over = transientParentOf(shown);
+            boxes.append({shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown)});
             shown->accept();
+            QTimer::singleShot(0, &watching, watch);
         }
-    });
+    };
+    QTimer::singleShot(0, &watching, watch);
     action();
-    return box;
+    return boxes;
+}
+
+MessageBoxSeen catchBox(const std::function<void()>& action)
+{
+    const QList<MessageBoxSeen> boxes = catchBoxes(action);
+    return boxes.isEmpty() ? MessageBoxSeen() : boxes.first();
 }
 
 void movePointerOnto(const QWidget* widget, QPoint offset)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QRgb>
@@ -29,14 +30,19 @@ template <typename T> T* control(const QObject* parent, const QString& name)
 struct MessageBoxSeen {
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // The class of the window the box is a transient child of.
+    QString over;
 };
 
-// Runs `action`, accepting the message box it shows as soon as it shows. `over`, when given,
-// receives the class name of the window the box is a transient child of.
-MessageBoxSeen catchBox(const std::function<void()>& action, QString* over = nullptr);
+// Runs `action`, accepting each message box it shows as soon as it shows; the boxes in order.
+QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action);
+
+// The first of catchBoxes().
+MessageBoxSeen catchBox(const std::function<void()>& action);
 
 // Runs `action`, closing the modal window it opens as soon as it shows; that window's class
-// name, or an empty text when none opened. `over` as for catchBox.
+// name, or an empty text when none opened. `over`, when given, receives the class of the
+// window it is a transient child of.
 QString modalOpenedBy(const std::function<void()>& action, QString* over = nullptr);
 
 // Moves the pointer onto `widget` (its middle, moved by `offset`) as a display server does: Qt's
