@@ -47,6 +47,8 @@ public:
     // How many windows the display has shown since watchNewWindows(); the watch ends.
     int newWindowCount();
 
+    // Gives `window` the keyboard focus, and so makes its program the active one.
+    bool focus(XWindowId window) const;
     // Gives `window` the keyboard focus, then presses each of `keys` in turn
     // (xdotool names: "alt+p", "Return", "Escape").
     bool pressKeys(XWindowId window, const QStringList& keys) const;
@@ -83,7 +85,6 @@ private:
     QList<Shown> shownOnWayland() const;
     std::optional<Shown> shownOnWayland(XWindowId window) const;
     bool clickOnWayland(XWindowId window, QPoint position, bool stay) const;
-    bool focus(XWindowId window) const;
 
     QString m_displayName;
     bool m_wayland = false;

@@ -68,9 +68,11 @@ bool VirtualDisplay::startXvfb(int timeoutMs)
     // -displayfd picks a free display number and writes it once the server is ready, so
     // neither a fixed number nor a race with other test runs is involved.
     m_server.setProgram(QStringLiteral("Xvfb"));
+    // Under Weston, a strip below its window lets the pointer leave the window (startWeston).
     m_server.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                           QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp"), QStringLiteral("-noreset")});
+                           QStringLiteral("0"),
+                           testsWayland() ? QStringLiteral("1024x800x24") : QStringLiteral("1024x768x24"),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
     m_server.setProcessChannelMode(QProcess::SeparateChannels);
     E2e::endWithThisProcess(m_server);
     m_server.start();
@@ -131,11 +133,29 @@ bool VirtualDisplay::startWeston(int timeoutMs)
         sceneGraph.setProcessEnvironment(clientEnvironment());
         sceneGraph.start(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")});
         if (sceneGraph.waitForFinished(2000) && sceneGraph.readAllStandardOutput().contains("background for"))
-            return true;
+            return placeWestonsPointer();
         m_compositor.waitForFinished(50);
     }
     m_wayland = false;
     m_error = QStringLiteral("Weston did not start: ") + QString::fromLocal8Bit(m_compositor.readAll());
+    return false;
+}
+
+// Weston's X11 back end follows the X pointer by how far it moves from where it last came into
+// Weston's window, and may start without knowing where that was: the pointer leaves the window
+// for the strip below it and comes back, and Weston has it where X has it.
+bool VirtualDisplay::placeWestonsPointer()
+{
+    QProcess xdotool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), m_name);
+    xdotool.setProcessEnvironment(environment);
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("mousemove"), QStringLiteral("512"), QStringLiteral("790"),
+                   QStringLiteral("mousemove"), QStringLiteral("512"), QStringLiteral("384")});
+    if (xdotool.waitForFinished(5000) && xdotool.exitCode() == 0)
+        return true;
+    m_error = QStringLiteral("xdotool could not move the pointer into Weston's window");
     return false;
 }
 

@@ -23,7 +23,8 @@ public:
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
 
-    // Starts Xvfb with one 1024 x 768 x 24 screen, and Weston filling it when testing Wayland,
+    // Starts Xvfb with one 1024 x 768 x 24 screen, and Weston's 1024 x 768 window at its top-left
+    // corner when testing Wayland (the X screen 32 pixels taller),
     // and waits, at most `timeoutMs`, until they accept clients. On failure, `error()` says why.
     bool start(int timeoutMs = 10000);
 
@@ -38,6 +39,7 @@ public:
 private:
     bool startXvfb(int timeoutMs);
     bool startWeston(int timeoutMs);
+    bool placeWestonsPointer();
 
     QProcess m_server;
     QProcess m_compositor;

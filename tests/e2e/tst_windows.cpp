@@ -316,10 +316,12 @@ private slots:
         QVERIFY(desktop().waitUntilGone(*play));
     }
 
-    // A tool button the pointer rests on shows its tooltip next to the pointer, for a while.
+    // A tool button the pointer rests on shows its tooltip next to the pointer, for a while,
+    // while the program is the active one.
     void aRestingPointerShowsTheTooltip()
     {
         setTools(true);
+        QVERIFY(desktop().focus(m_main));
         QVERIFY(pointerOnBanner());
         const QPoint button = toolButton(kAboutButtonLeft);
         QVERIFY(desktop().movePointer(m_main, button));
