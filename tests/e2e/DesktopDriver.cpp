@@ -162,7 +162,8 @@ std::optional<QRect> DesktopDriver::geometry(XWindowId window) const
 
 // Without a window manager nobody hands the focus on when a modal window closes, so every
 // input starts by giving it to the window meant to receive it. Weston gives it to the window
-// clicked: on its title bar, left of the buttons, the pointer going back where it was.
+// clicked: in the corner of its client area, where no control lies (a press on the title bar
+// would start moving the window), the pointer going back where it was.
 bool DesktopDriver::focus(XWindowId window) const
 {
     if (m_wayland)
@@ -289,16 +290,15 @@ bool DesktopDriver::dragAwayFrom(XWindowId window, XWindowId other) const
     return false;
 }
 
-// Clicks `position` of the window's client area and leaves the pointer there, or, without
-// `stay`, clicks where the window's title bar says which window it is, and puts the pointer
-// back. A position above the client area lies on the title bar.
+// Clicks `position` of the window's client area (above it, its title bar), and without `stay`
+// puts the pointer back where it was; no position is the bottom-left corner of the client area.
 bool DesktopDriver::clickOnWayland(XWindowId window, QPoint position, bool stay) const
 {
     const auto shown = shownOnWayland(window);
     if (!shown)
         return false;
     if (!stay && position.isNull())
-        position = {shown->frame.width() / 3, (shown->frame.top() - shown->client.top()) / 2};
+        position = {1, shown->client.height() - 2};
     const QPoint at = shown->client.topLeft() + position;
     QStringList arguments{QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
                           QStringLiteral("click"), QStringLiteral("1")};
@@ -313,17 +313,20 @@ QList<DesktopDriver::Shown> DesktopDriver::shownOnWayland() const
     if (!run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &report))
         return {};
     // A view of a top-level window: where its surface lies and, opaque, the client area in it.
-    static const QRegularExpression view(QStringLiteral(
-        "surface ID (\\d+), top-level window '(.*)' of .*\\n\\s*position: \\((-?\\d+), (-?\\d+)\\) -> "
-        "\\((-?\\d+), (-?\\d+)\\)\\n\\s*\\[opaque: \\((-?\\d+), (-?\\d+)\\) -> \\((-?\\d+), (-?\\d+)\\)\\]"));
+    static const QRegularExpression view(
+        QStringLiteral("PID (\\d+), surface ID (\\d+), top-level window '(.*)' of .*\\n"
+                       "\\s*position: \\((-?\\d+), (-?\\d+)\\) -> \\((-?\\d+), (-?\\d+)\\)\\n\\s*\\[opaque: "
+                       "\\((-?\\d+), (-?\\d+)\\) -> \\((-?\\d+), (-?\\d+)\\)\\]"));
     QList<Shown> windows;
     auto matches = view.globalMatch(QString::fromUtf8(report));
     while (matches.hasNext()) {
         const QRegularExpressionMatch match = matches.next();
         const auto number = [&match](int index) { return match.captured(index).toInt(); };
-        windows << Shown{match.captured(1).toULong(), match.captured(2),
-                         QRect(QPoint(number(3), number(4)), QPoint(number(5) - 1, number(6) - 1)),
-                         QRect(QPoint(number(7), number(8)), QPoint(number(9) - 1, number(10) - 1))};
+        const qint64 pid = match.captured(1).toLongLong();
+        if (m_program == 0 || pid == m_program)
+            windows << Shown{match.captured(2).toULong(), match.captured(3),
+                             QRect(QPoint(number(4), number(5)), QPoint(number(6) - 1, number(7) - 1)),
+                             QRect(QPoint(number(8), number(9)), QPoint(number(10) - 1, number(11) - 1))};
     }
     return windows;
 }

@@ -25,6 +25,10 @@ public:
     explicit DesktopDriver(const VirtualDisplay& display);
     ~DesktopDriver();
 
+    // From now on, finds only the windows of the program with process ID `pid`: under Wayland
+    // those of a program just killed may linger for a moment.
+    void onlyWindowsOf(qint64 pid) { m_program = pid; }
+
     // Mapped top-level windows whose caption is exactly `caption`.
     QList<XWindowId> visibleWindows(const QString& caption) const;
     // The first such window to show within `timeoutMs`.
@@ -89,6 +93,7 @@ private:
     QString m_displayName;
     bool m_wayland = false;
     QProcessEnvironment m_environment;
+    qint64 m_program = 0;
     std::unique_ptr<XConnection> m_x;
     QProcess m_protocolLog;
     QByteArray m_protocol;

@@ -36,7 +36,10 @@ bool E2eSession::start()
     m_program.setProcessChannelMode(QProcess::MergedChannels);
     E2e::endWithThisProcess(m_program);
     m_program.start(QStringLiteral(ORVELANE_PROGRAM), {});
-    return m_program.waitForStarted(10000);
+    if (!m_program.waitForStarted(10000))
+        return false;
+    m_desktop.onlyWindowsOf(m_program.processId());
+    return true;
 }
 
 std::optional<int> E2eSession::waitForExit(int timeoutMs)
