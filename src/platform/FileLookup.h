@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The regular file (or a link to one) in `folder` (empty: the working directory) whose name
 // is `name` with any letters in any case. The name in exactly the asked case wins; among
@@ -18,6 +19,11 @@ std::optional<std::filesystem::path> findFileIgnoringCase(const std::filesystem:
 // True for a regular file, or a link to one, that this user may run.
 bool isExecutableFile(const std::string& path);
 
-// The same rule for a folder (or a link to one) named `name` in `folder`.
-std::optional<std::filesystem::path> findFolderIgnoringCase(const std::filesystem::path& folder,
-                                                            std::string_view name);
+// The same rule for an entry of any kind named `name` in `folder`: a folder, a FIFO, a link
+// that leads nowhere.
+std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem::path& folder,
+                                                           std::string_view name);
+
+// Every regular file (or link to one) in `folder` whose name is `name` in any letter case, in
+// byte order.
+std::vector<std::string> fileSpellings(const std::filesystem::path& folder, std::string_view name);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,10 +22,36 @@ bool equalIgnoringCase(std::string_view a, std::string_view b)
     return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
+// A type of 0 takes an entry of any kind, as it stands, without following a link.
 bool hasType(const fs::path& path, mode_t type)
 {
     struct stat info {};
+    if (type == 0)
+        return ::lstat(path.c_str(), &info) == 0;
     return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+bool entryHasType(DIR* listing, const char* name, mode_t type)
+{
+    struct stat info {};
+    if (type == 0)
+        return ::fstatat(::dirfd(listing), name, &info, AT_SYMLINK_NOFOLLOW) == 0;
+    return ::fstatat(::dirfd(listing), name, &info, 0) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+// The names in `folder` that are `name` in any letter case and of that type, in byte order.
+std::vector<std::string> spellingsOf(const fs::path& folder, std::string_view name, mode_t type)
+{
+    std::vector<std::string> names;
+    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing)
+        return names;
+    while (const dirent* entry = ::readdir(listing))
+        if (equalIgnoringCase(entry->d_name, name) && entryHasType(listing, entry->d_name, type))
+            names.emplace_back(entry->d_name);
+    ::closedir(listing);
+    std::ranges::sort(names);
+    return names;
 }
 
 std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_view name, mode_t type)
@@ -34,23 +61,10 @@ std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_vie
     const fs::path exact = folder / name;
     if (hasType(exact, type))
         return exact;
-
-    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!listing)
+    const std::vector<std::string> names = spellingsOf(folder, name, type);
+    if (names.empty())
         return std::nullopt;
-    std::optional<std::string> first;
-    while (const dirent* entry = ::readdir(listing)) {
-        const std::string_view leaf = entry->d_name;
-        if (!equalIgnoringCase(leaf, name) || (first && leaf >= *first))
-            continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(listing), entry->d_name, &info, 0) == 0 && (info.st_mode & S_IFMT) == type)
-            first = std::string(leaf);
-    }
-    ::closedir(listing);
-    if (!first)
-        return std::nullopt;
-    return folder / *first;
+    return folder / names.front();
 }
 
 } // namespace
@@ -65,7 +79,14 @@ std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string
     return findIgnoringCase(folder, name, S_IFREG);
 }
 
-std::optional<fs::path> findFolderIgnoringCase(const fs::path& folder, std::string_view name)
+std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
 {
-    return findIgnoringCase(folder, name, S_IFDIR);
+    return findIgnoringCase(folder, name, 0);
+}
+
+std::vector<std::string> fileSpellings(const fs::path& folder, std::string_view name)
+{
+    if (name.empty() || name.find('/') != std::string_view::npos)
+        return {};
+    return spellingsOf(folder, name, S_IFREG);
 }

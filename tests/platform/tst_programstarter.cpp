@@ -1,13 +1,9 @@
-// Starting the emulators: arguments arrive as given with no shell in between, the child
-// gets our working directory, no descriptor of ours and a session of its own, Windows
-// programs go through Wine and DOS programs through DOSBox, and every child is reaped.
-#include "EmulatorPrograms.h"
-#include "Files.h"
-#include "ProgramStarter.h"
-#include "Programs.h"
-#include "StubProgram.h"
+// Starting the emulators: the caller never waits, not even on a file system that does not
+// answer; a start is answered with what came of it (the system's own reason when it failed,
+// given up at the limit); arguments arrive as given with no shell in between; the child gets
+// our working directory, no descriptor of ours and a session of its own; every child is reaped.
+#include "StartFixture.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -18,8 +14,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-using stub::Record;
 
 namespace {
 
@@ -40,33 +34,20 @@ bool threadWaitsFor(qint64 pid)
     return false;
 }
 
-// The command that runs `program` itself with `arguments`.
-Command plain(const std::string& program, const std::vector<std::string>& arguments)
+// A preparation that plans `program` itself with `arguments`.
+ProgramStarter::Preparation plain(const std::string& program, const std::vector<std::string>& arguments)
 {
     Command command{.file = program, .argv = {program}, .workingDirectory = {}};
     command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
-    return command;
-}
-
-// As the play windows do: find the program, decide how it runs, start it.
-bool startEmulator(ProgramStarter& starter, const std::string& folder, const char* name,
-                   const std::vector<std::string>& arguments)
-{
-    const PreparedStart prepared = prepareProgramStart(folder, name);
-    const auto* start = std::get_if<ProgramStart>(&prepared);
-    const std::optional<Command> command = start ? commandFor(*start, arguments) : std::nullopt;
-    return command && starter.start(*command);
+    return [command] { return ComposedStart(PlannedStart{command, {}, {}, "F", "N"}); };
 }
 
 } // namespace
 
-class TestProgramStarter : public QObject {
+class TestProgramStarter : public StartFixture {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void argumentsArriveVerbatimAndNoShellRuns();
     void childRunsInOurWorkingDirectory();
     void childInheritsOnlyStandardDescriptors();
@@ -74,73 +55,14 @@ private slots:
     void startDoesNotWaitAndTheEndedChildIsReaped();
     void processesAreCreatedOffTheCallersThread();
     void manyChildrenAreAllReaped();
-    void nothingStartsForWhatIsNotAProgram_data();
-    void nothingStartsForWhatIsNotAProgram();
+    void aStartTheSystemRefusesSaysWhy_data();
+    void aStartTheSystemRefusesSaysWhy();
     void relativeNameIsTakenFromWorkingDirectoryNotPath();
-    void nameFoundOnlyOnPathStartsNothing();
-    void foreignProgramGoesThroughItsRunner_data();
-    void foreignProgramGoesThroughItsRunner();
-    void foreignProgramWithoutItsRunnerNamesThePackage_data();
-    void foreignProgramWithoutItsRunnerNamesThePackage();
-    void ordinaryProgramDoesNotGoThroughWine();
+    void aHeldStartLeavesTheCallerFreeAndIsGivenUpAtTheLimit();
+    void theProgramIsLookedForAfterThePress();
     void childStartedWithoutEventLoopIsReaped();
     void childStillRunningWhenStarterGoesIsReaped();
-
-private:
-    QString path(const QString& name) const { return QDir(m_work->path()).filePath(name); }
-    QString makeRecorder(const QString& program, const QString& recordName = QStringLiteral("record"));
-    QString makeBinDirectory();
-    Record waitForRecord(const QString& recordDir);
-    void setPath(const QString& value) { qputenv("PATH", value.toLocal8Bit()); }
-
-    std::unique_ptr<support::WorkFolder> m_work;
-    std::vector<std::unique_ptr<QTemporaryDir>> m_extraDirs;
-    QByteArray m_savedPath;
 };
-
-void TestProgramStarter::init()
-{
-    m_savedPath = qgetenv("PATH");
-    // No Wine prefix: Z: is the root.
-    qputenv("WINEPREFIX", QByteArray("/nonexistent/wine prefix"));
-    // Blanks in the name: a launcher that pastes paths into a command text breaks here.
-    m_work =
-        std::make_unique<support::WorkFolder>(QDir::tempPath() + QStringLiteral("/orvelane work dir XXXXXX"));
-    QVERIFY(m_work->isValid());
-}
-
-void TestProgramStarter::cleanup()
-{
-    m_work->leave();
-    qputenv("PATH", m_savedPath);
-    m_extraDirs.clear();
-    m_work.reset();
-}
-
-// Writes the recorder `program` (relative to the work dir) recording into `recordName`.
-QString TestProgramStarter::makeRecorder(const QString& program, const QString& recordName)
-{
-    const QString recordDir = path(recordName);
-    QDir().mkpath(recordDir);
-    if (!stub::writeFile(path(program), stub::recorderScript(recordDir), true))
-        return {};
-    return recordDir;
-}
-
-QString TestProgramStarter::makeBinDirectory()
-{
-    m_extraDirs.push_back(
-        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/orvelane bin XXXXXX")));
-    return m_extraDirs.back()->path();
-}
-
-Record TestProgramStarter::waitForRecord(const QString& recordDir)
-{
-    std::optional<Record> record;
-    if (!QTest::qWaitFor([&] { return (record = stub::readRecord(recordDir)).has_value(); }, 10000))
-        qWarning("the stub left no record in %s", qPrintable(recordDir));
-    return record.value_or(Record{});
-}
 
 void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns()
 {
@@ -160,7 +82,7 @@ void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns()
                                                 "Ünïcödé ゲーム",
                                                 std::string(4000, 'a')};
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("./emu", arguments)));
+    QVERIFY(answerTo(starter, plain("./emu", arguments)).started);
     const Record record = waitForRecord(recordDir);
 
     QList<QByteArray> expected;
@@ -175,7 +97,7 @@ void TestProgramStarter::childRunsInOurWorkingDirectory()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {})));
+    QVERIFY(answerTo(starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     QCOMPARE(record.workingDirectory, QFileInfo(QDir::currentPath()).canonicalFilePath());
     QVERIFY(record.arguments.isEmpty());
@@ -184,11 +106,12 @@ void TestProgramStarter::childRunsInOurWorkingDirectory()
 void TestProgramStarter::childInheritsOnlyStandardDescriptors()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
-    // Opened without close-on-exec, as careless code elsewhere in a program might.
+    // Opened without close-on-exec, as careless code elsewhere in a program might, and open
+    // until the child exists.
     const int leaky = ::open("/dev/null", O_RDONLY);
     QVERIFY(leaky > 2);
     ProgramStarter starter;
-    const bool started = starter.start(plain("emu", {"game"}));
+    const bool started = answerTo(starter, plain("emu", {"game"})).started;
     ::close(leaky);
     QVERIFY(started);
     const Record record = waitForRecord(recordDir);
@@ -200,7 +123,7 @@ void TestProgramStarter::childHasASessionOfItsOwn()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {})));
+    QVERIFY(answerTo(starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     QVERIFY(record.pid > 0);
     QVERIFY(record.session != ::getsid(0));
@@ -212,7 +135,6 @@ void TestProgramStarter::childHasASessionOfItsOwn()
 // creator here is held until the caller has come back from start().
 void TestProgramStarter::processesAreCreatedOffTheCallersThread()
 {
-    makeRecorder(QStringLiteral("emu"));
     std::promise<void> callerBack;
     std::shared_future<void> released = callerBack.get_future().share();
     std::promise<std::thread::id> creatorPromise;
@@ -220,13 +142,16 @@ void TestProgramStarter::processesAreCreatedOffTheCallersThread()
     ProgramStarter starter([&](const Command&) {
         creatorPromise.set_value(std::this_thread::get_id());
         released.wait_for(std::chrono::seconds(10));
-        return -1;
+        return -ENOEXEC;
     });
-    QVERIFY(starter.start(plain("emu", {})));
+    std::optional<StartOutcome> outcome;
+    starter.start(plain("emu", {}), "given up", this, [&](const StartOutcome& answer) { outcome = answer; });
     callerBack.set_value();
     QCOMPARE(creator.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     QVERIFY(creator.get() != std::this_thread::get_id());
-    QTRY_COMPARE(starter.unreapedChildren(), 0);
+    QTRY_VERIFY(outcome.has_value());
+    QVERIFY2(outcome->message.ends_with(": the system would not run it: Exec format error."),
+             outcome->message.c_str());
 }
 
 void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped()
@@ -234,7 +159,7 @@ void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped()
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     QVERIFY(stub::writeFile(QDir(recordDir).filePath(QStringLiteral("hold")), {}, false));
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {})));
+    QVERIFY(answerTo(starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     QVERIFY(stub::processExists(record.pid));
     QCOMPARE(starter.unreapedChildren(), 1);
@@ -260,8 +185,11 @@ void TestProgramStarter::manyChildrenAreAllReaped()
         records.push_back(makeRecorder(name, name + QStringLiteral(" record")));
     }
     ProgramStarter starter;
+    int started = 0;
     for (int i = 0; i < 8; ++i)
-        QVERIFY(starter.start(plain(QStringLiteral("emu%1").arg(i).toStdString(), {std::to_string(i)})));
+        starter.start(plain(QStringLiteral("emu%1").arg(i).toStdString(), {std::to_string(i)}), "given up",
+                      this, [&](const StartOutcome& outcome) { started += outcome.started ? 1 : 0; });
+    QTRY_COMPARE_WITH_TIMEOUT(started, 8, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(starter.unreapedChildren(), 0, 10000);
     for (const QString& recordDir : records) {
         const Record record = waitForRecord(recordDir);
@@ -270,19 +198,28 @@ void TestProgramStarter::manyChildrenAreAllReaped()
     }
 }
 
-void TestProgramStarter::nothingStartsForWhatIsNotAProgram_data()
+void TestProgramStarter::aStartTheSystemRefusesSaysWhy_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QByteArray>("argument");
-    QTest::newRow("missing") << QStringLiteral("neogeo.exe") << QByteArray("x");
-    QTest::newRow("directory") << QStringLiteral("folder") << QByteArray("x");
-    QTest::newRow("not executable") << QStringLiteral("plain") << QByteArray("x");
-    QTest::newRow("dangling link") << QStringLiteral("dangling") << QByteArray("x");
-    QTest::newRow("empty name") << QString() << QByteArray("x");
-    QTest::newRow("argument with a NUL byte") << QStringLiteral("runs") << QByteArray("a\0b", 3);
+    QTest::addColumn<QString>("reason");
+    const QString missing = "No such file or directory", denied = "Permission denied";
+    QTest::newRow("missing") << QStringLiteral("neogeo.exe") << QByteArray("x") << missing;
+    QTest::newRow("found only on PATH") << QStringLiteral("onpath") << QByteArray("x") << missing;
+    QTest::newRow("directory") << QStringLiteral("folder") << QByteArray("x") << denied;
+    QTest::newRow("not executable") << QStringLiteral("plain") << QByteArray("x") << denied;
+    QTest::newRow("dangling link") << QStringLiteral("dangling") << QByteArray("x") << missing;
+    QTest::newRow("a run bit and no #! line")
+        << QStringLiteral("bare") << QByteArray("x") << "Exec format error";
+    QTest::newRow("an interpreter that is not there")
+        << QStringLiteral("lost") << QByteArray("x") << missing + " (the interpreter a script names";
+    QTest::newRow("empty name") << QString() << QByteArray("x") << "Invalid argument";
+    QTest::newRow("argument with a NUL byte")
+        << QStringLiteral("runs") << QByteArray("a\0b", 3) << "Invalid argument";
 }
 
-void TestProgramStarter::nothingStartsForWhatIsNotAProgram()
+// Nothing runs, and the box says why in the system's own words.
+void TestProgramStarter::aStartTheSystemRefusesSaysWhy()
 {
     QFETCH(QString, program);
     QFETCH(QByteArray, argument);
@@ -290,12 +227,21 @@ void TestProgramStarter::nothingStartsForWhatIsNotAProgram()
     QVERIFY(QDir().mkdir(path(QStringLiteral("folder"))));
     QVERIFY(stub::writeFile(path(QStringLiteral("plain")), stub::markerScript(marker), false));
     QVERIFY(stub::writeFile(path(QStringLiteral("runs")), stub::markerScript(marker), true));
+    QVERIFY(stub::writeFile(path(QStringLiteral("bare")), ": > " + marker.toLocal8Bit() + "\n", true));
+    QVERIFY(stub::writeFile(path(QStringLiteral("lost")), "#!/nonexistent/sh\n: > ran\n", true));
     QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling"))));
+    const QString bin = makeBinDirectory();
+    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("onpath")), stub::markerScript(marker), true));
+    setPath(bin);
 
     ProgramStarter starter;
-    QVERIFY(!starter.start(plain(program.toStdString(), {argument.toStdString()})));
+    const StartOutcome outcome = answerTo(starter, plain(program.toStdString(), {argument.toStdString()}));
+    QVERIFY(!outcome.started);
+    QFETCH(QString, reason);
+    QVERIFY2(QString::fromStdString(outcome.message)
+                 .startsWith("Cannot start N in F: the system would not run it: " + reason),
+             outcome.message.c_str());
     QCOMPARE(starter.unreapedChildren(), 0);
-    QTest::qWait(100);
     QVERIFY(!QFileInfo::exists(marker));
 }
 
@@ -309,141 +255,65 @@ void TestProgramStarter::relativeNameIsTakenFromWorkingDirectoryNotPath()
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
 
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {"game"})));
+    QVERIFY(answerTo(starter, plain("emu", {"game"})).started);
     QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"game"});
     QTRY_COMPARE(starter.unreapedChildren(), 0);
     QVERIFY(!QFileInfo::exists(impostorRan));
 }
 
-void TestProgramStarter::nameFoundOnlyOnPathStartsNothing()
+// A folder on a file system that does not answer: the hold stands in for it. The caller
+// comes back at once, its event loop runs on, the start is given up at the limit, and when
+// the file system answers at last nothing starts.
+void TestProgramStarter::aHeldStartLeavesTheCallerFreeAndIsGivenUpAtTheLimit()
 {
-    const QString bin = makeBinDirectory();
-    const QString ran = path(QStringLiteral("ran"));
-    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("neogeo.exe")), stub::markerScript(ran), true));
-    setPath(bin);
-    ProgramStarter starter;
-    QVERIFY(!starter.start(plain("neogeo.exe", {})));
-    QTest::qWait(100);
-    QVERIFY(!QFileInfo::exists(ran));
+    const QString recordDir = makeRecorder(QStringLiteral("neogeo.exe"));
+    QVERIFY(stub::writeFile(QDir(recordDir).filePath(QStringLiteral("hold")), {}, false));
+    std::promise<void> answered;
+    std::shared_future<void> released = answered.get_future().share();
+    SystemHost host(std::chrono::milliseconds(300), [released] { released.wait(); });
+    const StartOutcome outcome = answerTo(host, neoGeoRequest());
+    QCOMPARE(host.startsUnderWay(), 1);
+    QVERIFY(!outcome.started);
+    QCOMPARE(QString::fromStdString(outcome.message),
+             "Cannot start neogeo.exe in " + QDir::currentPath() +
+                 ": no answer came within 10 seconds (its folder may be on a drive or a network share that "
+                 "does not respond).");
+
+    answered.set_value();
+    QTRY_COMPARE(host.startsUnderWay(), 0);
+    // A child, held by its "hold" file, would still be running.
+    QCOMPARE(host.unreapedChildren(), 0);
+    QVERIFY(!stub::readRecord(recordDir).has_value());
 }
 
-void TestProgramStarter::foreignProgramGoesThroughItsRunner_data()
+// The program made while the start is held is the one found: nothing was looked up before
+// the start left the caller's thread.
+void TestProgramStarter::theProgramIsLookedForAfterThePress()
 {
-    QTest::addColumn<QString>("runner");
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("executable");
-    QTest::addColumn<bool>("absolute");
-    const QByteArray dos("MZ\x90\0\3", 5);
-    QTest::newRow("Windows, folder by a relative name")
-        << "wine" << support::windowsProgram() << false << false;
-    QTest::newRow("Windows, execute bit set") << "wine" << support::windowsProgram() << true << false;
-    QTest::newRow("Windows, absolute folder") << "wine" << support::windowsProgram() << false << true;
-    QTest::newRow("DOS, execute bit set") << "dosbox" << dos << true << false;
-    QTest::newRow("DOS, absolute folder") << "dosbox" << dos << false << true;
+    std::promise<void> made;
+    std::shared_future<void> released = made.get_future().share();
+    SystemHost host(ProgramStarter::kAnswerLimit, [released] { released.wait(); });
+    std::optional<StartOutcome> outcome;
+    host.startProgram(neoGeoRequest(), this, [&](const StartOutcome& answer) { outcome = answer; });
+    const QString recordDir = makeRecorder(QStringLiteral("neogeo.exe"));
+    made.set_value();
+    QTRY_VERIFY(outcome.has_value());
+    QVERIFY2(outcome->started, outcome->message.c_str());
+    QVERIFY(waitForRecord(recordDir).pid > 0);
 }
 
-// The program is named in capitals, as on that era's discs, and still found.
-void TestProgramStarter::foreignProgramGoesThroughItsRunner()
-{
-    QFETCH(QString, runner);
-    QFETCH(QByteArray, content);
-    QFETCH(bool, executable);
-    QFETCH(bool, absolute);
-    const QString bin = makeBinDirectory();
-    const QString recordDir = path(runner + QStringLiteral(" record"));
-    QVERIFY(QDir().mkpath(recordDir) && QDir().mkpath(path(QStringLiteral("EMU"))));
-    QVERIFY(stub::writeFile(QDir(bin).filePath(runner), stub::recorderScript(recordDir), true));
-    setPath(QStringLiteral("/nonexistent:") + bin);
-    QVERIFY(stub::writeFile(path(QStringLiteral("EMU/NEORAGE.EXE")), content, executable));
-
-    const std::string folder = absolute ? path(QStringLiteral("EMU")).toStdString() : "EMU";
-    ProgramStarter starter;
-    QVERIFY(startEmulator(starter, folder, "neorage.exe", {"C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
-    const Record record = waitForRecord(recordDir);
-    const QString work = QFileInfo(m_work->path()).canonicalFilePath();
-    if (runner == QStringLiteral("wine")) {
-        // No Wine prefix yet: Z: is the root.
-        const QByteArray program =
-            "Z:" + path(QStringLiteral("EMU\\NEORAGE.EXE")).replace(u'/', u'\\').toLocal8Bit();
-        QCOMPARE(record.arguments, QList<QByteArray>({program, "C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
-        QCOMPARE(record.workingDirectory, work);
-    } else {
-        QCOMPARE(record.arguments,
-                 QList<QByteArray>({"-c", "mount -u c", "-c", "mount c .", "-c", "c:", "-c",
-                                    "C:\\NEORAGE.EXE C:\\EMU\\MSLUG MSLUG.038 -n", "-c", "exit"}));
-        QCOMPARE(record.workingDirectory, work + QStringLiteral("/EMU"));
-    }
-    QTRY_COMPARE(starter.unreapedChildren(), 0);
-}
-
-void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("pathValue");
-    QTest::addColumn<QString>("package");
-    const QByteArray dos("MZ\n: > ran\n");
-    QTest::newRow("Windows, no wine") << support::windowsProgram() << QString() << "\"wine\"";
-    QTest::newRow("DOS, no dosbox") << dos << QString() << "\"dosbox\"";
-    // A "wine" among the game files must not be picked up through a PATH entry that means
-    // the working directory or something under it.
-    QTest::newRow("empty entry") << support::windowsProgram() << QStringLiteral(":/nonexistent")
-                                 << "\"wine\"";
-    QTest::newRow("dot entry") << dos << QStringLiteral(".") << "\"dosbox\"";
-    QTest::newRow("relative entry") << support::windowsProgram() << QStringLiteral("sub") << "\"wine\"";
-}
-
-void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QString, pathValue);
-    QFETCH(QString, package);
-    const QString ran = path(QStringLiteral("ran"));
-    QVERIFY(QDir().mkdir(path(QStringLiteral("sub"))));
-    for (const char* runner : {"wine", "sub/wine", "dosbox", "sub/dosbox"})
-        QVERIFY(stub::writeFile(path(QLatin1String(runner)), stub::markerScript(ran), true));
-    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), content, true));
-    setPath(pathValue.isNull() ? makeBinDirectory() : pathValue);
-
-    const PreparedStart prepared = prepareProgramStart(".", "neogeo.exe");
-    const auto* refusal = std::get_if<StartRefusal>(&prepared);
-    QVERIFY(refusal);
-    QVERIFY2(QString::fromStdString(refusal->reason).contains(QStringLiteral("Debian package ") + package),
-             refusal->reason.c_str());
-    QTest::qWait(100);
-    QVERIFY(!QFileInfo::exists(ran));
-}
-
-void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine()
-{
-    const QString bin = makeBinDirectory();
-    const QString wineRan = path(QStringLiteral("wine ran"));
-    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::markerScript(wineRan), true));
-    setPath(bin);
-    const QString recordDir = makeRecorder(QStringLiteral("neorage.exe"));
-    ProgramStarter starter;
-    QVERIFY(starter.start(plain("neorage.exe", {"MSLUG"})));
-    QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"MSLUG"});
-    QTRY_COMPARE(starter.unreapedChildren(), 0);
-    QVERIFY(!QFileInfo::exists(wineRan));
-}
-
-// A thread with no event loop cannot watch the child; a waiting thread reaps it instead.
+// A thread with no event loop cannot watch the child, nor be answered; a waiting thread
+// reaps the child instead.
 void TestProgramStarter::childStartedWithoutEventLoopIsReaped()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
-    bool started = false;
-    int unreapedAtEnd = -1;
-    std::thread worker([&] {
-        ProgramStarter starter;
-        started = starter.start(plain("emu", {}));
-        for (int i = 0; i < 500 && starter.unreapedChildren() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        unreapedAtEnd = starter.unreapedChildren();
-    });
-    worker.join();
-    QVERIFY(started);
-    QCOMPARE(unreapedAtEnd, 0);
+    std::unique_ptr<ProgramStarter> starter;
+    std::thread([&] {
+        starter = std::make_unique<ProgramStarter>();
+        starter->start(plain("emu", {}), "given up", starter.get(), [](const StartOutcome&) {});
+    }).join();
     const Record record = waitForRecord(recordDir);
+    QTRY_COMPARE(starter->unreapedChildren(), 0);
     QVERIFY(!stub::processExists(record.pid));
 }
 
@@ -453,7 +323,7 @@ void TestProgramStarter::childStillRunningWhenStarterGoesIsReaped()
     const QString hold = QDir(recordDir).filePath(QStringLiteral("hold"));
     QVERIFY(stub::writeFile(hold, {}, false));
     auto starter = std::make_unique<ProgramStarter>();
-    QVERIFY(starter->start(plain("emu", {})));
+    QVERIFY(answerTo(*starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     starter.reset();
 

@@ -181,10 +181,13 @@ inline void click(const QWidget* form, const char* name)
     QTest::mouseClick(form->findChild<QAbstractButton*>(name), Qt::LeftButton);
 }
 
-// Clicks `button` and returns the text of any message box it brought up, closing it.
+// Clicks `button` and returns the text of any message box it brought up, closing it, once
+// the press has been answered and the button is ready again.
 inline QString messageFrom(const QWidget* form, const char* button)
 {
-    const QString text = support::catchBox([&] { click(form, button); }).text;
+    const auto* pressed = form->findChild<QAbstractButton*>(button);
+    const QString text =
+        support::catchBoxUntil([&] { click(form, button); }, [&] { return pressed->isEnabled(); }).text;
     QCoreApplication::processEvents();
     return text;
 }
@@ -207,26 +210,6 @@ inline void armHangGuard()
     ::alarm(20);
 }
 
-// Runs as the unprivileged user while it lives, where we are root: root reads any file, so
-// an unreadable one is only unreadable to someone else.
-class AsNobody {
-public:
-    explicit AsNobody(const QByteArray& folder) : m_root(::geteuid() == 0)
-    {
-        if (m_root &&
-            (::chmod(folder.constData(), 0777) != 0 || ::setegid(65534) != 0 || ::seteuid(65534) != 0))
-            qFatal("cannot drop privileges");
-    }
-    ~AsNobody()
-    {
-        if (m_root && (::seteuid(0) != 0 || ::setegid(0) != 0))
-            qFatal("cannot take privileges back");
-    }
-    AsNobody(const AsNobody&) = delete;
-    AsNobody& operator=(const AsNobody&) = delete;
-
-private:
-    bool m_root;
-};
+using support::AsNobody;
 
 } // namespace hostile
