@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -79,6 +80,7 @@ private:
         Answer answered;
         std::string givenUp;
         std::shared_ptr<std::atomic<int>> state;
+        std::chrono::steady_clock::time_point deadline;
     };
 
     struct Watch {
@@ -90,7 +92,7 @@ private:
     static void run(const std::shared_ptr<Handoff>& handoff, Job& job);
     static void finish(const std::shared_ptr<Handoff>& handoff, const Job& job, Result result);
     void deliver(std::uint64_t id, const Result& result);
-    void giveUp(std::uint64_t id);
+    void giveUpLateStarts();
     void answer(std::uint64_t id, const StartOutcome& outcome);
     void watchSpawned();
     void watch(int pid);
@@ -100,5 +102,6 @@ private:
     std::chrono::milliseconds m_answerLimit = kAnswerLimit;
     std::uint64_t m_lastId = 0;
     std::map<std::uint64_t, Pending> m_pending;
+    QTimer m_limit; // due at the earliest deadline of the starts pending
     std::map<QSocketNotifier*, Watch> m_watched;
 };

@@ -83,6 +83,8 @@ struct ProgramStarter::Handoff {
 ProgramStarter::ProgramStarter(QObject* parent) : QObject(parent), m_handoff(std::make_shared<Handoff>())
 {
     m_handoff->starter = this;
+    m_limit.setSingleShot(true);
+    connect(&m_limit, &QTimer::timeout, this, &ProgramStarter::giveUpLateStarts);
 }
 
 ProgramStarter::ProgramStarter(ProcessCreator create, QObject* parent) : ProgramStarter(parent)
@@ -124,8 +126,10 @@ void ProgramStarter::start(Preparation prepare, std::string givenUp, QObject* co
     const bool watchable =
         QThread::currentThread() == thread() && QAbstractEventDispatcher::instance(thread()) != nullptr;
     if (watchable) {
-        m_pending.emplace(id, Pending{context, std::move(answered), std::move(givenUp), state});
-        QTimer::singleShot(m_answerLimit, this, [this, id] { giveUp(id); });
+        m_pending.emplace(id, Pending{context, std::move(answered), std::move(givenUp), state,
+                                      std::chrono::steady_clock::now() + m_answerLimit});
+        if (!m_limit.isActive())
+            m_limit.start(m_answerLimit);
     }
     ++m_handoff->underWay;
     std::unique_lock lock(m_handoff->mutex);
@@ -248,14 +252,22 @@ void ProgramStarter::deliver(std::uint64_t id, const Result& result)
     answer(id, outcome);
 }
 
-void ProgramStarter::giveUp(std::uint64_t id)
+void ProgramStarter::giveUpLateStarts()
 {
-    const auto found = m_pending.find(id);
-    if (found == m_pending.end() || !settle(*found->second.state, GivenUp))
-        return;
-    answer(id,
-           StartOutcome{
-               .started = false, .message = found->second.givenUp, .parameters = {}, .directoryCaption = {}});
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<std::pair<std::uint64_t, std::string>> late;
+    auto next = std::chrono::steady_clock::time_point::max();
+    for (const auto& [id, pending] : m_pending) {
+        if (pending.deadline > now)
+            next = std::min(next, pending.deadline);
+        else if (settle(*pending.state, GivenUp))
+            late.emplace_back(id, pending.givenUp);
+    }
+    if (next != std::chrono::steady_clock::time_point::max())
+        m_limit.start(std::chrono::ceil<std::chrono::milliseconds>(next - now));
+    for (const auto& [id, message] : late)
+        answer(id,
+               StartOutcome{.started = false, .message = message, .parameters = {}, .directoryCaption = {}});
 }
 
 void ProgramStarter::answer(std::uint64_t id, const StartOutcome& outcome)

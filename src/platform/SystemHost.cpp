@@ -47,11 +47,10 @@ void SystemHost::startProgram(const StartRequest& request, QObject* context, Sta
             return std::move(*refusal);
         return composeStart(std::get<FoundProgram>(found), request);
     };
+    // The chosen game's folder is absolute already; NEOGEO's "." is the working directory.
     std::error_code error;
-    const std::filesystem::path folder = std::filesystem::absolute(request.folder, error).lexically_normal();
-    std::string shown = error ? request.folder : folder.string();
-    if (shown.size() > 1 && shown.ends_with('/'))
-        shown.pop_back();
+    const std::string shown =
+        request.folder == "." ? std::filesystem::current_path(error).string() : request.folder;
     m_starter.start(std::move(prepare),
                     cannotStart(shown, request.name,
                                 "no answer came within " +
