@@ -88,6 +88,7 @@ private:
         int pid;
     };
 
+    static bool addThread(const std::shared_ptr<Handoff>& handoff);
     static void serve(std::shared_ptr<Handoff> handoff);
     static void run(const std::shared_ptr<Handoff>& handoff, Job& job);
     static void finish(const std::shared_ptr<Handoff>& handoff, const Job& job, Result result);

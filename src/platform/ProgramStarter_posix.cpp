@@ -134,27 +134,38 @@ void ProgramStarter::start(Preparation prepare, std::string givenUp, QObject* co
     ++m_handoff->underWay;
     std::unique_lock lock(m_handoff->mutex);
     m_handoff->queue.push_back(Job{id, std::move(prepare), currentEnvironment(), state, watchable});
-    if (std::ssize(m_handoff->queue) > m_handoff->idle && m_handoff->threads < kMostThreads) {
-        try {
-            std::thread(&ProgramStarter::serve, m_handoff).detach();
-            ++m_handoff->threads;
-        } catch (const std::system_error&) {
-            // No thread to be had and none running: this start is made here after all.
-            if (m_handoff->threads == 0) {
-                Job job = std::move(m_handoff->queue.back());
-                m_handoff->queue.pop_back();
-                lock.unlock();
-                run(m_handoff, job);
-                return;
-            }
-        }
-    }
+    // Only the first thread is made here; each thread that takes a start makes the next.
+    const bool first = m_handoff->threads == 0;
+    m_handoff->threads += first ? 1 : 0;
     lock.unlock();
     m_handoff->wake.notify_one();
+    if (first && !addThread(m_handoff)) {
+        // No thread to be had: this start is made here after all.
+        lock.lock();
+        Job job = std::move(m_handoff->queue.back());
+        m_handoff->queue.pop_back();
+        lock.unlock();
+        run(m_handoff, job);
+    }
 }
 
-// A preparing thread: takes starts until none has come for a while, or the starter is gone
-// and none is left.
+// Makes a thread counted in already; on failure, counts it out again. Threads are made
+// with the lock free, so nobody waits on the lock meanwhile.
+bool ProgramStarter::addThread(const std::shared_ptr<Handoff>& handoff)
+{
+    try {
+        std::thread(&ProgramStarter::serve, handoff).detach();
+        return true;
+    } catch (const std::system_error&) {
+        const std::lock_guard lock(handoff->mutex);
+        --handoff->threads;
+        return false;
+    }
+}
+
+// A preparing thread. One always waits for the next start, so a start held by a file system
+// that does not answer holds up no other (up to kMostThreads of them); the others end when
+// no start has come for a while, and all of them once the starter is gone and none is left.
 void ProgramStarter::serve(std::shared_ptr<Handoff> handoff)
 {
     std::unique_lock lock(handoff->mutex);
@@ -163,11 +174,17 @@ void ProgramStarter::serve(std::shared_ptr<Handoff> handoff)
         handoff->wake.wait_for(lock, kIdleThreadLinger,
                                [&] { return !handoff->queue.empty() || !handoff->starter; });
         --handoff->idle;
-        if (handoff->queue.empty())
+        if (handoff->queue.empty() && (!handoff->starter || handoff->idle > 0))
             break;
+        if (handoff->queue.empty())
+            continue;
         Job job = std::move(handoff->queue.front());
         handoff->queue.pop_front();
+        const bool another = handoff->idle == 0 && handoff->threads < kMostThreads;
+        handoff->threads += another ? 1 : 0;
         lock.unlock();
+        if (another)
+            addThread(handoff);
         run(handoff, job);
         lock.lock();
     }
