@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Orvelane needs to build, test and run. Safe to run again:
-# it installs only what is missing and never asks a question.
+# Installs the Debian packages Orvelane needs to build, test and run, on Debian 12 or 13. Safe
+# to run again: it installs only what is missing and never asks a question. Every name is one
+# both releases have; where Debian offers a default (clang's runtime), the default is named,
+# never a version.
 set -euo pipefail
 
 packages=(
@@ -13,10 +15,12 @@ packages=(
   dosbox wine wine64
   # the test emulators and the stand-in of scripts/run.sh: a DOS and a Windows program of ours
   nasm gcc-mingw-w64-x86-64
-  # tests: a virtual display and a way to drive it; clang's fuzzer runtime
-  xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev
+  # tests: a virtual display and a way to drive it, and a Wayland compositor for the same
+  # checks on Wayland; clang and its fuzzer and sanitizer runtime
+  xvfb xauth xdotool x11-utils imagemagick weston qt6-wayland clang libclang-rt-dev
   acl                            # setfacl: a settings file shared through an ACL
-  desktop-file-utils appstream   # packaging: validating the desktop entry and the metainfo
+  desktop-file-utils appstream groff-base  # packaging: validating the desktop entry, metainfo, manual page
+  dpkg-dev                       # dpkg-shlibdeps: the .deb depends on the libraries as this release names them
   # benchmarks: watching the first paint of a window
   libx11-dev libxdamage-dev
 )

@@ -26,7 +26,7 @@ void createSecondaryWindows(Host& host)
     holdIn(Form2, new TForm2(Form1));
     holdIn(Form3, new TForm3(Form1));
     holdIn(Form4, new TForm4(Form1));
-    holdIn(Form5, new TForm5(Form1));
+    holdIn(Form5, new TForm5(host, Form1));
     holdIn(Form6, new TForm6(Form1));
     holdIn(Form7, new TForm7(host, Form1));
     holdIn(Form8, new TForm8(host, Form1));

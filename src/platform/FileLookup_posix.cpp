@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <dirent.h>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,40 +30,34 @@ bool hasType(const fs::path& path, mode_t type)
     return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
 }
 
-bool entryHasType(DIR* listing, const char* name, mode_t type)
+bool isPlainName(std::string_view name)
 {
-    struct stat info {};
-    if (type == 0)
-        return ::fstatat(::dirfd(listing), name, &info, AT_SYMLINK_NOFOLLOW) == 0;
-    return ::fstatat(::dirfd(listing), name, &info, 0) == 0 && (info.st_mode & S_IFMT) == type;
+    return !name.empty() && name.find('/') == std::string_view::npos;
 }
 
-// The names in `folder` that are `name` in any letter case and of that type, in byte order.
-std::vector<std::string> spellingsOf(const fs::path& folder, std::string_view name, mode_t type)
+// Among `names`, the spelling of `name` first in byte order that is of `type`.
+std::optional<fs::path> firstOfType(const fs::path& folder, std::string_view name,
+                                    const std::vector<std::string>& names, mode_t type)
 {
-    std::vector<std::string> names;
-    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!listing)
-        return names;
-    while (const dirent* entry = ::readdir(listing))
-        if (equalIgnoringCase(entry->d_name, name) && entryHasType(listing, entry->d_name, type))
-            names.emplace_back(entry->d_name);
-    ::closedir(listing);
-    std::ranges::sort(names);
-    return names;
+    std::optional<std::string> first;
+    for (const std::string& leaf : names)
+        if (equalIgnoringCase(leaf, name) && (!first || leaf < *first) && hasType(folder / leaf, type))
+            first = leaf;
+    if (!first)
+        return std::nullopt;
+    return folder / *first;
 }
 
 std::optional<fs::path> findIgnoringCase(const fs::path& folder, std::string_view name, mode_t type)
 {
-    if (name.empty() || name.find('/') != std::string_view::npos)
+    if (!isPlainName(name))
         return std::nullopt;
     const fs::path exact = folder / name;
     if (hasType(exact, type))
         return exact;
-    const std::vector<std::string> names = spellingsOf(folder, name, type);
-    if (names.empty())
-        return std::nullopt;
-    return folder / names.front();
+    const std::optional<std::vector<std::string>> names =
+        namesIn(folder, [name](std::string_view leaf) { return equalIgnoringCase(leaf, name); });
+    return names ? firstOfType(folder, name, *names, type) : std::nullopt;
 }
 
 } // namespace
@@ -79,6 +72,37 @@ std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string
     return findIgnoringCase(folder, name, S_IFREG);
 }
 
+std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name,
+                                             const std::vector<std::string>& names)
+{
+    if (!isPlainName(name))
+        return std::nullopt;
+    const fs::path exact = folder / name;
+    return hasType(exact, S_IFREG) ? exact : firstOfType(folder, name, names, S_IFREG);
+}
+
+std::optional<std::vector<std::string>> namesIn(const fs::path& folder,
+                                                const std::function<bool(std::string_view)>& keep)
+{
+    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing)
+        return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(listing))
+        if (keep(entry->d_name))
+            names.emplace_back(entry->d_name);
+    ::closedir(listing);
+    return names;
+}
+
+bool containsIgnoringCase(std::string_view text, std::string_view part)
+{
+    for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
+        if (equalIgnoringCase(text.substr(at, part.size()), part))
+            return true;
+    return false;
+}
+
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
 {
     return findIgnoringCase(folder, name, 0);
@@ -86,7 +110,12 @@ std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::strin
 
 std::vector<std::string> fileSpellings(const fs::path& folder, std::string_view name)
 {
-    if (name.empty() || name.find('/') != std::string_view::npos)
+    if (!isPlainName(name))
         return {};
-    return spellingsOf(folder, name, S_IFREG);
+    std::vector<std::string> names =
+        namesIn(folder, [name](std::string_view leaf) { return equalIgnoringCase(leaf, name); })
+            .value_or(std::vector<std::string>());
+    std::erase_if(names, [&folder](const std::string& leaf) { return !hasType(folder / leaf, S_IFREG); });
+    std::ranges::sort(names);
+    return names;
 }

@@ -2,6 +2,8 @@
 // uses SystemHost; tests put a recorder in its place.
 #pragma once
 
+#include "AtomicFile.h"
+#include "OptionsRecord.h"
 #include "StartComposition.h"
 
 #include <QDateTime>
@@ -54,6 +56,14 @@ public:
     // cancelled. A typed name of a file that does not exist is accepted. Never changes
     // the working directory.
     virtual std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) = 0;
+
+    // Fills the record's six one-byte fields from the settings file in the working directory;
+    // leaves the record alone when the file is missing or cannot be read.
+    virtual void loadOptions(OptionsRecord& record) = 0;
+
+    // Sets the record's header and writes the settings file in the working directory whole;
+    // on failure the file is as it was and the result names it and says why.
+    virtual WriteResult saveOptions(OptionsRecord& record) = 0;
 
     // The current local date and time.
     virtual QDateTime now() const = 0;

@@ -1,11 +1,14 @@
 #include "LinkResolution.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
-#include <string>
+#include <optional>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -29,7 +32,7 @@ bool linksAreProtected()
 // The kernel's rule: in a sticky, world-writable folder such as /tmp, a link is followed only
 // by its owner, or when the folder's owner made it. Anyone else could have planted it there to
 // lead our save onto a file of ours that we never meant to touch.
-bool mayFollow(const struct stat& link, const fs::path& folder)
+bool kernelWouldFollow(const struct stat& link, const fs::path& folder)
 {
     if (link.st_uid == ::geteuid())
         return true;
@@ -52,27 +55,51 @@ std::optional<fs::path> linkText(int fd)
     return fs::path(text);
 }
 
+LinkTarget refused(const fs::path& path, int error)
+{
+    return {path, std::generic_category().message(error)};
+}
+
+// A link of another user's may lead us only to a file of that same user, which they could
+// write themselves; a link of ours or root's leads wherever it points.
+LinkTarget judged(const fs::path& target, const std::vector<uid_t>& linkOwners,
+                  std::optional<uid_t> fileOwner)
+{
+    const bool trusted = std::ranges::all_of(linkOwners, [fileOwner](uid_t owner) {
+        return owner == ::geteuid() || owner == 0 || owner == fileOwner;
+    });
+    if (trusted)
+        return {target, {}};
+    return {target, "it leads through another user's link to a file that is not theirs"};
+}
+
 } // namespace
 
-std::optional<fs::path> resolveLinksAsTheKernelWould(fs::path path)
+LinkTarget resolveLinksForWriting(fs::path path)
 {
+    std::vector<uid_t> linkOwners;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         // The link is held by a descriptor while it is judged, so its owner and its text come
         // from one and the same link even when someone swaps the name in between.
         const int fd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
-            return errno == ENOENT ? std::optional(path) : std::nullopt;
+            return errno == ENOENT ? judged(path, linkOwners, std::nullopt) : refused(path, errno);
         struct stat info {};
-        const bool known = ::fstat(fd, &info) == 0;
-        const bool isLink = known && S_ISLNK(info.st_mode);
+        const int error = ::fstat(fd, &info) == 0 ? 0 : errno;
+        const bool isLink = error == 0 && S_ISLNK(info.st_mode);
         const std::optional<fs::path> target = isLink ? linkText(fd) : std::nullopt;
         ::close(fd);
-        if (known && !isLink)
-            return path;
+        if (error != 0)
+            return refused(path, error);
+        if (!isLink)
+            return judged(path, linkOwners, info.st_uid);
         const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
-        if (!target || !mayFollow(info, folder))
-            return std::nullopt;
+        if (!target)
+            return refused(path, EIO);
+        if (!kernelWouldFollow(info, folder))
+            return {path, "it is another user's link in a shared folder, which the system does not follow"};
+        linkOwners.push_back(info.st_uid);
         path = target->is_absolute() ? *target : path.parent_path() / *target;
     }
-    return std::nullopt;
+    return refused(path, ELOOP);
 }

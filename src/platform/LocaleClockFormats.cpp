@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -105,8 +106,13 @@ QString clockLongTimeFormat(const QString& localeFormat)
     const QString markerText =
         isMarkerStart(tokens[marker].text[0]) ? tokens[marker].text : QStringLiteral("AP");
     const bool before = marker < hour;
-    const qsizetype gap = before ? marker + 1 : marker - 1;
-    const QString separator = tokens[gap].field ? QString() : QStringLiteral(" ");
+    const Token& gap = tokens[before ? marker + 1 : marker - 1];
+    // The locale's own blank between the two stays (newer locale data writes a narrow
+    // no-break space before the marker, so the two never part); any other text becomes one.
+    const bool blank = !gap.text.isEmpty() && std::all_of(gap.text.begin(), gap.text.end(), [](QChar c) {
+        return c.isSpace();
+    });
+    const QString separator = gap.field ? QString() : blank ? gap.text : QStringLiteral(" ");
     return before ? markerText + separator + time : time + separator + markerText;
 }
 

@@ -3,6 +3,7 @@
 #include "EmulatorPrograms.h"
 #include "FileLookup.h"
 #include "LocaleClockFormats.h"
+#include "SettingsFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -83,6 +84,16 @@ std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const Ope
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(QFileInfo(chosen.first()).absoluteFilePath());
     return QFile::encodeName(path).toStdString();
+}
+
+void SystemHost::loadOptions(OptionsRecord& record)
+{
+    LoadOptions(record);
+}
+
+WriteResult SystemHost::saveOptions(OptionsRecord& record)
+{
+    return SaveOptions(record);
 }
 
 QDateTime SystemHost::now() const

@@ -23,6 +23,9 @@ public:
     // Qt's own file dialog, titled empty, opening in the working directory, which it
     // leaves as it was; the filter's patterns match in any letter case.
     std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
+    // LoadOptions() and SaveOptions().
+    void loadOptions(OptionsRecord& record) override;
+    WriteResult saveOptions(OptionsRecord& record) override;
     // QDateTime::currentDateTime().
     QDateTime now() const override;
     // clockFormatsFor() the system locale as it stands now.

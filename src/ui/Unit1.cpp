@@ -176,7 +176,7 @@ void TForm1::SpeedButton6Click()
 
 void TForm1::Options1Click()
 {
-    showFreshModal(Form5, this);
+    showFreshModal(Form5, m_host, this);
 }
 
 void TForm1::Play2Click()

@@ -1,6 +1,5 @@
 #include "Unit5.h"
 
-#include "SettingsFile.h"
 #include "ui_Unit5.h"
 
 TForm5* Form5 = nullptr;
@@ -11,21 +10,17 @@ namespace {
 // opened after the file was lost still shows, and saves, what was last loaded.
 OptionsRecord Options;
 
-void storeSwitch(const QCheckBox* box, std::uint8_t& field)
-{
-    field = box->isChecked() ? 1 : 0;
-    SaveOptions(Options);
-}
-
 } // namespace
 
-TForm5::TForm5(QWidget* parent) : SecondaryWindow(parent), m_ui(std::make_unique<Ui::TForm5>())
+TForm5::TForm5(Host& host, QWidget* parent)
+    : SecondaryWindow(parent), m_host(host), m_ui(std::make_unique<Ui::TForm5>())
 {
     m_ui->setupUi(this);
     finishSetup();
     fitLabelsToText();
     connectHandlers();
     FormCreate();
+    m_created = true;
 }
 
 TForm5::~TForm5() = default;
@@ -50,7 +45,7 @@ void TForm5::fitLabelsToText()
 
 void TForm5::FormCreate()
 {
-    LoadOptions(Options);
+    m_host.loadOptions(Options);
     setFromRecord(m_ui->CheckBox4, Options.FrameSkip, &TForm5::CheckBox4Click);
     setFromRecord(m_ui->CheckBox3, Options.VgaMode, &TForm5::CheckBox3Click);
     setFromRecord(m_ui->CheckBox2, Options.EnableVsync, &TForm5::CheckBox2Click);
@@ -68,6 +63,23 @@ void TForm5::setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*cl
         // Checking a box counts as a change of it: the file is rewritten with the value just loaded.
         (this->*clickHandler)();
     }
+}
+
+void TForm5::storeSwitch(const QCheckBox* box, std::uint8_t& field)
+{
+    field = box->isChecked() ? 1 : 0;
+    saveOptions();
+}
+
+void TForm5::saveOptions()
+{
+    const WriteResult saved = m_host.saveOptions(Options);
+    // The rewrites while the window is being made stay silent, as at start-up. A click whose
+    // save failed is said: the box shows the switch, and the next start would not have it.
+    // Box and record keep the new value, so the next click writes it once the cause is gone.
+    if (!saved && m_created)
+        showError("The launch switches could not be saved in \"" + saved.file.string() +
+                  "\": " + saved.failure + ".");
 }
 
 void TForm5::CheckBox1Click()
@@ -92,5 +104,5 @@ void TForm5::CheckBox4Click()
 
 void TForm5::BitBtn1Click()
 {
-    SaveOptions(Options);
+    saveOptions();
 }

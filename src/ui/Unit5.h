@@ -2,6 +2,7 @@
 // Opened modally by the main window as a fresh instance each time.
 #pragma once
 
+#include "Host.h"
 #include "SecondaryWindow.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@ class TForm5 : public SecondaryWindow {
     Q_OBJECT
 
 public:
-    explicit TForm5(QWidget* parent = nullptr);
+    explicit TForm5(Host& host, QWidget* parent = nullptr);
     ~TForm5() override;
 
 public slots:
@@ -31,8 +32,12 @@ private:
     void connectHandlers();
     void FormCreate();
     void setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*clickHandler)());
+    void storeSwitch(const QCheckBox* box, std::uint8_t& field);
+    void saveOptions();
 
+    Host& m_host;
     std::unique_ptr<Ui::TForm5> m_ui;
+    bool m_created = false;
 };
 
 extern TForm5* Form5;

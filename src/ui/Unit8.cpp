@@ -1,7 +1,6 @@
 #include "Unit8.h"
 
 #include "GameLaunch.h"
-#include "SettingsFile.h"
 #include "TextFit.h"
 #include "ui_Unit8.h"
 
@@ -62,7 +61,7 @@ void TForm8::launchChosenGame()
 {
     // The switches are read once a game is chosen, so a change made in the configuration
     // window while the dialog was open still counts.
-    LoadOptions(Options);
+    m_host.loadOptions(Options);
     const StartRequest request = neoRageRequest(WorkTexts, Options, m_host.pathSeparator());
     // "Loading ..." stands for an emulator that was started: it shows once the process exists.
     startProgram(m_host, m_ui->BitBtn1, request, [this](const StartOutcome& outcome) {

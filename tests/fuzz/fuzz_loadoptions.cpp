@@ -88,7 +88,7 @@ void checkFileRoundTrip(const std::uint8_t* data, std::size_t size, const Option
     require(loadOptionsFrom(file, loaded), "a regular file loads");
     require(loaded == decoded, "loading a file decodes its bytes");
 
-    require(saveOptionsTo(file, loaded), "saving into a writable folder succeeds");
+    require(bool(saveOptionsTo(file, loaded)), "saving into a writable folder succeeds");
     const SettingsBytes expected = encodeOptions(loaded);
     require(readWhole(file) == std::vector<std::uint8_t>(expected.begin(), expected.end()),
             "the saved file is exactly the encoded record");

@@ -166,8 +166,11 @@ void TestSystemHost::clockFormatsFollowTheLocale()
     QFETCH(QString, locale);
     QFETCH(QString, longTime);
     QFETCH(QString, shortDate);
-    const ClockFormats expected{longTime, shortDate};
-    QCOMPARE(clockFormatsFor(QLocale(locale)), expected);
+    ClockFormats formats = clockFormatsFor(QLocale(locale));
+    // Which blank stands before the marker is the locale data's own: a plain one in older
+    // data, a narrow no-break space in newer (the rule is pinned by the table below).
+    formats.longTime.replace(QChar(0x202F), u' ');
+    QCOMPARE(formats, (ClockFormats{longTime, shortDate}));
 }
 
 void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat_data()
@@ -188,6 +191,10 @@ void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat_data()
                                               << "APh:mm:ss";
     QTest::newRow("day period letter") << "Bh:mm:ss [t]"
                                        << "APh:mm:ss";
+    QTest::newRow("narrow no-break space kept") << "h:mm:ss\u202fAP t"
+                                                << "h:mm:ss\u202fAP";
+    QTest::newRow("text between becomes a blank") << "AP 'um' h:mm:ss"
+                                                  << "AP h:mm:ss";
     QTest::newRow("marker followed by a comma") << "h:mm:ss AP, t"
                                                 << "h:mm:ss AP";
     QTest::newRow("units as letters") << "H時mm分ss秒 t"
@@ -218,7 +225,8 @@ void TestSystemHost::longTimeIsRebuiltFromTheLocaleFormat()
 void TestSystemHost::everyLocaleGetsHourMinutesSecondsAndNoZone()
 {
     static const QRegularExpression shape(
-        QStringLiteral("^(?:(?:AP|ap|Ap|aP|A|a) ?)?(?:h|hh|H|HH):mm:ss(?: ?(?:AP|ap|Ap|aP|A|a))?$"));
+        QStringLiteral("^(?:(?:AP|ap|Ap|aP|A|a)\\s*)?(?:h|hh|H|HH):mm:ss(?:\\s*(?:AP|ap|Ap|aP|A|a))?$"),
+        QRegularExpression::UseUnicodePropertiesOption);
     const QList<QLocale> locales =
         QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
     QVERIFY(locales.size() > 100);
@@ -274,11 +282,10 @@ void TestSystemHost::dialogShowsGameFilesInAnyLetterCase()
         auto* model = dialog->findChild<QFileSystemModel*>();
         if (model) {
             const QModelIndex folder = model->index(m_work->path());
-            // The model reads the folder in a thread of its own: wait for the three game
-            // files, then a little for anything else it would list.
+            // The model reads the folder in a thread of its own and hands a small folder over
+            // in one batch: once the three game files are in, so is anything else it would list.
             if (!QTest::qWaitFor([&] { return model->rowCount(folder) >= 3; }, 5000))
                 qWarning("the dialog listed only %d entries", model->rowCount(folder));
-            QTest::qWait(200);
             for (int row = 0; row < model->rowCount(folder); ++row) {
                 const QModelIndex item = model->index(row, 0, folder);
                 if (model->flags(item).testFlag(Qt::ItemIsEnabled))

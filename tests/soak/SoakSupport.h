@@ -1,10 +1,12 @@
-// What the soak and fault tests share: the settings file's bytes and their four switches,
-// the process's resident memory, its children as /proc shows them, and re-running this very
-// test program as a helper process.
+// What the soak and fault tests share: the settings file's bytes and their four switches, a
+// host that keeps them in the real file, the process's resident memory, its children as /proc
+// shows them, and re-running this very test program as a helper process.
 #pragma once
 
+#include "FakeHost.h"
 #include "Files.h"
 #include "SettingsBytes.h"
+#include "SettingsFile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -22,6 +25,15 @@
 namespace soak {
 
 constexpr int kFileSize = 35;
+
+// `full` scaled by ORVELANE_SOAK_PERCENT (100 when unset, as CI runs it; the quick test preset
+// asks for 2), and never below `least`.
+inline int soakCount(int full, int least = 1)
+{
+    bool ok = false;
+    const int percent = qEnvironmentVariableIntValue("ORVELANE_SOAK_PERCENT", &ok);
+    return std::max(least, int(qint64(full) * (ok ? std::clamp(percent, 0, 100) : 100) / 100));
+}
 
 // Four switches as one number, the way the window shows them: bit 0 CheckBox1 (NoScanlines),
 // bit 1 CheckBox2 (EnableVsync), bit 2 CheckBox3 (VgaMode), bit 3 CheckBox4 (FrameSkip).
@@ -57,6 +69,13 @@ inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t 
     }
     return switches;
 }
+
+// The recording host over the real settings file in the working directory.
+class SettingsFileHost : public FakeHost {
+public:
+    void loadOptions(OptionsRecord& record) override { LoadOptions(record); }
+    WriteResult saveOptions(OptionsRecord& record) override { return SaveOptions(record); }
+};
 
 using support::readFile;
 using support::writeFile;

@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int kStarts = 200;
+const int kStarts = soak::soakCount(200);
 constexpr int kWaitMs = 30000;
 
 // Writes its pid and the list of its open descriptors to FOLDER/NAME, its two arguments

@@ -6,7 +6,6 @@
 // file only ever replaced whole, arguments handed over byte for byte with no shell between,
 // a message for a path with no game folder and for an emulator that cannot be started, even
 // when only the system refuses it, and never a hang or a crash.
-#include "FakeHost.h"
 #include "HostileSupport.h"
 #include "OrvelaneApplication.h"
 #include "Unit5.h"
@@ -73,9 +72,9 @@ class HostileInputTest : public QObject {
 private:
     std::unique_ptr<support::WorkFolder> m_workDir;
     QString m_startDir;
-    QByteArray m_root; // the shared folder, as bytes: "@" in the table
-    QByteArray m_row;  // this row's own working directory
-    FakeHost m_fake;   // records the starts of the settings rows
+    QByteArray m_root;             // the shared folder, as bytes: "@" in the table
+    QByteArray m_row;              // this row's own working directory
+    soak::SettingsFileHost m_fake; // records the starts of the settings rows
     ScriptedHost m_host;
     int m_rows = 0;
     int m_passed = 0;
@@ -108,7 +107,7 @@ private:
         QVERIFY(writeBytes("ORVELANE.DAT", encode(kBaseline)));
         QCOMPARE(playArguments("/EMU/GAME/GAME.ROM"),
                  (QByteArrayList{"/EMU/GAME", "GAME.ROM", "-n", "-vga"}));
-        TForm5 form;
+        TForm5 form(m_host);
         QCOMPARE(boxStates(&form), QString("1010"));
         QCOMPARE(::unlink("ORVELANE.DAT"), 0);
     }
@@ -267,7 +266,7 @@ void HostileInputTest::checkSettingsBytes(const QByteArray& bytes)
              QByteArrayList({"/EMU/GAME", "GAME.ROM"}) + switchesFor(fields));
     QCOMPARE(soak::readFile("ORVELANE.DAT"), bytes);
 
-    TForm5 form;
+    TForm5 form(m_host);
     form.show();
     QCOMPARE(boxStates(&form).toLatin1(), boxesFor(fields));
     // Opening rewrites the file once for each switch on, and only then.
@@ -290,12 +289,14 @@ void HostileInputTest::checkSettingsNode(const QByteArray& kind, const QByteArra
             nobody.emplace(m_row);
         QCOMPARE(playArguments("/EMU/GAME/GAME.ROM"),
                  QByteArrayList({"/EMU/GAME", "GAME.ROM"}) + switchesFor(fields));
-        TForm5 form;
+        TForm5 form(m_host);
         form.show();
         QCOMPARE(boxStates(&form).toLatin1(), boxes);
-        click(&form, "CheckBox1");
+        // A save that cannot be made is said at each click.
+        const bool fails = kind != "link to a settings file" && kind != "dangling link";
+        QCOMPARE(!messageFrom(&form, "CheckBox1").isEmpty(), fails);
         fields[2] ^= 1;
-        click(&form, "BitBtn1");
+        QCOMPARE(!messageFrom(&form, "BitBtn1").isEmpty(), fails);
         QCOMPARE(boxStates(&form).toLatin1(), boxesFor(fields));
     }
     QCOMPARE(typeOf("ORVELANE.DAT"), type);

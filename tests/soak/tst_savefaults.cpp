@@ -1,15 +1,14 @@
 // Saves that cannot succeed: a full disk, a read-only file system, a file without write
 // permission. Every click's save fails without touching the settings file or leaving anything
-// beside it, nothing is reported, and the window goes on working; once the fault is gone the
-// next click writes the whole file again. A folder without write permission is no such fault:
+// beside it, one error box says so, and the window goes on working; once the fault is gone
+// the next click writes the whole file again. A folder without write permission is no such fault:
 // there every click is written into the file itself.
 #include "OrvelaneApplication.h"
 #include "SoakSupport.h"
 #include "Unit5.h"
+#include "Widgets.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
@@ -27,7 +26,7 @@ using soak::Switches;
 
 namespace {
 
-constexpr int kClicksPerFault = 100;
+const int kClicksPerFault = soak::soakCount(100);
 constexpr std::uint8_t kReserved1 = 0x3c;
 constexpr std::uint8_t kReserved2 = 0xc3;
 
@@ -113,14 +112,6 @@ QStringList entriesOf(const QString& folder)
     return sorted(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
-bool anyMessageBoxShown()
-{
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (qobject_cast<QMessageBox*>(window) && window->isVisible())
-            return true;
-    return false;
-}
-
 } // namespace
 
 class SaveFaultsTest : public QObject {
@@ -137,7 +128,8 @@ private slots:
 
     void cleanupTestCase()
     {
-        qInfo("soak: save faults: %d kinds, %d failed saves, the file untouched, the window working",
+        qInfo("soak: save faults: %d kinds, %d failed saves, each said in one error box, the file untouched, "
+              "the window working",
               m_faults, m_failedSaves);
     }
 
@@ -148,15 +140,18 @@ private slots:
 void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn_data()
 {
     QTest::addColumn<Fault>("fault");
-    QTest::newRow("full disk") << Fault::FullDisk;
-    QTest::newRow("read-only file system") << Fault::ReadOnlyFileSystem;
-    QTest::newRow("folder without write permission, the file saved in place") << Fault::FolderNotWritable;
-    QTest::newRow("file without write permission") << Fault::FileNotWritable;
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("full disk") << Fault::FullDisk << "No space left on device";
+    QTest::newRow("read-only file system") << Fault::ReadOnlyFileSystem << "Read-only file system";
+    QTest::newRow("folder without write permission, the file saved in place")
+        << Fault::FolderNotWritable << "";
+    QTest::newRow("file without write permission") << Fault::FileNotWritable << "Permission denied";
 }
 
 void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
 {
     QFETCH(Fault, fault);
+    QFETCH(QString, reason);
     std::unique_ptr<support::WorkFolder> workDir = soak::makeWorkDir();
     QVERIFY(workDir->isValid());
     const QString folder = workDir->path();
@@ -175,7 +170,8 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
     const QString settings = folder + "/ORVELANE.DAT";
     QVERIFY(soak::writeFile(settings, soak::settingsBytes(0b0011, kReserved1, kReserved2)));
 
-    TForm5 form;
+    soak::SettingsFileHost host;
+    TForm5 form(host);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QStringList entries = entriesOf(folder);
@@ -188,17 +184,27 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
     const auto expectedFile = [&] {
         return inPlace ? soak::settingsBytes(windowSwitches(&form), kReserved1, kReserved2) : before;
     };
+    // The texts of the error boxes a click brings up: one per failed save.
+    const auto boxesAfterClicking = [](QAbstractButton* button) {
+        QStringList texts;
+        for (const auto& box : support::catchBoxes([button] { QTest::mouseClick(button, Qt::LeftButton); }))
+            texts.append(box.text);
+        return texts;
+    };
+    const QStringList said =
+        inPlace
+            ? QStringList()
+            : QStringList{"The launch switches could not be saved in \"" + settings + "\": " + reason + "."};
     QRandomGenerator random(static_cast<quint32>(fault) + 1);
     for (int click = 0; click < kClicksPerFault; ++click) {
         const int number = random.bounded(4);
         const Switches expected = windowSwitches(&form) ^ (1 << number);
-        QTest::mouseClick(box(&form, number), Qt::LeftButton);
+        QCOMPARE(boxesAfterClicking(box(&form, number)), said);
         QCOMPARE(windowSwitches(&form), expected);
         QCOMPARE(soak::readFile(settings), expectedFile());
     }
-    QTest::mouseClick(form.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    QCOMPARE(boxesAfterClicking(form.findChild<QPushButton*>("BitBtn1")), said);
     QCOMPARE(soak::readFile(settings), expectedFile());
-    QVERIFY(!anyMessageBoxShown());
     QVERIFY(form.isVisible());
     QCOMPARE(entriesOf(folder), fault == Fault::FullDisk ? sorted(entries + QStringList{"filler"}) : entries);
     m_failedSaves += inPlace ? 0 : kClicksPerFault + 1;

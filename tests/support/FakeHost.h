@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Host.h"
+#include "SettingsBytes.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -26,6 +27,9 @@ public:
     std::vector<OpenFileRequest> dialogRequests;
     QDateTime clock = QDateTime(QDate(2026, 12, 7), QTime(21, 5, 9, 250));
     ClockFormats formats{"h:mm:ss AP", "M/d/yy"};
+    std::optional<QByteArray> settingsFile; // the settings file's bytes; nothing: no file
+    int settingsSaves = 0;                  // saves asked for, written or not
+    std::string saveFailure;                // when set, saves write nothing and give this reason
     char separator = '/';
     // What the platform finds; by default a program of this machine wherever it is asked for.
     std::function<std::variant<FoundProgram, StartRefusal>(const StartRequest&)> find;
@@ -72,6 +76,23 @@ public:
         auto answer = dialogAnswers.front();
         dialogAnswers.pop_front();
         return answer;
+    }
+
+    void loadOptions(OptionsRecord& record) override
+    {
+        if (settingsFile)
+            decodeOptions(std::span(reinterpret_cast<const std::uint8_t*>(settingsFile->constData()),
+                                    std::size_t(settingsFile->size())),
+                          record);
+    }
+
+    WriteResult saveOptions(OptionsRecord& record) override
+    {
+        ++settingsSaves;
+        record.Header = std::string(kSettingsHeader);
+        if (saveFailure.empty())
+            settingsFile = support::settingsBytes(record);
+        return {"/work/ORVELANE.DAT", saveFailure};
     }
 
     QDateTime now() const override { return clock; }

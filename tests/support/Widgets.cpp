@@ -9,17 +9,27 @@
 
 namespace support {
 
+QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action)
+{
+    QList<MessageBoxSeen> boxes;
+    // Ends the watch with this call, so a box shown later is left to whoever shows it.
+    QObject watching;
+    std::function<void()> watch = [&] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes.append({shown->windowTitle(), shown->text(), shown->icon()});
+            shown->accept();
+            QTimer::singleShot(0, &watching, watch);
+        }
+    };
+    QTimer::singleShot(0, &watching, watch);
+    action();
+    return boxes;
+}
+
 MessageBoxSeen catchBox(const std::function<void()>& action)
 {
-    MessageBoxSeen box;
-    QTimer::singleShot(0, [&box] {
-        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            box = {shown->windowTitle(), shown->text(), shown->icon()};
-            shown->accept();
-        }
-    });
-    action();
-    return box;
+    const QList<MessageBoxSeen> boxes = catchBoxes(action);
+    return boxes.isEmpty() ? MessageBoxSeen() : boxes.first();
 }
 
 MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::function<bool()>& done)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QRgb>
@@ -31,7 +32,10 @@ struct MessageBoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
-// Runs `action`, accepting the message box it shows as soon as it shows.
+// Runs `action`, accepting each message box it shows as soon as it shows; the boxes in order.
+QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action);
+
+// The first of catchBoxes().
 MessageBoxSeen catchBox(const std::function<void()>& action);
 
 // Runs `action`, then the event loop until `done`, accepting the message box that shows

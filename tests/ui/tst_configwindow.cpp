@@ -1,6 +1,6 @@
 // The NEO R.A.G.E. configuration window: what it writes to the settings file and when, and its looks.
 #include "BevelPanel.h"
-#include "Files.h"
+#include "FakeHost.h"
 #include "OrvelaneApplication.h"
 #include "PictureLabel.h"
 #include "SettingsBytes.h"
@@ -8,7 +8,6 @@
 #include "Widgets.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,12 +15,10 @@
 #include <QTest>
 
 #include <memory>
-#include <sys/inotify.h>
-#include <unistd.h>
+#include <utility>
 
 namespace {
 
-const char* const kSettings = "ORVELANE.DAT";
 using support::control;
 using support::settingsBytes;
 
@@ -31,63 +28,22 @@ QByteArray withHeader(QByteArray bytes, const QByteArray& header)
     return bytes.replace(0, header.size(), header);
 }
 
-void writeSettings(const QByteArray& bytes)
-{
-    QVERIFY(support::writeFile(kSettings, bytes));
-}
-
-QByteArray readSettings()
-{
-    return support::readFile(kSettings);
-}
-
-// Counts how many times the settings file is written whole, whether replaced by a rename or
-// rewritten in place, from the directory's change notifications.
-class SettingsWrites {
-public:
-    explicit SettingsWrites(const QString& folder) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
-    {
-        if (m_fd < 0 ||
-            inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
-            qFatal("cannot watch %s", qPrintable(folder));
-    }
-    ~SettingsWrites() { ::close(m_fd); }
-    SettingsWrites(const SettingsWrites&) = delete;
-    SettingsWrites& operator=(const SettingsWrites&) = delete;
-
-    // Writes seen since the last call.
-    int take()
-    {
-        alignas(inotify_event) char buffer[4096];
-        int writes = 0;
-        ssize_t length;
-        while ((length = ::read(m_fd, buffer, sizeof buffer)) > 0) {
-            for (char* at = buffer; at < buffer + length;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(at);
-                if (event->len > 0 && qstrcmp(event->name, kSettings) == 0)
-                    ++writes;
-                at += sizeof(inotify_event) + event->len;
-            }
-        }
-        return writes;
-    }
-
-private:
-    int m_fd;
-};
-
 } // namespace
 
 class ConfigWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<support::WorkFolder> m_workDir;
-    std::unique_ptr<SettingsWrites> m_writes;
+    FakeHost m_host;
 
-    static std::unique_ptr<TForm5> openWindow()
+    void writeSettings(const QByteArray& bytes) { m_host.settingsFile = bytes; }
+    QByteArray readSettings() const { return m_host.settingsFile.value_or(QByteArray()); }
+    // Saves of the settings file since the last call.
+    int takeWrites() { return std::exchange(m_host.settingsSaves, 0); }
+
+    std::unique_ptr<TForm5> openWindow()
     {
-        auto form = std::make_unique<TForm5>();
+        auto form = std::make_unique<TForm5>(m_host);
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qFatal("the configuration window did not show");
@@ -109,19 +65,7 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        m_workDir = std::make_unique<support::WorkFolder>();
-        QVERIFY(m_workDir->isValid());
-        m_writes = std::make_unique<SettingsWrites>(m_workDir->path());
-    }
-
-    void cleanup()
-    {
-        m_writes.reset();
-        QVERIFY(m_workDir->leave());
-        m_workDir.reset();
-    }
+    void init() { m_host = FakeHost(); }
 
     void openingRewritesTheFileOncePerSwitchOn_data()
     {
@@ -152,11 +96,11 @@ private slots:
         QFETCH(int, writes);
         QFETCH(QByteArray, after);
         writeSettings(file);
-        m_writes->take();
+        takeWrites();
 
         auto form = openWindow();
         QCOMPARE(boxStates(form.get()), boxes);
-        QCOMPARE(m_writes->take(), writes);
+        QCOMPARE(takeWrites(), writes);
         QCOMPARE(readSettings(), after);
     }
 
@@ -177,25 +121,25 @@ private slots:
         const QByteArray allOff = settingsBytes(0x5A, 0xA5, 0, 0, 0, 0);
         writeSettings(allOff);
         auto form = openWindow();
-        m_writes->take();
+        takeWrites();
 
         clickBox(form.get(), box);
-        QCOMPARE(m_writes->take(), 1);
+        QCOMPARE(takeWrites(), 1);
         QByteArray expected = allOff;
         for (int offset : offsets)
             expected[offset] = 1;
         QCOMPARE(readSettings(), expected);
 
         clickBox(form.get(), box);
-        QCOMPARE(m_writes->take(), 1);
+        QCOMPARE(takeWrites(), 1);
         QCOMPARE(readSettings(), allOff);
 
         // What was clicked is in the file already: closing saves nothing more.
         clickBox(form.get(), box);
-        m_writes->take();
+        takeWrites();
         form->close();
         form.reset();
-        QCOMPARE(m_writes->take(), 0);
+        QCOMPARE(takeWrites(), 0);
         QCOMPARE(readSettings(), expected);
     }
 
@@ -203,18 +147,53 @@ private slots:
     {
         writeSettings(settingsBytes(1, 2, 0, 1, 0, 0));
         auto form = openWindow();
-        QVERIFY(QFile::remove(kSettings));
-        m_writes->take();
+        m_host.settingsFile.reset();
+        takeWrites();
 
         auto* button = control<QPushButton>(form.get(), "BitBtn1");
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(m_writes->take(), 1);
+        QCOMPARE(takeWrites(), 1);
         button->setFocus();
         QTest::keyClick(button, Qt::Key_Return);
         QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(m_writes->take(), 2);
+        QCOMPARE(takeWrites(), 2);
         QCOMPARE(readSettings(), settingsBytes(1, 2, 0, 1, 0, 0));
         QVERIFY(form->isVisible());
+    }
+
+    void aFailedSaveIsSaidOnClicksOnly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a check box") << "CheckBox2";
+        QTest::newRow("Save Options") << "BitBtn1";
+    }
+
+    // Opening rewrites the file for the switch on, silently even when that fails; a click
+    // whose save fails says so once, and what it set is written once the cause is gone.
+    void aFailedSaveIsSaidOnClicksOnly()
+    {
+        QFETCH(QString, name);
+        const QByteArray before = settingsBytes(0, 0, 1, 0, 0, 0);
+        writeSettings(before);
+        m_host.saveFailure = "Read-only file system";
+        std::unique_ptr<TForm5> form;
+        QCOMPARE(support::catchBoxes([&] { form = openWindow(); }).size(), 0);
+        QCOMPARE(takeWrites(), 1);
+
+        const QList<support::MessageBoxSeen> boxes = support::catchBoxes(
+            [&] { QTest::mouseClick(control<QAbstractButton>(form.get(), name), Qt::LeftButton); });
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].icon, QMessageBox::Critical);
+        QCOMPARE(boxes[0].caption, QString("Orvelane"));
+        QCOMPARE(
+            boxes[0].text,
+            QString(
+                "The launch switches could not be saved in \"/work/ORVELANE.DAT\": Read-only file system."));
+        QCOMPARE(readSettings(), before);
+
+        m_host.saveFailure.clear();
+        clickBox(form.get(), 1);
+        QCOMPARE(readSettings(), settingsBytes(0, 0, 0, name == "CheckBox2" ? 1 : 0, 0, 0));
     }
 
     void aSecondOpeningShowsTheFileAsReread()
@@ -248,11 +227,11 @@ private slots:
         fields[box - 1] = 2;
         const QByteArray foreign = settingsBytes(0, 0, fields[0], fields[1], fields[2], fields[3]);
         writeSettings(foreign);
-        m_writes->take();
+        takeWrites();
 
         auto form = openWindow();
         QCOMPARE(boxStates(form.get()), QString("0000"));
-        QCOMPARE(m_writes->take(), 0);
+        QCOMPARE(takeWrites(), 0);
 
         clickBox(form.get(), otherBox);
         fields[otherBox - 1] = 1;
@@ -270,11 +249,11 @@ private slots:
     {
         writeSettings(settingsBytes(0x11, 0x22, 0, 0, 0, 0));
         openWindow().reset();
-        QVERIFY(QFile::remove(kSettings));
+        m_host.settingsFile.reset();
 
         auto form = openWindow();
         QCOMPARE(boxStates(form.get()), QString("0000"));
-        QVERIFY(!QFile::exists(kSettings));
+        QVERIFY(!m_host.settingsFile);
         clickBox(form.get(), 3);
         const QByteArray recreated = readSettings();
         QCOMPARE(recreated.size(), 35);
@@ -287,19 +266,19 @@ private slots:
     {
         writeSettings(settingsBytes(0, 0, 0, 0, 0, 0));
         auto form = openWindow();
-        m_writes->take();
+        takeWrites();
         auto* box = control<QCheckBox>(form.get(), "CheckBox1");
         box->setFocus();
         QTest::keyClick(box, Qt::Key_Return);
         QTest::keyClick(form.get(), Qt::Key_Escape);
-        QCOMPARE(m_writes->take(), 0);
+        QCOMPARE(takeWrites(), 0);
         QVERIFY(!box->isChecked());
         QVERIFY(form->isVisible());
     }
 
     void windowHasItsCaptionHintAndLooks()
     {
-        TForm5 form;
+        TForm5 form(m_host);
         QCOMPARE(form.windowTitle(), QString(" NEO R.A.G.E. - Configuration"));
         QCOMPARE(form.property("hint").toString(), QString(" NEO R.A.G.E.  . . .  Configuration"));
         QCOMPARE(form.size(), QSize(361, 181));
@@ -368,7 +347,7 @@ private slots:
         QFETCH(int, pixelSize);
         QFETCH(bool, bold);
         QFETCH(QColor, colour);
-        TForm5 form;
+        TForm5 form(m_host);
         auto* widget = control<QWidget>(&form, name);
         QCOMPARE(widget->parentWidget()->objectName(), parentName);
         QCOMPARE(widget->font().pixelSize(), pixelSize);

@@ -1,7 +1,6 @@
 // Where hints show: the status line follows the pointer over every window of the program,
 // the highlighted menu item while a menu is open; tooltips only on the tool bar and status line.
 #include "FakeHost.h"
-#include "Files.h"
 #include "HintRouter.h"
 #include "HintTooltips.h"
 #include "OrvelaneApplication.h"
@@ -22,7 +21,6 @@ class HintRoutingTest : public QObject {
     Q_OBJECT
 
 private:
-    support::WorkFolder m_workDir;
     FakeHost m_host;
     std::unique_ptr<TForm1> m_form;
 
@@ -40,8 +38,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_workDir.isValid()); }
-
     void init()
     {
         m_form = std::make_unique<TForm1>(m_host);

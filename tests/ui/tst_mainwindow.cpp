@@ -1,6 +1,5 @@
 // The main window: its menu tree, commands, tool bar states, check marks and clock.
 #include "FakeHost.h"
-#include "Files.h"
 #include "HintRouter.h"
 #include "OrvelaneApplication.h"
 #include "Unit1.h"
@@ -32,7 +31,6 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private:
-    support::WorkFolder m_workDir;
     FakeHost m_host;
     std::unique_ptr<TForm1> m_form;
 
@@ -52,8 +50,6 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_workDir.isValid()); }
-
     void init()
     {
         m_host = FakeHost();
@@ -332,6 +328,21 @@ private slots:
         m_form->Timer1Timer();
         QCOMPARE(control<QLabel>("Panel1")->text(), QString("12:00:00 AM"));
         QCOMPARE(control<QLabel>("Panel2")->text(), QString("12/8/26"));
+    }
+
+    // Newer locale data writes a narrow no-break space before the marker: the clock shows
+    // it, and its font draws it as a narrow blank, not as a box for a missing letter.
+    void clockDrawsTheNarrowBlankOfNewerLocales()
+    {
+        m_host.formats.longTime = QStringLiteral("h:mm:ss\u202fAP");
+        QEvent localeChange(QEvent::LocaleChange);
+        QCoreApplication::sendEvent(m_form.get(), &localeChange);
+        m_form->Timer1Timer();
+        auto* clock = control<QLabel>("Panel1");
+        QCOMPARE(clock->text(), QStringLiteral("9:05:09\u202fPM"));
+        const QFontMetrics metrics(clock->font());
+        QVERIFY(metrics.inFontUcs4(0x202F));
+        QVERIFY(metrics.horizontalAdvance(QChar(0x202F)) <= metrics.horizontalAdvance(u' '));
     }
 
     void statusLineShowsTheApplicationHint()

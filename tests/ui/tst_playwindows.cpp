@@ -2,7 +2,6 @@
 // switches, the bare NEOGEO launch, and both windows' looks.
 #include "BevelPanel.h"
 #include "FakeHost.h"
-#include "Files.h"
 #include "OrvelaneApplication.h"
 #include "Programs.h"
 #include "SettingsBytes.h"
@@ -11,7 +10,6 @@
 #include "Widgets.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
@@ -28,16 +26,6 @@ using support::catchBox;
 using support::control;
 
 namespace {
-
-const char* const kSettings = "ORVELANE.DAT";
-
-// Writes a settings file with the four switch bytes in file order: NoScanlines, EnableVsync,
-// VgaMode, FrameSkip.
-void writeSwitches(const QByteArray& switches)
-{
-    const QByteArray bytes = support::settingsBytes(0, 0, switches[0], switches[1], switches[2], switches[3]);
-    QVERIFY(support::writeFile(kSettings, bytes));
-}
 
 QByteArray switches(int noScanlines, int enableVsync, int vgaMode, int frameSkip)
 {
@@ -69,9 +57,15 @@ class PlayWindowsTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<support::WorkFolder> m_workDir;
     DialogHost m_host;
     std::unique_ptr<TForm8> m_play;
+
+    // Writes a settings file with the four switch bytes in file order: NoScanlines,
+    // EnableVsync, VgaMode, FrameSkip.
+    void writeSwitches(const QByteArray& on)
+    {
+        m_host.settingsFile = support::settingsBytes(0, 0, on[0], on[1], on[2], on[3]);
+    }
 
     QLabel* label(const char* name) const { return control<QLabel>(m_play.get(), name); }
 
@@ -87,20 +81,13 @@ private:
 private slots:
     void init()
     {
-        m_workDir = std::make_unique<support::WorkFolder>();
-        QVERIFY(m_workDir->isValid());
         m_host = DialogHost();
         m_play = std::make_unique<TForm8>(m_host);
         m_play->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_play.get()));
     }
 
-    void cleanup()
-    {
-        m_play.reset();
-        QVERIFY(m_workDir->leave());
-        m_workDir.reset();
-    }
+    void cleanup() { m_play.reset(); }
 
     void playLaunchesTheChosenGame_data()
     {
@@ -171,7 +158,7 @@ private slots:
     void switchesChangedWhileTheDialogIsOpenCount()
     {
         writeSwitches(switches(0, 0, 0, 0));
-        m_host.whileDialogOpen = [] { writeSwitches(switches(0, 0, 0, 1)); };
+        m_host.whileDialogOpen = [this] { writeSwitches(switches(0, 0, 0, 1)); };
         press("/emu/MSLUG/MSLUG.038");
         QCOMPARE(lastArguments(), (QStringList{"/emu/MSLUG", "MSLUG.038", "-f"}));
     }
@@ -180,7 +167,7 @@ private slots:
     {
         writeSwitches(switches(0, 1, 0, 0));
         press("/emu/MSLUG/MSLUG.038");
-        QVERIFY(QFile::remove(kSettings));
+        m_host.settingsFile.reset();
         m_play = std::make_unique<TForm8>(m_host);
         press("/emu/MSLUG/MSLUG.038");
         QCOMPARE(lastArguments(), (QStringList{"/emu/MSLUG", "MSLUG.038", "-v"}));
