@@ -1,5 +1,4 @@
-// Files for the tests: a temporary working folder, files written and read whole, and
-// another user's view of them.
+// Files for the tests: a temporary working folder, and files written and read whole.
 #pragma once
 
 #include <QCoreApplication>
@@ -7,9 +6,6 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace support {
 
@@ -56,27 +52,5 @@ inline QByteArray readFile(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// Runs as the unprivileged user while it lives, where we are root: root reads any file, so
-// an unreadable one is only unreadable to someone else.
-class AsNobody {
-public:
-    explicit AsNobody(const QByteArray& folder) : m_root(::geteuid() == 0)
-    {
-        if (m_root &&
-            (::chmod(folder.constData(), 0777) != 0 || ::setegid(65534) != 0 || ::seteuid(65534) != 0))
-            qFatal("cannot drop privileges");
-    }
-    ~AsNobody()
-    {
-        if (m_root && (::seteuid(0) != 0 || ::setegid(0) != 0))
-            qFatal("cannot take privileges back");
-    }
-    AsNobody(const AsNobody&) = delete;
-    AsNobody& operator=(const AsNobody&) = delete;
-
-private:
-    bool m_root;
-};
 
 } // namespace support
