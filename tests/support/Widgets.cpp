@@ -32,6 +32,23 @@ MessageBoxSeen catchBox(const std::function<void()>& action)
     return boxes.isEmpty() ? MessageBoxSeen() : boxes.first();
 }
 
+MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::function<bool()>& done)
+{
+    MessageBoxSeen box;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&box] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box = {shown->windowTitle(), shown->text(), shown->icon()};
+            shown->accept();
+        }
+    });
+    watch.start(5);
+    action();
+    if (!QTest::qWaitFor(done, 15000))
+        qWarning("catchBoxUntil: still not done after 15 s");
+    return box;
+}
+
 QString modalOpenedBy(const std::function<void()>& action)
 {
     QString opened;
