@@ -46,6 +46,9 @@ fi
 roots=${ORVELANE_FRESH_ROOTS:-/var/tmp/orvelane-fresh-roots}
 cache=$roots/cache/$suite
 mkdir -p "$cache"
+# Roots of one suite share the cache, and apt in one locks it for all: one run at a time.
+exec 9>"$cache.lock"
+flock -n 9 || { echo "fresh-root: waiting for another $suite run to end"; flock 9; }
 root=$(mktemp -d "$roots/$suite.XXXXXX")
 # It is the root folder of its programs: everyone may enter it, as on any Debian system.
 chmod 755 "$root"

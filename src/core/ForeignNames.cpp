@@ -33,12 +33,6 @@ bool isDosName(std::string_view name)
     return isDosNamePart(name.substr(0, dot), 8) && isDosNamePart(name.substr(dot + 1), 3);
 }
 
-bool isDosCommandText(std::string_view text)
-{
-    return std::ranges::all_of(
-        text, [](char c) { return isDosNameCharacter(c) || c == '.' || c == '\\' || c == ':' || c == ' '; });
-}
-
 std::optional<std::string> windowsPathFor(std::string_view hostPath, const std::vector<WineDrive>& drives)
 {
     const WineDrive* closest = nullptr;

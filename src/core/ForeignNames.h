@@ -14,11 +14,8 @@ inline constexpr std::string_view kDosNameMarks = "!#$&'()-@^_{}~";
 // letter, a digit or one of kDosNameMarks.
 bool isDosName(std::string_view name);
 
-// True when `text` can stand in a DOSBox command line as plain text: DOS names, drive
-// letters, "\" and ":" and blanks only, nothing that redirects, pipes or expands.
-bool isDosCommandText(std::string_view text);
-
-// A drive of a Wine prefix: its letter and the absolute, normalised folder it names.
+// A drive of a Wine prefix: its letter and the absolute, normalised folder it names, as
+// spelt in the path it is to hold (the platform matches a drive to that path's folders).
 struct WineDrive {
     char letter;
     std::string root;

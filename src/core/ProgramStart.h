@@ -1,5 +1,5 @@
 // How an emulator program is started on Linux: directly, through Wine or through DOSBox,
-// decided from its first bytes; and the command that starts it.
+// decided from its first bytes; and what a process is made from.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <variant>
 #include <vector>
 
 enum class ProgramKind {
@@ -30,23 +29,10 @@ std::optional<std::uint32_t> newHeaderOffset(std::span<const std::uint8_t> head)
 ProgramKind programKind(std::span<const std::uint8_t> head, std::span<const std::uint8_t> atHeaderOffset,
                         bool runnable);
 
-// An emulator program found on this machine, and how it sees its own folder.
-struct ProgramStart {
-    ProgramKind kind = ProgramKind::NotAProgram;
-    std::string program;      // the file on this machine
-    std::string folder;       // the folder holding it, on this machine
-    std::string folderAsSeen; // the folder as the program names it: the same, a Wine drive path, or "C:"
-    std::string nameAsSeen;   // the program's own name as it is run: as found, or in DOS capitals
-    char separator = '/';     // '/' for a program of this machine, '\' for Windows and DOS
-    std::string runner;       // the absolute path of wine or dosbox; empty for a program of this machine
-};
-
 // Why a program cannot be started, in a sentence for the user.
 struct StartRefusal {
     std::string reason;
 };
-
-using PreparedStart = std::variant<ProgramStart, StartRefusal>;
 
 // What the process is made from: the file executed, its whole argument vector (argv[0] on)
 // and the folder it runs in (empty: ours).
@@ -57,10 +43,3 @@ struct Command {
 
     friend bool operator==(const Command&, const Command&) = default;
 };
-
-// The command that starts `start` with `arguments`. A program of this machine gets them
-// verbatim; Wine gets the program's Windows path and then the arguments; DOSBox mounts the
-// program's folder (its working directory) as C:, runs the program with the arguments as
-// its command line, and closes when the program ends. Nothing when an argument could act as
-// more than text in DOSBox's command interpreter (see isDosCommandText).
-std::optional<Command> commandFor(const ProgramStart& start, const std::vector<std::string>& arguments);

@@ -1,29 +1,47 @@
-// Finding an emulator program on this machine and deciding how it is started: directly,
-// through Wine or through DOSBox.
+// Finding an emulator program on this machine and what its start needs to know of it: its
+// kind, from its first bytes; for a Windows program, Wine and the Wine drives that hold its
+// folder; for a DOS program, DOSBox and the other spellings of its name.
 #pragma once
 
 #include "ForeignNames.h"
-#include "ProgramStart.h"
+#include "StartComposition.h"
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
+// What a start reads of the environment, taken when the start is asked for: the threads that
+// prepare starts never read the environment while the program might be changing it.
+struct ProgramEnvironment {
+    std::string path;       // PATH; "/bin:/usr/bin" when unset
+    std::string winePrefix; // WINEPREFIX; empty when unset
+    std::string home;       // HOME; empty when unset
+
+    static ProgramEnvironment current();
+};
+
 // Looks for `name` in `folder` ("." for the working directory) whatever its letter case,
-// reads its first bytes afresh and says how it is started, or in a sentence why it cannot
-// be: no such file, a folder, neither a program of ours to hand on nor executable, Wine or
-// DOSBox missing (naming the Debian package), no Wine drive for the folder.
-PreparedStart prepareProgramStart(const std::string& folder, std::string_view name);
+// reads its first bytes afresh and gathers what its start needs; or says in a sentence why it
+// cannot be started: no such file, a folder, not a regular file (a FIFO, a device, a link
+// loop), a file that cannot be read, a folder that may not be looked into. May wait as long
+// as the file system does: never call it on the UI thread.
+std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, std::string_view name,
+                                                     const ProgramEnvironment& environment);
 
-// The kind of the file at `path` from at most its first 64 bytes and the 4 at its newer
-// header's offset; NotAProgram for anything that is not a regular file.
-ProgramKind readProgramKind(const std::string& path);
+// `name` in the first absolute entry of the PATH value `path` that holds it as an executable
+// file. Empty and relative entries would mean the working directory, which holds the user's
+// files: never.
+std::optional<std::string> findOnPath(std::string_view name, std::string_view path);
 
-// `name` in the first absolute PATH entry that holds it as an executable file. Empty and
-// relative entries would mean the working directory, which holds the user's files: never.
-std::optional<std::string> findOnPath(std::string_view name);
+// The Wine prefix: WINEPREFIX when absolute, else .wine in the home folder.
+std::filesystem::path winePrefix(const ProgramEnvironment& environment);
 
-// The drives of the user's Wine prefix (WINEPREFIX, else ~/.wine), read from the links in
-// its dosdevices folder without starting Wine; with no prefix yet, Z: is "/".
-std::vector<WineDrive> wineDrives();
+// The drives of the Wine prefix `prefix` whose roots hold the absolute folder `folder`, as
+// Wine reads them: each lower-case "x:" entry of its dosdevices folder, followed as the
+// kernel follows links, is compared by device and inode with `folder` and each folder above
+// it; the closest one that is some drive's root gives every drive rooted there, named as in
+// `folder`. With no prefix yet, Z: is "/", as Wine makes it.
+std::vector<WineDrive> wineDrivesHolding(const std::string& folder, const std::filesystem::path& prefix);

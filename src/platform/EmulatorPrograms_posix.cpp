@@ -3,11 +3,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,123 +30,127 @@ bool isDirectory(const fs::path& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string upperAscii(std::string text)
-{
-    std::ranges::transform(text, text.begin(),
-                           [](char c) { return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c; });
-    return text;
-}
-
-// A folder path as one plain string: absolute, normalised, no closing "/" but for the root.
+// A folder path as one plain string: absolute, no "." and no closing "/" but for the root.
+// A ".." is resolved as the kernel resolves it, behind any link, so that the file checked
+// and the file the emulator runs are named alike.
 std::string plainFolder(const fs::path& folder)
 {
     std::error_code error;
-    const fs::path absolute = fs::absolute(folder, error);
-    std::string text = (error ? folder : absolute).lexically_normal().string();
+    fs::path absolute = fs::absolute(folder, error);
+    if (error)
+        absolute = folder;
+    if (std::ranges::find(absolute, fs::path("..")) != absolute.end())
+        if (fs::path resolved = fs::weakly_canonical(absolute, error); !error)
+            absolute = resolved;
+    std::string text = absolute.lexically_normal().string();
     while (text.size() > 1 && text.ends_with('/'))
         text.pop_back();
     return text;
 }
 
-fs::path winePrefix()
+StartRefusal refusal(const std::string& folder, std::string_view name, std::string_view why)
 {
-    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix == '/')
-        return prefix;
-    const char* home = std::getenv("HOME");
-    if (!home || *home != '/') {
-        const passwd* user = ::getpwuid(::getuid());
-        home = user ? user->pw_dir : nullptr;
-    }
-    return fs::path(home ? home : "/") / ".wine";
+    return StartRefusal{cannotStart(folder, name, why)};
 }
 
-// Wine names a folder through the drive whose root holds it; the path as written is tried
-// first, then with its links resolved, as a drive may point through a link.
-std::optional<std::string> windowsFolder(const std::string& folder)
-{
-    const std::vector<WineDrive> drives = wineDrives();
-    if (std::optional<std::string> path = windowsPathFor(plainFolder(folder), drives))
-        return path;
-    std::error_code error;
-    const fs::path resolved = fs::weakly_canonical(plainFolder(folder), error);
-    return error ? std::nullopt : windowsPathFor(plainFolder(resolved), drives);
-}
-
-std::string refusal(const std::string& folder, std::string_view name, std::string_view why)
-{
-    std::string text("Cannot start ");
-    text.append(name).append(" in ").append(plainFolder(folder)).append(": ").append(why).append(".");
-    return text;
-}
-
+// Why no regular file of that name is there, from what is there instead.
 const char* whyNotFound(const std::string& folder, std::string_view name)
 {
-    if (findFolderIgnoringCase(folder, name))
-        return "it is a folder";
-    if (isDirectory(folder) && ::access(folder.c_str(), R_OK | X_OK) != 0)
-        return "its folder may not be looked into";
-    return "there is no such file";
-}
-
-PreparedStart throughRunner(ProgramStart start, std::string_view name)
-{
-    const bool windows = start.kind == ProgramKind::Windows;
-    const std::optional<std::string> runner = findOnPath(windows ? "wine" : "dosbox");
-    if (!runner)
-        return StartRefusal{refusal(start.folder, name,
-                                    windows
-                                        ? "it is a Windows program, and Windows programs run through Wine, "
-                                          "which is not installed (Debian package \"wine\")"
-                                        : "it is a DOS program, and DOS programs run through DOSBox, "
-                                          "which is not installed (Debian package \"dosbox\")")};
-    start.runner = *runner;
-    start.separator = '\\';
-    if (windows) {
-        const std::optional<std::string> folder = windowsFolder(start.folder);
-        if (!folder)
-            return StartRefusal{
-                refusal(start.folder, name, "Wine has no drive for its folder (winecfg can add one)")};
-        start.folderAsSeen = *folder;
-    } else {
-        start.folderAsSeen = "C:";
-        start.nameAsSeen = upperAscii(start.nameAsSeen);
-        if (!isDosName(start.nameAsSeen))
-            return StartRefusal{refusal(start.folder, name, "DOS cannot use its name")};
-        // DOSBox starts in the folder to mount it as C:.
-        if (::access(start.folder.c_str(), X_OK) != 0)
-            return StartRefusal{
-                refusal(start.folder, name, "DOSBox cannot mount its folder, which may not be entered")};
-    }
-    return start;
-}
-
-} // namespace
-
-ProgramKind readProgramKind(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const std::optional<fs::path> entry = findEntryIgnoringCase(folder, name);
+    if (!entry)
+        return isDirectory(folder) && ::access(folder.c_str(), R_OK | X_OK) != 0
+                   ? "its folder may not be looked into"
+                   : "there is no such file";
     struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        // A program we may run but not read is run as it is.
-        return fd < 0 && errno == EACCES && isExecutableFile(path) ? ProgramKind::Native
-                                                                   : ProgramKind::NotAProgram;
-    }
+    if (::stat(entry->c_str(), &info) != 0)
+        return errno == ELOOP ? "it is not a regular file" : "there is no such file";
+    return S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
+}
+
+// The kind of the open regular file `fd` from at most its first 64 bytes and the 4 at its
+// newer header's offset.
+ProgramKind readProgramKind(int fd, const std::string& path)
+{
     std::array<std::uint8_t, kProgramHeadSize> headBuffer{};
     std::array<std::uint8_t, 4> signatureBuffer{};
     const std::span<const std::uint8_t> head = readAt(fd, headBuffer, 0);
     std::span<const std::uint8_t> signature;
     if (const std::optional<std::uint32_t> offset = newHeaderOffset(head))
         signature = readAt(fd, signatureBuffer, static_cast<off_t>(*offset));
-    ::close(fd);
     return programKind(head, signature, isExecutableFile(path));
 }
 
-std::optional<std::string> findOnPath(std::string_view name)
+// The kind of the file found, or why it cannot be told.
+std::variant<ProgramKind, const char*> kindOf(const std::string& path)
 {
-    const char* env = std::getenv("PATH");
-    const std::string_view path = env ? env : "/bin:/usr/bin";
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        // A program we may run but not read is run as it is; the system says if it cannot.
+        if (errno == EACCES)
+            return isExecutableFile(path) ? std::variant<ProgramKind, const char*>(ProgramKind::Native)
+                                          : "it cannot be read";
+        return errno == ELOOP ? "it is not a regular file" : "there is no such file";
+    }
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const ProgramKind kind = regular ? readProgramKind(fd, path) : ProgramKind::NotAProgram;
+    ::close(fd);
+    if (!regular)
+        return "it is not a regular file";
+    return kind;
+}
+
+void findRunner(FoundProgram& found, const ProgramEnvironment& environment)
+{
+    const bool windows = found.kind == ProgramKind::Windows;
+    found.runner = findOnPath(windows ? "wine" : "dosbox", environment.path).value_or(std::string());
+    if (windows) {
+        found.wineDrives = wineDrivesHolding(found.folder, winePrefix(environment));
+    } else {
+        found.spellings = fileSpellings(found.folder, found.name);
+        // DOSBox starts in the folder to mount it as C:.
+        found.folderEnterable = ::access(found.folder.c_str(), X_OK) == 0;
+    }
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+} // namespace
+
+ProgramEnvironment ProgramEnvironment::current()
+{
+    const auto value = [](const char* name, const char* otherwise) {
+        const char* text = std::getenv(name);
+        return std::string(text ? text : otherwise);
+    };
+    return {value("PATH", "/bin:/usr/bin"), value("WINEPREFIX", ""), value("HOME", "")};
+}
+
+std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, std::string_view name,
+                                                     const ProgramEnvironment& environment)
+{
+    const std::string where = plainFolder(folder);
+    const std::optional<fs::path> file = findFileIgnoringCase(where, name);
+    if (!file)
+        return refusal(where, name, whyNotFound(where, name));
+    FoundProgram found;
+    found.program = file->string();
+    found.folder = where;
+    found.name = file->filename().string();
+    const std::variant<ProgramKind, const char*> kind = kindOf(found.program);
+    if (const auto* why = std::get_if<const char*>(&kind))
+        return refusal(where, name, *why);
+    found.kind = std::get<ProgramKind>(kind);
+    if (found.kind == ProgramKind::Windows || found.kind == ProgramKind::Dos)
+        findRunner(found, environment);
+    return found;
+}
+
+std::optional<std::string> findOnPath(std::string_view name, std::string_view path)
+{
     std::size_t begin = 0;
     while (begin <= path.size()) {
         const std::size_t end = std::min(path.find(':', begin), path.size());
@@ -164,53 +166,38 @@ std::optional<std::string> findOnPath(std::string_view name)
     return std::nullopt;
 }
 
-std::vector<WineDrive> wineDrives()
+fs::path winePrefix(const ProgramEnvironment& environment)
 {
-    const fs::path devices = winePrefix() / "dosdevices";
-    if (!isDirectory(devices))
-        return {{'z', "/"}};
-    std::vector<WineDrive> drives;
-    std::error_code error;
-    for (fs::directory_iterator entry(devices, error), end; !error && entry != end; entry.increment(error)) {
-        // "c:" names a drive; "c::" is the raw device behind it.
-        const std::string name = entry->path().filename().string();
-        if (name.size() != 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0])))
-            continue;
-        std::error_code linkError;
-        const fs::path target = fs::read_symlink(entry->path(), linkError);
-        if (linkError)
-            continue;
-        const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
-        const fs::path root = target.is_absolute() ? target : devices / target;
-        drives.push_back({letter, plainFolder(root)});
-        if (const fs::path resolved = fs::weakly_canonical(root, linkError); !linkError)
-            drives.push_back({letter, plainFolder(resolved)});
+    if (environment.winePrefix.starts_with('/'))
+        return environment.winePrefix;
+    std::string home = environment.home;
+    if (!home.starts_with('/')) {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user && user->pw_dir ? user->pw_dir : "/";
     }
-    std::ranges::sort(drives, {}, &WineDrive::letter);
-    return drives;
+    return fs::path(home) / ".wine";
 }
 
-PreparedStart prepareProgramStart(const std::string& folder, std::string_view name)
+std::vector<WineDrive> wineDrivesHolding(const std::string& folder, const fs::path& prefix)
 {
-    const std::optional<fs::path> found = findFileIgnoringCase(folder, name);
-    if (!found)
-        return StartRefusal{refusal(folder, name, whyNotFound(folder, name))};
-    ProgramStart start;
-    start.program = found->string();
-    start.folder = folder;
-    start.nameAsSeen = found->filename().string();
-    start.kind = readProgramKind(start.program);
-    switch (start.kind) {
-    case ProgramKind::Native:
-        // The root's path, without its closing "/", is empty: the composed text adds the separator.
-        start.folderAsSeen = folder == "/" ? std::string() : folder;
-        return start;
-    case ProgramKind::Windows:
-    case ProgramKind::Dos:
-        return throughRunner(std::move(start), name);
-    case ProgramKind::NotAProgram:
-        break;
+    const fs::path devices = prefix / "dosdevices";
+    if (!isDirectory(devices))
+        return {{'z', "/"}};
+    // Wine reads "a:" to "z:" only: a "U:" is no drive of its. "c::" is the raw device behind "c:".
+    std::vector<std::pair<char, struct stat>> roots;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        struct stat info {};
+        if (::stat((devices / std::string{letter, ':'}).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            roots.emplace_back(letter, info);
     }
-    return StartRefusal{
-        refusal(folder, name, "it is neither a Windows or DOS program nor an executable file")};
+    for (fs::path at(folder);; at = at.parent_path()) {
+        std::vector<WineDrive> holding;
+        struct stat info {};
+        if (::stat(at.c_str(), &info) == 0)
+            for (const auto& [letter, root] : roots)
+                if (sameFile(info, root))
+                    holding.push_back({letter, at.string()});
+        if (!holding.empty() || at == at.parent_path())
+            return holding;
+    }
 }

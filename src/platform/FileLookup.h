@@ -34,6 +34,11 @@ bool containsIgnoringCase(std::string_view text, std::string_view part);
 // True for a regular file, or a link to one, that this user may run.
 bool isExecutableFile(const std::string& path);
 
-// The same rule for a folder (or a link to one) named `name` in `folder`.
-std::optional<std::filesystem::path> findFolderIgnoringCase(const std::filesystem::path& folder,
-                                                            std::string_view name);
+// The same rule for an entry of any kind named `name` in `folder`: a folder, a FIFO, a link
+// that leads nowhere.
+std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem::path& folder,
+                                                           std::string_view name);
+
+// Every regular file (or link to one) in `folder` whose name is `name` in any letter case, in
+// byte order.
+std::vector<std::string> fileSpellings(const std::filesystem::path& folder, std::string_view name);

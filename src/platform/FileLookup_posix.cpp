@@ -21,9 +21,12 @@ bool equalIgnoringCase(std::string_view a, std::string_view b)
     return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
+// A type of 0 takes an entry of any kind, as it stands, without following a link.
 bool hasType(const fs::path& path, mode_t type)
 {
     struct stat info {};
+    if (type == 0)
+        return ::lstat(path.c_str(), &info) == 0;
     return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
 }
 
@@ -100,7 +103,19 @@ bool containsIgnoringCase(std::string_view text, std::string_view part)
     return false;
 }
 
-std::optional<fs::path> findFolderIgnoringCase(const fs::path& folder, std::string_view name)
+std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
 {
-    return findIgnoringCase(folder, name, S_IFDIR);
+    return findIgnoringCase(folder, name, 0);
+}
+
+std::vector<std::string> fileSpellings(const fs::path& folder, std::string_view name)
+{
+    if (!isPlainName(name))
+        return {};
+    std::vector<std::string> names =
+        namesIn(folder, [name](std::string_view leaf) { return equalIgnoringCase(leaf, name); })
+            .value_or(std::vector<std::string>());
+    std::erase_if(names, [&folder](const std::string& leaf) { return !hasType(folder / leaf, S_IFREG); });
+    std::ranges::sort(names);
+    return names;
 }

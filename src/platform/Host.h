@@ -4,16 +4,21 @@
 
 #include "AtomicFile.h"
 #include "OptionsRecord.h"
-#include "ProgramStart.h"
+#include "StartComposition.h"
 
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+class QObject;
 class QWidget;
+
+// What a start came to, handed to the window that asked for it.
+using StartAnswer = std::function<void(const StartOutcome& outcome)>;
 
 // How the user's locale writes the clock and the date, as QDateTime format strings.
 struct ClockFormats {
@@ -37,15 +42,15 @@ public:
     // in any letter case; a directory of that name does not count.
     virtual bool isFile(const std::string& name) const = 0;
 
-    // Finds the program `name` in `folder` ("." for the working directory) whatever its
-    // letter case and decides, from its first bytes read now, how it is started: directly,
-    // through Wine or through DOSBox; or says in a sentence why it cannot be.
-    virtual PreparedStart prepareStart(const std::string& folder, std::string_view name) const = 0;
-
-    // Starts a prepared program detached with `arguments`, without a shell, never waiting
-    // for it. Returns whether it was found fit to start; a refusal by the system later, on
-    // the starter's own thread, is not reported.
-    virtual bool startProgram(const ProgramStart& start, const std::vector<std::string>& arguments) = 0;
+    // Starts what `request` asks for, the calling thread never waiting on a file system or a
+    // process: finding the program whatever its letter case, reading its first bytes and the
+    // Wine drives, composing its start and creating the process all happen elsewhere. The
+    // program runs detached, without a shell, and is never waited for. `answered` is called
+    // once, later, on this thread and only while `context` lives: once the process exists
+    // (the emulator's, or DOSBox's or Wine's), or with why it could not start, the system's
+    // own reason included; a start that has no answer within 10 seconds is given up, and
+    // then starts nothing.
+    virtual void startProgram(const StartRequest& request, QObject* context, StartAnswer answered) = 0;
 
     // Runs the open-file dialog modally over `parent`; the chosen path, or nothing when
     // cancelled. A typed name of a file that does not exist is accepted. Never changes

@@ -26,21 +26,39 @@ QString openFileFilter(const OpenFileRequest& request)
 
 SystemHost::SystemHost() = default;
 
+SystemHost::SystemHost(std::chrono::milliseconds answerLimit, std::function<void()> hold)
+{
+    m_starter.setAnswerLimit(answerLimit);
+    m_starter.setPreparationHold(std::move(hold));
+}
+
 bool SystemHost::isFile(const std::string& name) const
 {
     const std::filesystem::path path(name);
     return findFileIgnoringCase(path.parent_path(), path.filename().string()).has_value();
 }
 
-PreparedStart SystemHost::prepareStart(const std::string& folder, std::string_view name) const
+void SystemHost::startProgram(const StartRequest& request, QObject* context, StartAnswer answered)
 {
-    return prepareProgramStart(folder, name);
-}
-
-bool SystemHost::startProgram(const ProgramStart& start, const std::vector<std::string>& arguments)
-{
-    const std::optional<Command> command = commandFor(start, arguments);
-    return command && m_starter.start(*command);
+    // Only the environment is read here; the file system is left to the starter's thread.
+    auto prepare = [request, environment = ProgramEnvironment::current()]() -> ComposedStart {
+        std::variant<FoundProgram, StartRefusal> found =
+            findProgram(request.folder, request.name, environment);
+        if (auto* refusal = std::get_if<StartRefusal>(&found))
+            return std::move(*refusal);
+        return composeStart(std::get<FoundProgram>(found), request);
+    };
+    // The chosen game's folder is absolute already; NEOGEO's "." is the working directory.
+    std::error_code error;
+    const std::string shown =
+        request.folder == "." ? std::filesystem::current_path(error).string() : request.folder;
+    m_starter.start(std::move(prepare),
+                    cannotStart(shown, request.name,
+                                "no answer came within " +
+                                    std::to_string(ProgramStarter::kAnswerLimit.count() / 1000) +
+                                    " seconds (its folder may be on a drive or a network share that does not "
+                                    "respond)"),
+                    context, std::move(answered));
 }
 
 std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request)
@@ -96,4 +114,9 @@ char SystemHost::pathSeparator() const
 int SystemHost::unreapedChildren() const
 {
     return m_starter.unreapedChildren();
+}
+
+int SystemHost::startsUnderWay() const
+{
+    return m_starter.startsUnderWay();
 }

@@ -5,16 +5,21 @@
 #include "Host.h"
 #include "ProgramStarter.h"
 
+#include <chrono>
+#include <functional>
+
 class SystemHost : public Host {
 public:
     SystemHost();
+    // The same with a shorter limit for a start's answer and `hold` run before each start is
+    // prepared, as a file system that does not answer would hold it (a seam for tests).
+    SystemHost(std::chrono::milliseconds answerLimit, std::function<void()> hold);
 
     // A regular file, or a link to one, by stat, in any letter case.
     bool isFile(const std::string& name) const override;
-    // prepareProgramStart().
-    PreparedStart prepareStart(const std::string& folder, std::string_view name) const override;
-    // Through ProgramStarter: detached, no shell, reaped when it ends.
-    bool startProgram(const ProgramStart& start, const std::vector<std::string>& arguments) override;
+    // findProgram() and composeStart() on a thread of ProgramStarter's, which creates the
+    // process there: detached, no shell, reaped when it ends.
+    void startProgram(const StartRequest& request, QObject* context, StartAnswer answered) override;
     // Qt's own file dialog, titled empty, opening in the working directory, which it
     // leaves as it was; the filter's patterns match in any letter case.
     std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
@@ -30,6 +35,8 @@ public:
 
     // Children started through this host that have not been reaped yet.
     int unreapedChildren() const;
+    // Starts asked for that are still being prepared or created.
+    int startsUnderWay() const;
 
 private:
     ProgramStarter m_starter;

@@ -2,6 +2,7 @@
 
 #include "FormLooks.h"
 
+#include <QAbstractButton>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -74,4 +75,24 @@ void SecondaryWindow::showError(const QString& text)
 void SecondaryWindow::showError(const std::string& text)
 {
     showError(QFile::decodeName(QByteArray::fromStdString(text)));
+}
+
+// One start at a time: the button rests while a start is under way, so a double press, or a
+// press while a slow folder keeps the first one waiting, starts no second emulator and
+// stacks up no second box; the answer comes within the host's limit.
+void SecondaryWindow::startProgram(Host& host, QAbstractButton* button, const StartRequest& request,
+                                   std::function<void(const StartOutcome&)> started)
+{
+    const bool hadFocus = button->hasFocus();
+    button->setEnabled(false);
+    host.startProgram(request, this,
+                      [this, button, hadFocus, started = std::move(started)](const StartOutcome& outcome) {
+                          button->setEnabled(true);
+                          if (hadFocus)
+                              button->setFocus();
+                          if (outcome.started)
+                              started(outcome);
+                          else
+                              showError(outcome.message);
+                      });
 }

@@ -4,9 +4,14 @@
 // but the platform's close-window keystroke, and Enter pressing the focused push button.
 #pragma once
 
+#include "Host.h"
+
 #include <QDialog>
 
+#include <functional>
 #include <string>
+
+class QAbstractButton;
 
 class SecondaryWindow : public QDialog {
     Q_OBJECT
@@ -22,6 +27,11 @@ protected:
     // system's own text, as file names come.
     void showError(const QString& text);
     void showError(const std::string& text);
+
+    // Starts what `request` asks for through `host`, with `button` resting until the answer
+    // comes; then `started` once the process exists, or an error box saying why not.
+    void startProgram(Host& host, QAbstractButton* button, const StartRequest& request,
+                      std::function<void(const StartOutcome&)> started);
 
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLayout>
 #include <QLocale>
 
@@ -96,10 +97,21 @@ void TForm1::FormCreate()
     connect(m_hintRouter, &HintRouter::hintChanged, this, [this] { MostrarAyuda(m_hintRouter); });
     qApp->installEventFilter(new HintTooltips(this));
 
-    m_clockFormats = m_host.clockFormats();
+    readClockFormats();
     Timer1.setSingleShot(true);
     Timer1.setTimerType(Qt::PreciseTimer);
     Timer1.start(1);
+}
+
+// Newer locale data puts a narrow no-break space before the AM/PM marker. Where no font on
+// the system has that letter (Debian 12's Liberation fonts alone lack it) the clock shows an
+// ordinary no-break space rather than a box.
+void TForm1::readClockFormats()
+{
+    m_clockFormats = m_host.clockFormats();
+    constexpr char32_t narrowBlank = 0x202F;
+    if (!QFontMetrics(m_ui->Panel1->font()).inFontUcs4(narrowBlank))
+        m_clockFormats.longTime.replace(QChar(narrowBlank), QChar(0x00A0));
 }
 
 // A Check item only shows whether its file was there at start-up; clicking it changes nothing.
@@ -227,7 +239,7 @@ void TForm1::SpeedButton3Click()
 void TForm1::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LocaleChange)
-        m_clockFormats = m_host.clockFormats();
+        readClockFormats();
     QMainWindow::changeEvent(event);
 }
 

@@ -56,6 +56,7 @@ private:
     void fixWindowShape();
     void loadGlyphs();
     void connectCommands();
+    void readClockFormats();
     void markPresence(QAction* item, const char* fileName);
     void setToolButtons(bool on);
     void setCaption(QLabel* panel, const QString& text);

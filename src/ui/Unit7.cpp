@@ -19,10 +19,5 @@ TForm7::~TForm7() = default;
 void TForm7::BitBtn1Click()
 {
     // NEOGEO picks its game itself: it is started bare, from the working directory.
-    const PreparedStart prepared = m_host.prepareStart(".", "neogeo.exe");
-    if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
-        showError(refusal->reason);
-        return;
-    }
-    m_host.startProgram(std::get<ProgramStart>(prepared), {});
+    startProgram(m_host, m_ui->BitBtn1, neoGeoRequest(), [](const StartOutcome&) {});
 }

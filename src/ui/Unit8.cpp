@@ -1,6 +1,5 @@
 #include "Unit8.h"
 
-#include "ForeignNames.h"
 #include "GameLaunch.h"
 #include "TextFit.h"
 #include "ui_Unit8.h"
@@ -39,7 +38,6 @@ TForm8::~TForm8() = default;
 
 void TForm8::BitBtn1Click()
 {
-    m_host.loadOptions(Options);
     ChosenPath.clear();
     WorkTexts = {};
 
@@ -61,45 +59,16 @@ void TForm8::BitBtn1Click()
 
 void TForm8::launchChosenGame()
 {
-    // A game directly in the root leaves the emulator directory empty: the root itself.
-    const std::string folder = WorkTexts.emulatorDirectory.empty() ? std::string(1, m_host.pathSeparator())
-                                                                   : WorkTexts.emulatorDirectory;
-    const PreparedStart prepared = m_host.prepareStart(folder, "neorage.exe");
-    if (const auto* refusal = std::get_if<StartRefusal>(&prepared)) {
-        showError(refusal->reason);
-        return;
-    }
-    const ProgramStart& emulator = std::get<ProgramStart>(prepared);
-    if (emulator.kind == ProgramKind::Dos && !gameHasDosNames())
-        return;
-
-    // The emulator reads the game's folder as it names its own: a Wine drive path, or C:
-    // for a DOS program, whose folder DOSBox mounts as that drive.
-    GamePath seen = WorkTexts;
-    seen.emulatorDirectory = emulator.folderAsSeen;
-    // The switches are read again right before composing, so a change made in the
-    // configuration window while the dialog was open still counts.
+    // The switches are read once a game is chosen, so a change made in the configuration
+    // window while the dialog was open still counts.
     m_host.loadOptions(Options);
-    const NeoRageLaunch launch = composeNeoRageLaunch(seen, Options, emulator.separator);
-    LaunchParams = launch.parameters;
-    showCaption(m_ui->Label1, "Loading ...");
-    showCaption(m_ui->Label3, launch.directoryCaption);
-    // The emulator is not waited for.
-    m_host.startProgram(emulator, splitParameters(LaunchParams));
-}
-
-bool TForm8::gameHasDosNames()
-{
-    for (const std::string* name : {&WorkTexts.gameDirectory, &WorkTexts.gameFile}) {
-        if (isDosName(*name))
-            continue;
-        showError("DOS cannot use the name \"" + *name +
-                  "\": DOS names have 1 to 8 characters, then optionally a dot and 1 to 3 more, each a "
-                  "letter, a digit or one of " +
-                  std::string(kDosNameMarks) + " (no blanks). Rename the game's folder and file to suit.");
-        return false;
-    }
-    return true;
+    const StartRequest request = neoRageRequest(WorkTexts, Options, m_host.pathSeparator());
+    // "Loading ..." stands for an emulator that was started: it shows once the process exists.
+    startProgram(m_host, m_ui->BitBtn1, request, [this](const StartOutcome& outcome) {
+        LaunchParams = outcome.parameters;
+        showCaption(m_ui->Label1, "Loading ...");
+        showCaption(m_ui->Label3, outcome.directoryCaption);
+    });
 }
 
 void TForm8::refuseGamePath()

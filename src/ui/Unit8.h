@@ -25,7 +25,6 @@ public slots:
 
 private:
     void launchChosenGame();
-    bool gameHasDosNames();
     void refuseGamePath();
     static void showCaption(QLabel* label, const std::string& text);
 

@@ -1,7 +1,7 @@
 #include "ForeignNames.h"
 #include "GameLaunch.h"
-#include "ProgramStart.h"
 #include "Programs.h"
+#include "StartComposition.h"
 
 #include <QtTest>
 
@@ -26,9 +26,8 @@ private slots:
     void dosNameRule();
     void wineDriveClosestToThePathWins_data();
     void wineDriveClosestToThePathWins();
-    void workedExamplesInEachForm_data();
-    void workedExamplesInEachForm();
-    void dosboxNeverSeesTextThatCouldActAsACommand();
+    void composesEachKindOfStart_data();
+    void composesEachKindOfStart();
 };
 
 void TestProgramStart::kindFromFirstBytes_data()
@@ -127,86 +126,104 @@ void TestProgramStart::wineDriveClosestToThePathWins()
     QVERIFY(!windowsPathFor("/home/ana", {{'c', "/home/ana/.wine/drive_c"}}));
 }
 
-void TestProgramStart::workedExamplesInEachForm_data()
+void TestProgramStart::composesEachKindOfStart_data()
 {
     QTest::addColumn<ProgramKind>("kind");
-    QTest::addColumn<QString>("hostGame");
-    QTest::addColumn<QString>("folderAsSeen");
-    QTest::addColumn<QStringList>("argv");
+    QTest::addColumn<QString>("chosen");      // empty: NEOGEO, started bare
+    QTest::addColumn<QString>("finding");     // what else the platform found
+    QTest::addColumn<QStringList>("command"); // the file, then the whole argv
     QTest::addColumn<QString>("workingDirectory");
+    QTest::addColumn<QString>("refusal"); // the start of the refusal's reason
+    const QString game = "/home/ana/EMU/MSLUG/MSLUG.038";
+    const QString wine = "/usr/bin/wine", dosbox = "/usr/bin/dosbox";
+    const QStringList dosboxStart{dosbox,       "dosbox", "-userconf", "-conf", "/dev/null", "-c",
+                                  "mount -u c", "-c",     "mount c .", "-c",    "c:",        "-c"};
+    const auto started = [](const char* name, ProgramKind kind, const QString& chosen,
+                            const QStringList& command, const QString& workingDirectory = {}) {
+        QTest::newRow(name) << kind << chosen << QString() << command << workingDirectory << QString();
+    };
+    const auto refused = [](const char* name, ProgramKind kind, const QString& chosen, const char* finding,
+                            const char* reason) {
+        QTest::newRow(name) << kind << chosen << finding << QStringList() << QString() << reason;
+    };
     // NoScanlines and EnableVsync on, as in the first worked example.
-    QTest::newRow("Windows through Wine")
-        << ProgramKind::Windows << "/home/ana/EMU/MSLUG/MSLUG.038"
-        << "Z:\\home\\ana\\EMU" << QStringList{"wine",
-                                               "Z:\\home\\ana\\EMU\\neorage.exe",
-                                               "Z:\\home\\ana\\EMU\\MSLUG",
-                                               "MSLUG.038",
-                                               "-n",
-                                               "-v"}
-        << "";
-    QTest::newRow("Windows, a blank in the emulator folder splits the first argument")
-        << ProgramKind::Windows << "/home/ana/NEO RAGE/MSLUG/MSLUG.038"
-        << "Z:\\home\\ana\\NEO RAGE" << QStringList{"wine",
-                                                    "Z:\\home\\ana\\NEO RAGE\\neorage.exe",
-                                                    "Z:\\home\\ana\\NEO",
-                                                    "RAGE\\MSLUG",
-                                                    "MSLUG.038",
-                                                    "-n",
-                                                    "-v"}
-        << "";
-    QTest::newRow("DOS through DOSBox, folder mounted as C:")
-        << ProgramKind::Dos << "/home/ana/NEO RAGE/MSLUG/MSLUG.038"
-        << "C:" << QStringList{"dosbox", "-c",        "mount -u c",
-                               "-c",     "mount c .", "-c",
-                               "c:",     "-c",        "C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038 -n -v",
-                               "-c",     "exit"}
-        << "/home/ana/NEO RAGE";
-    QTest::newRow("this machine's program")
-        << ProgramKind::Native << "/home/ana/EMU/MSLUG/MSLUG.038"
-        << "/home/ana/EMU"
-        << QStringList{"/home/ana/EMU/neorage.exe", "/home/ana/EMU/MSLUG", "MSLUG.038", "-n", "-v"} << "";
+    started("this machine's program", ProgramKind::Native, game,
+            {"/home/ana/EMU/neorage.exe", "/home/ana/EMU/neorage.exe", "/home/ana/EMU/MSLUG", "MSLUG.038",
+             "-n", "-v"});
+    started("this machine's, game folder in the root", ProgramKind::Native, "/MSLUG/MSLUG.038",
+            {"/neorage.exe", "/neorage.exe", "/MSLUG", "MSLUG.038", "-n", "-v"});
+    started("Windows through Wine", ProgramKind::Windows, game,
+            {wine, "wine", "Z:\\home\\ana\\EMU\\neorage.exe", "Z:\\home\\ana\\EMU\\MSLUG", "MSLUG.038", "-n",
+             "-v"});
+    started("Windows, game folder in the root: the bare drive", ProgramKind::Windows, "/MSLUG/MSLUG.038",
+            {wine, "wine", "Z:\\neorage.exe", "Z:\\MSLUG", "MSLUG.038", "-n", "-v"});
+    started("DOS through DOSBox, folder mounted as C:", ProgramKind::Dos,
+            "/home/ana/NEO RAGE/MSLUG/MSLUG.038",
+            dosboxStart + QStringList{"C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038 -n -v", "-c", "exit"},
+            "/home/ana/NEO RAGE");
+    started("NEOGEO, this machine's, bare", ProgramKind::Native, {}, {"./neogeo.exe", "./neogeo.exe"});
+    started("NEOGEO, DOS, bare", ProgramKind::Dos, {},
+            dosboxStart + QStringList{"C:\\NEOGEO.EXE", "-c", "exit"}, ".");
+    refused(
+        "Windows, no drive for the folder", ProgramKind::Windows, game, "no drive",
+        "Cannot start neorage.exe in /home/ana/EMU: Wine has no drive for its folder (winecfg can add one)");
+    refused("Windows, a \\ in the folder's name", ProgramKind::Windows, "/home/a\\b/MSLUG/MSLUG.038", "",
+            "Cannot start neorage.exe in /home/a\\b: its folder's path holds a \"\\\", and no Windows path");
+    refused(
+        "DOS, two spellings of the program", ProgramKind::Dos, game, "two spellings",
+        "Cannot start neorage.exe in /home/ana/EMU: its folder holds NEORAGE.EXE and neorage.exe, which DOS "
+        "cannot tell apart");
+    refused("DOS, a blank in the game folder", ProgramKind::Dos, "/e/METAL SLUG/MSLUG.038", "",
+            "DOS cannot use the name \"METAL SLUG\": DOS names have 1 to 8 characters");
+    refused("DOS, a folder that may not be entered", ProgramKind::Dos, game, "locked",
+            "Cannot start neorage.exe in /home/ana/EMU: DOSBox cannot mount its folder");
+    refused(
+        "neither a program nor executable", ProgramKind::NotAProgram, game, "",
+        "Cannot start neorage.exe in /home/ana/EMU: it is neither a Windows or DOS program nor an executable "
+        "file.");
 }
 
-void TestProgramStart::workedExamplesInEachForm()
+// The platform's findings are made up here; what the platform finds is tested where it finds it.
+void TestProgramStart::composesEachKindOfStart()
 {
     QFETCH(ProgramKind, kind);
-    QFETCH(QString, hostGame);
-    QFETCH(QString, folderAsSeen);
-    GamePath path = splitGamePath(hostGame.toStdString(), '/').value();
-    ProgramStart start{.kind = kind,
-                       .program = path.emulatorDirectory + "/neorage.exe",
-                       .folder = path.emulatorDirectory,
-                       .folderAsSeen = folderAsSeen.toStdString(),
-                       .nameAsSeen = kind == ProgramKind::Dos ? "NEORAGE.EXE" : "neorage.exe",
-                       .separator = kind == ProgramKind::Native ? '/' : '\\',
-                       .runner = kind == ProgramKind::Dos ? "/usr/bin/dosbox" : "/usr/bin/wine"};
-    path.emulatorDirectory = start.folderAsSeen;
+    QFETCH(QString, chosen);
+    QFETCH(QString, finding);
+    QFETCH(QString, refusal);
     OptionsRecord options;
     options.NoScanlines = options.EnableVsync = 1;
-    const NeoRageLaunch launch = composeNeoRageLaunch(path, options, start.separator);
-    const std::optional<Command> command = commandFor(start, splitParameters(launch.parameters));
-    QVERIFY(command);
-    QTEST(support::toQStringList(command->argv), "argv");
-    QTEST(QString::fromStdString(command->workingDirectory), "workingDirectory");
-    QCOMPARE(QString::fromStdString(command->file),
-             QString::fromStdString(kind == ProgramKind::Native ? start.program : start.runner));
-}
+    const StartRequest request =
+        chosen.isEmpty() ? neoGeoRequest()
+                         : neoRageRequest(splitGamePath(chosen.toStdString(), '/').value(), options, '/');
+    const bool foreign = kind == ProgramKind::Windows || kind == ProgramKind::Dos;
+    FoundProgram found{.kind = kind,
+                       .program = (request.folder == "/" ? "" : request.folder) + "/" + request.name,
+                       .folder = request.folder,
+                       .name = request.name,
+                       .spellings = {request.name},
+                       .runner = !foreign                   ? ""
+                                 : kind == ProgramKind::Dos ? "/usr/bin/dosbox"
+                                                            : "/usr/bin/wine",
+                       .wineDrives = {},
+                       .folderEnterable = finding != "locked"};
+    if (finding != "no drive")
+        found.wineDrives = {{'z', "/"}};
+    if (finding == "two spellings")
+        found.spellings = {"NEORAGE.EXE", "neorage.exe"};
 
-void TestProgramStart::dosboxNeverSeesTextThatCouldActAsACommand()
-{
-    const ProgramStart dos{.kind = ProgramKind::Dos,
-                           .program = "/e/neorage.exe",
-                           .folder = "/e",
-                           .folderAsSeen = "C:",
-                           .nameAsSeen = "NEORAGE.EXE",
-                           .separator = '\\',
-                           .runner = "/usr/bin/dosbox"};
-    for (const char* argument : {"A>B", "A<B", "A|B", "%PATH%", "\"A\"", "A\nexit", "A;B"})
-        QVERIFY2(!commandFor(dos, {"C:\\MSLUG", argument}), argument);
-    ProgramStart badName = dos;
-    badName.nameAsSeen = "NEO>RAGE.EXE";
-    QVERIFY(!commandFor(badName, {}));
-    QVERIFY(commandFor(dos, {"C:\\K_O-F98", "K_O-F98.ROM", "-vga"}));
+    const ComposedStart composed = composeStart(found, request);
+    if (!refusal.isEmpty()) {
+        QVERIFY(std::holds_alternative<StartRefusal>(composed));
+        const QString reason = QString::fromStdString(std::get<StartRefusal>(composed).reason);
+        QVERIFY2(reason.startsWith(refusal), qPrintable(reason));
+        return;
+    }
+    QVERIFY(std::holds_alternative<PlannedStart>(composed));
+    const PlannedStart& plan = std::get<PlannedStart>(composed);
+    QTEST(QStringList(QString::fromStdString(plan.command.file)) + support::toQStringList(plan.command.argv),
+          "command");
+    QTEST(QString::fromStdString(plan.command.workingDirectory), "workingDirectory");
+    QCOMPARE(QString::fromStdString(plan.directoryCaption), chosen.isEmpty() ? QString() : QString("MSLUG"));
 }
 
 QTEST_APPLESS_MAIN(TestProgramStart)

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -48,6 +49,8 @@ class EmulatorsTest : public QObject {
 
 private:
     VirtualDisplay m_display;
+    // DOSBox makes the user's own configuration when there is none: here, not in the tester's home.
+    QTemporaryDir m_home;
     std::unique_ptr<Workspace> m_workspace;
     std::unique_ptr<E2eSession> m_session;
 
@@ -77,6 +80,8 @@ private slots:
         qputenv("SDL_VIDEODRIVER", "dummy");
         qputenv("SDL_AUDIODRIVER", "dummy");
         qputenv("WINEPREFIX", ORVELANE_WINE_PREFIX);
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", QFile::encodeName(m_home.path()));
         qputenv("WINEDEBUG", "-all");
         qputenv("WINEDLLOVERRIDES", "mscoree,mshtml=");
     }
@@ -101,10 +106,32 @@ private slots:
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeFile(QStringLiteral("Neo Geo (DOS)/MSLUG/MSLUG.038")));
         const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("Neo Geo (DOS)"));
-        QVERIFY(copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/NEORAGE.EXE")));
+        QVERIFY(
+            copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/NEORAGE.EXE")));
         playNeoRage(emulator + QStringLiteral("/MSLUG/MSLUG.038"));
         QCOMPARE(readWhenWritten(emulator + QStringLiteral("/TAIL.TXT"), "\r\n"),
                  QByteArray(" C:\\MSLUG MSLUG.038 -n -v\r\n"));
+    }
+
+    // An old archive's dosbox.conf in the emulator folder reaches nothing: its [autoexec]
+    // would mount a folder outside and write there before the emulator ran.
+    void aDosboxConfInTheEmulatorFolderIsIgnored()
+    {
+        Workspace& workspace = *m_workspace;
+        QVERIFY(workspace.writeFile(QStringLiteral("EMU/MSLUG/MSLUG.038")));
+        const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("EMU"));
+        const QString outside = workspace.rootPath(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(outside));
+        QVERIFY(
+            copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/NEORAGE.EXE")));
+        QVERIFY(workspace.writeFile(QStringLiteral("EMU/dosbox.conf"),
+                                    "[autoexec]\nmount d \"" + QFile::encodeName(outside) +
+                                        "\"\necho folder > D:\\FOLDER.TXT\n"));
+        playNeoRage(emulator + QStringLiteral("/MSLUG/MSLUG.038"));
+        QCOMPARE(readWhenWritten(emulator + QStringLiteral("/TAIL.TXT"), "\r\n"),
+                 QByteArray(" C:\\MSLUG MSLUG.038 -n -v\r\n"));
+        // The [autoexec] would have run before the emulator.
+        QCOMPARE(QDir(outside).entryList(QDir::Files), QStringList());
     }
 
     void gameNamesDosCannotUseStartNothing()
@@ -112,7 +139,8 @@ private slots:
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeFile(QStringLiteral("EMU/METAL SLUG/MSLUG.038")));
         const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("EMU"));
-        QVERIFY(copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/neorage.exe")));
+        QVERIFY(
+            copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/neorage.exe")));
         playNeoRage(emulator + QStringLiteral("/METAL SLUG/MSLUG.038"));
         const auto box = m_session->desktop().waitForWindow(QStringLiteral("Orvelane"));
         QVERIFY2(box, qPrintable(m_session->desktop().lastError()));
@@ -131,8 +159,9 @@ private slots:
         const auto main = m_session->startToMainWindow();
         QVERIFY(main);
         QVERIFY(m_session->pressPlay(*main, kNeoGeoPlay));
-        QCOMPARE(readWhenWritten(QDir(workspace.workingDirectory()).filePath(QStringLiteral("TAIL.TXT")), "\r\n"),
-                 QByteArray("\r\n"));
+        QCOMPARE(
+            readWhenWritten(QDir(workspace.workingDirectory()).filePath(QStringLiteral("TAIL.TXT")), "\r\n"),
+            QByteArray("\r\n"));
     }
 
     // Wine names the folders through the prefix's drives: with its Z: at the root, the worked
@@ -142,7 +171,8 @@ private slots:
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeFile(QStringLiteral("EMU/MSLUG/MSLUG.038")));
         const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("EMU"));
-        QVERIFY(copyProgram(QStringLiteral(ORVELANE_WINDOWS_RECORDER), emulator + QStringLiteral("/neorage.exe")));
+        QVERIFY(copyProgram(QStringLiteral(ORVELANE_WINDOWS_RECORDER),
+                            emulator + QStringLiteral("/neorage.exe")));
         playNeoRage(emulator + QStringLiteral("/MSLUG/MSLUG.038"));
         const QString windowsFolder = QStringLiteral("Z:") + QString(emulator).replace(u'/', u'\\');
         const QByteArray expected = ("arg=" + windowsFolder + "\\neorage.exe\narg=" + windowsFolder +

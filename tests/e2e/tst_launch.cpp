@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QTest>
 
 #include <memory>
@@ -145,7 +146,13 @@ private slots:
         QVERIFY(configuration != 0);
         QVERIFY(session.desktop().click(configuration, QPoint(260, 86)));
         QVERIFY(session.desktop().click(configuration, QPoint(260, 118)));
-        QTest::qWait(300);
+        // Each click is saved at once: No Scanlines off, and V.G.A.'s last copy on.
+        const auto bothSaved = [&] {
+            QFile file(QDir(workspace.workingDirectory()).filePath(QStringLiteral("ORVELANE.DAT")));
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            return bytes.size() == 35 && bytes[22] == 0 && bytes[34] == 1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(bothSaved(), 5000);
         closeWindow(session, configuration);
 
         play = session.pressPlay(main, kNeoRagePlay).value_or(0);

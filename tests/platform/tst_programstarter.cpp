@@ -1,11 +1,16 @@
-// Starting the emulators: arguments arrive as given with no shell in between, the child
-// gets our working directory, no descriptor of ours and a session of its own, Windows
-// programs go through Wine and DOS programs through DOSBox, and every child is reaped.
+// Starting the emulators: the caller never waits, not even on a file system that does not
+// answer; a start is answered with what came of it (the system's own reason when it failed,
+// a refusal that tells the truth when the program cannot be found, given up at the limit);
+// arguments arrive as given with no shell in between; the child gets our working directory,
+// no descriptor of ours and a session of its own; Windows programs go through Wine with the
+// drives Wine itself reads, DOS programs through DOSBox when DOS can tell their name apart;
+// every child is reaped.
 #include "EmulatorPrograms.h"
 #include "Files.h"
 #include "ProgramStarter.h"
 #include "Programs.h"
 #include "StubProgram.h"
+#include "SystemHost.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,6 +19,7 @@
 #include <fcntl.h>
 #include <future>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -40,22 +46,20 @@ bool threadWaitsFor(qint64 pid)
     return false;
 }
 
-// The command that runs `program` itself with `arguments`.
-Command plain(const std::string& program, const std::vector<std::string>& arguments)
+// A preparation that plans `program` itself with `arguments`.
+ProgramStarter::Preparation plain(const std::string& program, const std::vector<std::string>& arguments)
 {
     Command command{.file = program, .argv = {program}, .workingDirectory = {}};
     command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
-    return command;
+    return [command] { return ComposedStart(PlannedStart{command, {}, {}, "F", "N"}); };
 }
 
-// As the play windows do: find the program, decide how it runs, start it.
-bool startEmulator(ProgramStarter& starter, const std::string& folder, const char* name,
-                   const std::vector<std::string>& arguments)
+// NEO R.A.G.E. in `folder` on MSLUG/MSLUG.038, with No Scanlines on.
+StartRequest neoRage(const std::string& folder)
 {
-    const PreparedStart prepared = prepareProgramStart(folder, name);
-    const auto* start = std::get_if<ProgramStart>(&prepared);
-    const std::optional<Command> command = start ? commandFor(*start, arguments) : std::nullopt;
-    return command && starter.start(*command);
+    OptionsRecord options;
+    options.NoScanlines = 1;
+    return neoRageRequest(GamePath{folder, "MSLUG", "MSLUG.038"}, options, '/');
 }
 
 } // namespace
@@ -74,14 +78,20 @@ private slots:
     void startDoesNotWaitAndTheEndedChildIsReaped();
     void processesAreCreatedOffTheCallersThread();
     void manyChildrenAreAllReaped();
-    void nothingStartsForWhatIsNotAProgram_data();
-    void nothingStartsForWhatIsNotAProgram();
+    void aStartTheSystemRefusesSaysWhy_data();
+    void aStartTheSystemRefusesSaysWhy();
     void relativeNameIsTakenFromWorkingDirectoryNotPath();
-    void nameFoundOnlyOnPathStartsNothing();
+    void aHeldStartLeavesTheCallerFreeAndIsGivenUpAtTheLimit();
+    void theProgramIsLookedForAfterThePress();
+    void aProgramThatCannotBeFoundSaysWhy_data();
+    void aProgramThatCannotBeFoundSaysWhy();
     void foreignProgramGoesThroughItsRunner_data();
     void foreignProgramGoesThroughItsRunner();
     void foreignProgramWithoutItsRunnerNamesThePackage_data();
     void foreignProgramWithoutItsRunnerNamesThePackage();
+    void twoSpellingsOfADosProgramStartNothing();
+    void wineDrivesAreReadAsWineReadsThem_data();
+    void wineDrivesAreReadAsWineReadsThem();
     void ordinaryProgramDoesNotGoThroughWine();
     void childStartedWithoutEventLoopIsReaped();
     void childStillRunningWhenStarterGoesIsReaped();
@@ -92,6 +102,16 @@ private:
     QString makeBinDirectory();
     Record waitForRecord(const QString& recordDir);
     void setPath(const QString& value) { qputenv("PATH", value.toLocal8Bit()); }
+    StartOutcome answerTo(const std::function<void(const StartAnswer&)>& ask);
+    StartOutcome answerTo(ProgramStarter& starter, ProgramStarter::Preparation prepare)
+    {
+        return answerTo(
+            [&](const StartAnswer& answered) { starter.start(prepare, "given up", this, answered); });
+    }
+    StartOutcome answerTo(SystemHost& host, const StartRequest& request)
+    {
+        return answerTo([&](const StartAnswer& answered) { host.startProgram(request, this, answered); });
+    }
 
     std::unique_ptr<support::WorkFolder> m_work;
     std::vector<std::unique_ptr<QTemporaryDir>> m_extraDirs;
@@ -142,6 +162,17 @@ Record TestProgramStarter::waitForRecord(const QString& recordDir)
     return record.value_or(Record{});
 }
 
+// Asks for a start and runs the event loop until it is answered.
+StartOutcome TestProgramStarter::answerTo(const std::function<void(const StartAnswer&)>& ask)
+{
+    std::optional<StartOutcome> outcome;
+    ask([&outcome](const StartOutcome& answer) { outcome = answer; });
+    if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 15000))
+        qWarning("the start was never answered");
+    return outcome.value_or(
+        StartOutcome{.started = false, .message = "no answer", .parameters = {}, .directoryCaption = {}});
+}
+
 void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
@@ -160,7 +191,7 @@ void TestProgramStarter::argumentsArriveVerbatimAndNoShellRuns()
                                                 "Ünïcödé ゲーム",
                                                 std::string(4000, 'a')};
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("./emu", arguments)));
+    QVERIFY(answerTo(starter, plain("./emu", arguments)).started);
     const Record record = waitForRecord(recordDir);
 
     QList<QByteArray> expected;
@@ -175,7 +206,7 @@ void TestProgramStarter::childRunsInOurWorkingDirectory()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {})));
+    QVERIFY(answerTo(starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     QCOMPARE(record.workingDirectory, QFileInfo(QDir::currentPath()).canonicalFilePath());
     QVERIFY(record.arguments.isEmpty());
@@ -184,11 +215,12 @@ void TestProgramStarter::childRunsInOurWorkingDirectory()
 void TestProgramStarter::childInheritsOnlyStandardDescriptors()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
-    // Opened without close-on-exec, as careless code elsewhere in a program might.
+    // Opened without close-on-exec, as careless code elsewhere in a program might, and open
+    // until the child exists.
     const int leaky = ::open("/dev/null", O_RDONLY);
     QVERIFY(leaky > 2);
     ProgramStarter starter;
-    const bool started = starter.start(plain("emu", {"game"}));
+    const bool started = answerTo(starter, plain("emu", {"game"})).started;
     ::close(leaky);
     QVERIFY(started);
     const Record record = waitForRecord(recordDir);
@@ -200,7 +232,7 @@ void TestProgramStarter::childHasASessionOfItsOwn()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {})));
+    QVERIFY(answerTo(starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     QVERIFY(record.pid > 0);
     QVERIFY(record.session != ::getsid(0));
@@ -212,7 +244,6 @@ void TestProgramStarter::childHasASessionOfItsOwn()
 // creator here is held until the caller has come back from start().
 void TestProgramStarter::processesAreCreatedOffTheCallersThread()
 {
-    makeRecorder(QStringLiteral("emu"));
     std::promise<void> callerBack;
     std::shared_future<void> released = callerBack.get_future().share();
     std::promise<std::thread::id> creatorPromise;
@@ -220,13 +251,16 @@ void TestProgramStarter::processesAreCreatedOffTheCallersThread()
     ProgramStarter starter([&](const Command&) {
         creatorPromise.set_value(std::this_thread::get_id());
         released.wait_for(std::chrono::seconds(10));
-        return -1;
+        return -ENOEXEC;
     });
-    QVERIFY(starter.start(plain("emu", {})));
+    std::optional<StartOutcome> outcome;
+    starter.start(plain("emu", {}), "given up", this, [&](const StartOutcome& answer) { outcome = answer; });
     callerBack.set_value();
     QCOMPARE(creator.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     QVERIFY(creator.get() != std::this_thread::get_id());
-    QTRY_COMPARE(starter.unreapedChildren(), 0);
+    QTRY_VERIFY(outcome.has_value());
+    QVERIFY2(outcome->message.ends_with(": the system would not run it: Exec format error."),
+             outcome->message.c_str());
 }
 
 void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped()
@@ -234,7 +268,7 @@ void TestProgramStarter::startDoesNotWaitAndTheEndedChildIsReaped()
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
     QVERIFY(stub::writeFile(QDir(recordDir).filePath(QStringLiteral("hold")), {}, false));
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {})));
+    QVERIFY(answerTo(starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     QVERIFY(stub::processExists(record.pid));
     QCOMPARE(starter.unreapedChildren(), 1);
@@ -260,8 +294,11 @@ void TestProgramStarter::manyChildrenAreAllReaped()
         records.push_back(makeRecorder(name, name + QStringLiteral(" record")));
     }
     ProgramStarter starter;
+    int started = 0;
     for (int i = 0; i < 8; ++i)
-        QVERIFY(starter.start(plain(QStringLiteral("emu%1").arg(i).toStdString(), {std::to_string(i)})));
+        starter.start(plain(QStringLiteral("emu%1").arg(i).toStdString(), {std::to_string(i)}), "given up",
+                      this, [&](const StartOutcome& outcome) { started += outcome.started ? 1 : 0; });
+    QTRY_COMPARE_WITH_TIMEOUT(started, 8, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(starter.unreapedChildren(), 0, 10000);
     for (const QString& recordDir : records) {
         const Record record = waitForRecord(recordDir);
@@ -270,19 +307,28 @@ void TestProgramStarter::manyChildrenAreAllReaped()
     }
 }
 
-void TestProgramStarter::nothingStartsForWhatIsNotAProgram_data()
+void TestProgramStarter::aStartTheSystemRefusesSaysWhy_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QByteArray>("argument");
-    QTest::newRow("missing") << QStringLiteral("neogeo.exe") << QByteArray("x");
-    QTest::newRow("directory") << QStringLiteral("folder") << QByteArray("x");
-    QTest::newRow("not executable") << QStringLiteral("plain") << QByteArray("x");
-    QTest::newRow("dangling link") << QStringLiteral("dangling") << QByteArray("x");
-    QTest::newRow("empty name") << QString() << QByteArray("x");
-    QTest::newRow("argument with a NUL byte") << QStringLiteral("runs") << QByteArray("a\0b", 3);
+    QTest::addColumn<QString>("reason");
+    const QString missing = "No such file or directory", denied = "Permission denied";
+    QTest::newRow("missing") << QStringLiteral("neogeo.exe") << QByteArray("x") << missing;
+    QTest::newRow("found only on PATH") << QStringLiteral("onpath") << QByteArray("x") << missing;
+    QTest::newRow("directory") << QStringLiteral("folder") << QByteArray("x") << denied;
+    QTest::newRow("not executable") << QStringLiteral("plain") << QByteArray("x") << denied;
+    QTest::newRow("dangling link") << QStringLiteral("dangling") << QByteArray("x") << missing;
+    QTest::newRow("a run bit and no #! line")
+        << QStringLiteral("bare") << QByteArray("x") << "Exec format error";
+    QTest::newRow("an interpreter that is not there")
+        << QStringLiteral("lost") << QByteArray("x") << missing + " (the interpreter a script names";
+    QTest::newRow("empty name") << QString() << QByteArray("x") << "Invalid argument";
+    QTest::newRow("argument with a NUL byte")
+        << QStringLiteral("runs") << QByteArray("a\0b", 3) << "Invalid argument";
 }
 
-void TestProgramStarter::nothingStartsForWhatIsNotAProgram()
+// Nothing runs, and the box says why in the system's own words.
+void TestProgramStarter::aStartTheSystemRefusesSaysWhy()
 {
     QFETCH(QString, program);
     QFETCH(QByteArray, argument);
@@ -290,12 +336,21 @@ void TestProgramStarter::nothingStartsForWhatIsNotAProgram()
     QVERIFY(QDir().mkdir(path(QStringLiteral("folder"))));
     QVERIFY(stub::writeFile(path(QStringLiteral("plain")), stub::markerScript(marker), false));
     QVERIFY(stub::writeFile(path(QStringLiteral("runs")), stub::markerScript(marker), true));
+    QVERIFY(stub::writeFile(path(QStringLiteral("bare")), ": > " + marker.toLocal8Bit() + "\n", true));
+    QVERIFY(stub::writeFile(path(QStringLiteral("lost")), "#!/nonexistent/sh\n: > ran\n", true));
     QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling"))));
+    const QString bin = makeBinDirectory();
+    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("onpath")), stub::markerScript(marker), true));
+    setPath(bin);
 
     ProgramStarter starter;
-    QVERIFY(!starter.start(plain(program.toStdString(), {argument.toStdString()})));
+    const StartOutcome outcome = answerTo(starter, plain(program.toStdString(), {argument.toStdString()}));
+    QVERIFY(!outcome.started);
+    QFETCH(QString, reason);
+    QVERIFY2(QString::fromStdString(outcome.message)
+                 .startsWith("Cannot start N in F: the system would not run it: " + reason),
+             outcome.message.c_str());
     QCOMPARE(starter.unreapedChildren(), 0);
-    QTest::qWait(100);
     QVERIFY(!QFileInfo::exists(marker));
 }
 
@@ -309,22 +364,98 @@ void TestProgramStarter::relativeNameIsTakenFromWorkingDirectoryNotPath()
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
 
     ProgramStarter starter;
-    QVERIFY(starter.start(plain("emu", {"game"})));
+    QVERIFY(answerTo(starter, plain("emu", {"game"})).started);
     QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"game"});
     QTRY_COMPARE(starter.unreapedChildren(), 0);
     QVERIFY(!QFileInfo::exists(impostorRan));
 }
 
-void TestProgramStarter::nameFoundOnlyOnPathStartsNothing()
+// A folder on a file system that does not answer: the hold stands in for it. The caller
+// comes back at once, its event loop runs on, the start is given up at the limit, and when
+// the file system answers at last nothing starts; other starts meanwhile go ahead.
+void TestProgramStarter::aHeldStartLeavesTheCallerFreeAndIsGivenUpAtTheLimit()
 {
-    const QString bin = makeBinDirectory();
-    const QString ran = path(QStringLiteral("ran"));
-    QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("neogeo.exe")), stub::markerScript(ran), true));
-    setPath(bin);
-    ProgramStarter starter;
-    QVERIFY(!starter.start(plain("neogeo.exe", {})));
-    QTest::qWait(100);
-    QVERIFY(!QFileInfo::exists(ran));
+    const QString recordDir = makeRecorder(QStringLiteral("neogeo.exe"));
+    QVERIFY(stub::writeFile(QDir(recordDir).filePath(QStringLiteral("hold")), {}, false));
+    std::promise<void> answered;
+    std::shared_future<void> released = answered.get_future().share();
+    // Only the first start is held.
+    SystemHost host(std::chrono::milliseconds(300),
+                    [released, first = std::make_shared<std::atomic<bool>>(true)] {
+                        if (first->exchange(false))
+                            released.wait();
+                    });
+    const StartOutcome outcome = answerTo(host, neoGeoRequest());
+    QCOMPARE(host.startsUnderWay(), 1);
+    QVERIFY(!outcome.started);
+    QCOMPARE(QString::fromStdString(outcome.message),
+             "Cannot start neogeo.exe in " + QDir::currentPath() +
+                 ": no answer came within 10 seconds (its folder may be on a drive or a network share that "
+                 "does not respond).");
+    // Nor does it hold up the next start.
+    QVERIFY(QDir().mkpath(path("EMU")));
+    makeRecorder("EMU/neorage.exe", "neorage record");
+    StartRequest next = neoGeoRequest();
+    next.folder = "EMU";
+    next.name = "neorage.exe";
+    QVERIFY(answerTo(host, next).started);
+    QCOMPARE(host.startsUnderWay(), 1);
+
+    answered.set_value();
+    QTRY_COMPARE(host.startsUnderWay(), 0);
+    // A child of the held start, kept by its "hold" file, would still be running.
+    QTRY_COMPARE(host.unreapedChildren(), 0);
+    QVERIFY(!stub::readRecord(recordDir).has_value());
+}
+
+// The program made while the start is held is the one found: nothing was looked up before
+// the start left the caller's thread.
+void TestProgramStarter::theProgramIsLookedForAfterThePress()
+{
+    std::promise<void> made;
+    std::shared_future<void> released = made.get_future().share();
+    SystemHost host(ProgramStarter::kAnswerLimit, [released] { released.wait(); });
+    std::optional<StartOutcome> outcome;
+    host.startProgram(neoGeoRequest(), this, [&](const StartOutcome& answer) { outcome = answer; });
+    const QString recordDir = makeRecorder(QStringLiteral("neogeo.exe"));
+    made.set_value();
+    QTRY_VERIFY(outcome.has_value());
+    QVERIFY2(outcome->started, outcome->message.c_str());
+    QVERIFY(waitForRecord(recordDir).pid > 0);
+}
+
+void TestProgramStarter::aProgramThatCannotBeFoundSaysWhy_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("missing") << "missing.exe"
+                             << "there is no such file";
+    QTest::newRow("a dangling link") << "dangling.exe"
+                                     << "there is no such file";
+    QTest::newRow("a folder") << "folder.exe"
+                              << "it is a folder";
+    QTest::newRow("a FIFO") << "fifo.exe"
+                            << "it is not a regular file";
+    QTest::newRow("a link to /dev/zero") << "zero.exe"
+                                         << "it is not a regular file";
+    QTest::newRow("a link loop") << "loop.exe"
+                                 << "it is not a regular file";
+}
+
+void TestProgramStarter::aProgramThatCannotBeFoundSaysWhy()
+{
+    QFETCH(QString, name);
+    QVERIFY(QDir().mkdir(path(QStringLiteral("FOLDER.EXE"))));
+    QVERIFY(::mkfifo("fifo.exe", 0644) == 0);
+    QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.exe"))));
+    QVERIFY(QFile::link(path(QStringLiteral("loop.exe")), path(QStringLiteral("loop.exe"))));
+    QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling.exe"))));
+    const auto found = findProgram(".", name.toStdString(), ProgramEnvironment::current());
+    const auto* refusal = std::get_if<StartRefusal>(&found);
+    QVERIFY(refusal);
+    QFETCH(QString, why);
+    QCOMPARE(QString::fromStdString(refusal->reason),
+             "Cannot start " + name + " in " + QDir::currentPath() + ": " + why + ".");
 }
 
 void TestProgramStarter::foreignProgramGoesThroughItsRunner_data()
@@ -342,7 +473,8 @@ void TestProgramStarter::foreignProgramGoesThroughItsRunner_data()
     QTest::newRow("DOS, absolute folder") << "dosbox" << dos << false << true;
 }
 
-// The program is named in capitals, as on that era's discs, and still found.
+// The program is named in capitals, as on that era's discs, and still found; "Loading ..."
+// is answered with the game folder's name.
 void TestProgramStarter::foreignProgramGoesThroughItsRunner()
 {
     QFETCH(QString, runner);
@@ -356,24 +488,28 @@ void TestProgramStarter::foreignProgramGoesThroughItsRunner()
     setPath(QStringLiteral("/nonexistent:") + bin);
     QVERIFY(stub::writeFile(path(QStringLiteral("EMU/NEORAGE.EXE")), content, executable));
 
-    const std::string folder = absolute ? path(QStringLiteral("EMU")).toStdString() : "EMU";
-    ProgramStarter starter;
-    QVERIFY(startEmulator(starter, folder, "neorage.exe", {"C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
+    SystemHost host;
+    const StartOutcome outcome =
+        answerTo(host, neoRage(absolute ? path(QStringLiteral("EMU")).toStdString() : "EMU"));
+    QVERIFY2(outcome.started, outcome.message.c_str());
+    QCOMPARE(QString::fromStdString(outcome.directoryCaption), QString("MSLUG"));
     const Record record = waitForRecord(recordDir);
     const QString work = QFileInfo(m_work->path()).canonicalFilePath();
     if (runner == QStringLiteral("wine")) {
         // No Wine prefix yet: Z: is the root.
-        const QByteArray program =
-            "Z:" + path(QStringLiteral("EMU\\NEORAGE.EXE")).replace(u'/', u'\\').toLocal8Bit();
-        QCOMPARE(record.arguments, QList<QByteArray>({program, "C:\\EMU\\MSLUG", "MSLUG.038", "-n"}));
+        const QByteArray folder = "Z:" + path(QStringLiteral("EMU")).replace(u'/', u'\\').toLocal8Bit();
+        // The blanks of the work folder's name split the parameter text, as they would any.
+        QCOMPARE(record.arguments,
+                 QList<QByteArray>{folder + "\\NEORAGE.EXE"} + (folder + "\\MSLUG MSLUG.038 -n").split(' '));
         QCOMPARE(record.workingDirectory, work);
     } else {
-        QCOMPARE(record.arguments,
-                 QList<QByteArray>({"-c", "mount -u c", "-c", "mount c .", "-c", "c:", "-c",
-                                    "C:\\NEORAGE.EXE C:\\EMU\\MSLUG MSLUG.038 -n", "-c", "exit"}));
+        QCOMPARE(
+            record.arguments,
+            QList<QByteArray>({"-userconf", "-conf", "/dev/null", "-c", "mount -u c", "-c", "mount c .", "-c",
+                               "c:", "-c", "C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038 -n", "-c", "exit"}));
         QCOMPARE(record.workingDirectory, work + QStringLiteral("/EMU"));
     }
-    QTRY_COMPARE(starter.unreapedChildren(), 0);
+    QTRY_COMPARE(host.unreapedChildren(), 0);
 }
 
 void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage_data()
@@ -404,13 +540,70 @@ void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage()
     QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), content, true));
     setPath(pathValue.isNull() ? makeBinDirectory() : pathValue);
 
-    const PreparedStart prepared = prepareProgramStart(".", "neogeo.exe");
-    const auto* refusal = std::get_if<StartRefusal>(&prepared);
-    QVERIFY(refusal);
-    QVERIFY2(QString::fromStdString(refusal->reason).contains(QStringLiteral("Debian package ") + package),
-             refusal->reason.c_str());
-    QTest::qWait(100);
+    SystemHost host;
+    const StartOutcome outcome = answerTo(host, neoGeoRequest());
+    QVERIFY(!outcome.started);
+    QVERIFY2(QString::fromStdString(outcome.message).contains(QStringLiteral("Debian package ") + package),
+             outcome.message.c_str());
     QVERIFY(!QFileInfo::exists(ran));
+}
+
+// DOSBox could run either spelling; which one is its business, so neither starts.
+void TestProgramStarter::twoSpellingsOfADosProgramStartNothing()
+{
+    const QString bin = makeBinDirectory();
+    QVERIFY(
+        stub::writeFile(QDir(bin).filePath(QStringLiteral("dosbox")), stub::markerScript(path("ran")), true));
+    setPath(bin);
+    for (const char* name : {"neogeo.exe", "NEOGEO.EXE"})
+        QVERIFY(stub::writeFile(path(QLatin1String(name)), QByteArray("MZ\x90\0\3", 5), false));
+    SystemHost host;
+    const StartOutcome outcome = answerTo(host, neoGeoRequest());
+    QCOMPARE(
+        QString::fromStdString(outcome.message),
+        "Cannot start neogeo.exe in " + QDir::currentPath() +
+            ": its folder holds NEOGEO.EXE and neogeo.exe, which DOS cannot tell apart (keep one of them).");
+    QVERIFY(!QFileInfo::exists(path("ran")));
+}
+
+void TestProgramStarter::wineDrivesAreReadAsWineReadsThem_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("windows"); // "@" for Z: and the work folder's own path
+    // d: leads to lnk/../games, lnk to real/sub: the kernel, and Wine, land in real/games.
+    QTest::newRow("a drive through a link and ..") << "real/games/neo"
+                                                   << "D:\\neo";
+    QTest::newRow("not where the link's text points") << "games/neo"
+                                                      << "@\\games\\neo";
+    QTest::newRow("a folder reached through a link of its own") << "lnk/../games/neo"
+                                                                << "D:\\neo";
+    // Wine reads only lower-case drive names.
+    QTest::newRow("U: in capitals is no drive") << "upper/neo"
+                                                << "@\\upper\\neo";
+}
+
+void TestProgramStarter::wineDrivesAreReadAsWineReadsThem()
+{
+    QFETCH(QString, folder);
+    for (const char* made : {"prefix/dosdevices", "real/sub", "real/games/neo", "games/neo", "upper/neo"})
+        QVERIFY(QDir().mkpath(path(QLatin1String(made))));
+    for (const char* program :
+         {"real/games/neo/neorage.exe", "games/neo/neorage.exe", "upper/neo/neorage.exe"})
+        QVERIFY(stub::writeFile(path(QLatin1String(program)), support::windowsProgram(), false));
+    QVERIFY(QFile::link(path("real/sub"), path("lnk")));
+    QVERIFY(::symlink(qPrintable(path("lnk/../games")), qPrintable(path("prefix/dosdevices/d:"))) == 0);
+    QVERIFY(QFile::link(path("upper"), path("prefix/dosdevices/U:")));
+    QVERIFY(QFile::link("/", path("prefix/dosdevices/z:")));
+
+    ProgramEnvironment environment = ProgramEnvironment::current();
+    environment.winePrefix = path("prefix").toStdString();
+    const auto found = findProgram(path(folder).toStdString(), "neorage.exe", environment);
+    QVERIFY(std::holds_alternative<FoundProgram>(found));
+    const FoundProgram& program = std::get<FoundProgram>(found);
+    QFETCH(QString, windows);
+    windows.replace("@", "Z:" + QString(m_work->path()).replace(u'/', u'\\'));
+    QCOMPARE(QString::fromStdString(windowsPathFor(program.folder, program.wineDrives).value_or("none")),
+             windows);
 }
 
 void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine()
@@ -419,31 +612,26 @@ void TestProgramStarter::ordinaryProgramDoesNotGoThroughWine()
     const QString wineRan = path(QStringLiteral("wine ran"));
     QVERIFY(stub::writeFile(QDir(bin).filePath(QStringLiteral("wine")), stub::markerScript(wineRan), true));
     setPath(bin);
-    const QString recordDir = makeRecorder(QStringLiteral("neorage.exe"));
-    ProgramStarter starter;
-    QVERIFY(starter.start(plain("neorage.exe", {"MSLUG"})));
-    QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{"MSLUG"});
-    QTRY_COMPARE(starter.unreapedChildren(), 0);
+    const QString recordDir = makeRecorder(QStringLiteral("neogeo.exe"));
+    SystemHost host;
+    QVERIFY(answerTo(host, neoGeoRequest()).started);
+    QCOMPARE(waitForRecord(recordDir).arguments, QList<QByteArray>{});
+    QTRY_COMPARE(host.unreapedChildren(), 0);
     QVERIFY(!QFileInfo::exists(wineRan));
 }
 
-// A thread with no event loop cannot watch the child; a waiting thread reaps it instead.
+// A thread with no event loop cannot watch the child, nor be answered; a waiting thread
+// reaps the child instead.
 void TestProgramStarter::childStartedWithoutEventLoopIsReaped()
 {
     const QString recordDir = makeRecorder(QStringLiteral("emu"));
-    bool started = false;
-    int unreapedAtEnd = -1;
-    std::thread worker([&] {
-        ProgramStarter starter;
-        started = starter.start(plain("emu", {}));
-        for (int i = 0; i < 500 && starter.unreapedChildren() > 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        unreapedAtEnd = starter.unreapedChildren();
-    });
-    worker.join();
-    QVERIFY(started);
-    QCOMPARE(unreapedAtEnd, 0);
+    std::unique_ptr<ProgramStarter> starter;
+    std::thread([&] {
+        starter = std::make_unique<ProgramStarter>();
+        starter->start(plain("emu", {}), "given up", starter.get(), [](const StartOutcome&) {});
+    }).join();
     const Record record = waitForRecord(recordDir);
+    QTRY_COMPARE(starter->unreapedChildren(), 0);
     QVERIFY(!stub::processExists(record.pid));
 }
 
@@ -453,7 +641,7 @@ void TestProgramStarter::childStillRunningWhenStarterGoesIsReaped()
     const QString hold = QDir(recordDir).filePath(QStringLiteral("hold"));
     QVERIFY(stub::writeFile(hold, {}, false));
     auto starter = std::make_unique<ProgramStarter>();
-    QVERIFY(starter->start(plain("emu", {})));
+    QVERIFY(answerTo(*starter, plain("emu", {})).started);
     const Record record = waitForRecord(recordDir);
     starter.reset();
 

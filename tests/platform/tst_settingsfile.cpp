@@ -1,4 +1,5 @@
 #include "SettingsFile.h"
+#include "SettingsFileHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,41 +23,6 @@ OptionsRecord sentinelRecord()
     record.VgaMode = 0xA5;
     record.FrameSkip = 0xA6;
     return record;
-}
-
-OptionsRecord switches(std::uint8_t noScanlines, std::uint8_t enableVsync, std::uint8_t vgaMode,
-                       std::uint8_t frameSkip)
-{
-    OptionsRecord record;
-    record.NoScanlines = noScanlines;
-    record.EnableVsync = enableVsync;
-    record.VgaMode = vgaMode;
-    record.FrameSkip = frameSkip;
-    return record;
-}
-
-QByteArray toByteArray(const SettingsBytes& bytes)
-{
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-}
-
-// The six field bytes at offsets 20..25 followed by the nine VgaMode copies.
-QByteArray fileWith(const QByteArray& header, const QByteArray& fields, char vgaCopies)
-{
-    return header + fields + QByteArray(9, vgaCopies);
-}
-
-void writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    QCOMPARE(file.write(content), content.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
 QStringList entriesOf(const QString& folder)

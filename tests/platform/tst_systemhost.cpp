@@ -36,9 +36,6 @@ private slots:
     void longTimeIsRebuiltFromTheLocaleFormat();
     void everyLocaleGetsHourMinutesSecondsAndNoZone();
     void exactCaseWinsThenByteOrder();
-    void startProgramStartsAndReaps();
-    void aStartThatCannotHappenSaysWhy_data();
-    void aStartThatCannotHappenSaysWhy();
     void dialogAsksForGameFilesInTheWorkingDirectory();
     void dialogShowsGameFilesInAnyLetterCase();
     void dialogAcceptsTypedNameOfMissingFile();
@@ -237,45 +234,6 @@ void TestSystemHost::exactCaseWinsThenByteOrder()
     QCOMPARE(QString::fromStdString(findFileIgnoringCase({}, "neorage.exe").value_or("")), "Neorage.exe");
     QVERIFY(stub::writeFile(path(QStringLiteral("neorage.exe")), {}, false));
     QCOMPARE(QString::fromStdString(findFileIgnoringCase({}, "neorage.exe").value_or("")), "neorage.exe");
-}
-
-void TestSystemHost::startProgramStartsAndReaps()
-{
-    const QString recordDir = path(QStringLiteral("record"));
-    QVERIFY(QDir().mkdir(recordDir));
-    QVERIFY(stub::writeFile(path(QStringLiteral("neogeo.exe")), stub::recorderScript(recordDir), true));
-    const PreparedStart prepared = m_host.prepareStart(".", "neogeo.exe");
-    QVERIFY(std::holds_alternative<ProgramStart>(prepared));
-    QVERIFY(m_host.startProgram(std::get<ProgramStart>(prepared), {}));
-    QTRY_VERIFY(stub::readRecord(recordDir).has_value());
-    QTRY_COMPARE(m_host.unreapedChildren(), 0);
-    QVERIFY(!stub::processExists(stub::readRecord(recordDir)->pid));
-}
-
-void TestSystemHost::aStartThatCannotHappenSaysWhy_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("why");
-    QTest::newRow("missing") << "neorage.exe"
-                             << "there is no such file";
-    QTest::newRow("a folder") << "folder.exe"
-                              << "it is a folder";
-    QTest::newRow("neither") << "plain.exe"
-                             << "it is neither a Windows or DOS program nor an executable file";
-}
-
-void TestSystemHost::aStartThatCannotHappenSaysWhy()
-{
-    QFETCH(QString, name);
-    QVERIFY(QDir().mkdir(path(QStringLiteral("FOLDER.EXE"))));
-    QVERIFY(stub::writeFile(path(QStringLiteral("plain.exe")), "#!/bin/sh\n", false));
-    const PreparedStart prepared = m_host.prepareStart(".", name.toStdString());
-    const auto* refusal = std::get_if<StartRefusal>(&prepared);
-    QVERIFY(refusal);
-    const QString reason = QString::fromStdString(refusal->reason);
-    QVERIFY2(reason.startsWith("Cannot start " + name + " in " + QDir::currentPath() + ": "),
-             qPrintable(reason));
-    QTEST(reason.section(QStringLiteral(": "), 1).chopped(1), "why");
 }
 
 void TestSystemHost::dialogAsksForGameFilesInTheWorkingDirectory()

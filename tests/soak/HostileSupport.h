@@ -181,10 +181,13 @@ inline void click(const QWidget* form, const char* name)
     QTest::mouseClick(form->findChild<QAbstractButton*>(name), Qt::LeftButton);
 }
 
-// Clicks `button` and returns the text of any message box it brought up, closing it.
+// Clicks `button` and returns the text of any message box it brought up, closing it, once
+// the press has been answered and the button is ready again.
 inline QString messageFrom(const QWidget* form, const char* button)
 {
-    const QString text = support::catchBox([&] { click(form, button); }).text;
+    const auto* pressed = form->findChild<QAbstractButton*>(button);
+    const QString text =
+        support::catchBoxUntil([&] { click(form, button); }, [&] { return pressed->isEnabled(); }).text;
     QCoreApplication::processEvents();
     return text;
 }

@@ -6,7 +6,8 @@
 // without a clock, in the platform tests.
 //
 // The program runs itself again as the launcher in the last test:
-//   --launcher STUB RECORD ENDING   starts STUB, then quits ("quit") or waits to be killed
+//   --launcher FOLDER NAME ENDING   starts FOLDER's neorage.exe on the game records/NAME, then
+//                                   quits ("quit") or waits to be killed
 #include "SoakSupport.h"
 #include "SystemHost.h"
 
@@ -19,7 +20,6 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,13 +29,17 @@ namespace {
 const int kStarts = soak::soakCount(200);
 constexpr int kWaitMs = 30000;
 
-// Writes its pid and the list of its open descriptors to RECORD, then sleeps SECONDS.
-// The list is ls's own, which it inherits from the stub; ls adds one descriptor of its own,
-// the /proc folder it is reading.
-const QByteArray kStub = "#!/bin/sh\n"
-                         "{ echo $$; /bin/ls -l /proc/self/fd; } > \"$1.tmp\"\n"
-                         "/bin/mv \"$1.tmp\" \"$1\"\n"
-                         "[ \"$2\" = 0 ] || exec /bin/sleep \"$2\"\n";
+// Writes its pid and the list of its open descriptors to FOLDER/NAME, its two arguments
+// (records/bare-PID in the working directory when started bare), then keeps running for
+// half a second when NAME ends in "-sleep" and for a minute when it ends in "-long". The
+// list is ls's own, which it inherits from the stub; ls adds one descriptor of its own, the
+// /proc folder it is reading.
+const QByteArray kStub =
+    "#!/bin/sh\n"
+    "out=\"${1:-records}/${2:-bare-$$}\"\n"
+    "{ echo $$; /bin/ls -l /proc/self/fd; } > \"$out.tmp\"\n"
+    "/bin/mv \"$out.tmp\" \"$out\"\n"
+    "case \"$out\" in *-sleep) exec /bin/sleep 0.5;; *-long) exec /bin/sleep 60;; esac\n";
 
 bool writeStub(const QString& path)
 {
@@ -90,23 +94,25 @@ std::optional<qint64> waitedForProcessor()
     return ok ? std::optional(waited) : std::nullopt;
 }
 
-// As the play windows do: find the program, then start it.
-bool startEmulator(SystemHost& host, const std::string& program, const std::vector<std::string>& arguments)
+// As the NEO R.A.G.E. play window does: its game is FOLDER/records/NAME, so the stub
+// writes its record there.
+StartRequest neoRageOn(const QString& folder, const QString& name)
 {
-    const std::filesystem::path path(program);
-    const PreparedStart prepared = host.prepareStart(
-        path.has_parent_path() ? path.parent_path().string() : ".", path.filename().string());
-    const auto* start = std::get_if<ProgramStart>(&prepared);
-    return start && host.startProgram(*start, arguments);
+    return neoRageRequest(GamePath{folder.toStdString(), "records", name.toStdString()}, {}, '/');
 }
 
 int runLauncher(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     SystemHost host;
-    const QString record = QString::fromLocal8Bit(argv[3]);
-    if (!startEmulator(host, argv[2], {argv[3], "60"}))
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    const QString name = QString::fromLocal8Bit(argv[3]) + QStringLiteral("-long");
+    std::optional<bool> started;
+    host.startProgram(neoRageOn(folder, name), &app,
+                      [&](const StartOutcome& outcome) { started = outcome.started; });
+    if (!QTest::qWaitFor([&] { return started.has_value(); }, kWaitMs) || !*started)
         return 2;
+    const QString record = folder + QStringLiteral("/records/") + name;
     if (!QTest::qWaitFor([&] { return readRecord(record).has_value(); }, kWaitMs))
         return 3;
     std::printf("%lld\n", readRecord(record)->pid);
@@ -132,7 +138,7 @@ private slots:
     {
         m_workDir = soak::makeWorkDir();
         QVERIFY(m_workDir->isValid());
-        QVERIFY(QDir().mkpath("EMU/records"));
+        QVERIFY(QDir().mkpath("EMU/records") && QDir().mkpath("records"));
         QVERIFY(writeStub(path("neogeo.exe")));
         QVERIFY(writeStub(path("EMU/neorage.exe")));
     }
@@ -150,19 +156,22 @@ void EmulatorChurnTest::manyStartsLeaveNoZombieNoDescriptorAndNeverBlock()
     const std::vector<int> leaky = openLeakyDescriptors(m_workDir->path());
     qint64 longestBlock = 0;
     qint64 longestWall = 0;
-    QStringList records;
+    int answered = 0;
+    int started = 0;
     for (int start = 0; start < kStarts; ++start) {
-        // As the two play windows do: "neogeo.exe" by its bare name, neorage.exe by its path.
-        const std::string program = start % 2 ? "neogeo.exe" : path("EMU/neorage.exe").toStdString();
-        records << path(QStringLiteral("EMU/records/%1").arg(start));
-        const std::string seconds = start % 3 == 0 ? "0.5" : "0";
+        // As the two play windows do: "neogeo.exe" bare, neorage.exe on a game in its folder.
+        const StartRequest request =
+            start % 2 ? neoGeoRequest()
+                      : neoRageOn(path("EMU"), QString::number(start) + (start % 3 == 0 ? "-sleep" : ""));
         const std::optional<qint64> waitedBefore = waitedForProcessor();
         QElapsedTimer held;
         held.start();
-        const bool started = startEmulator(host, program, {records.back().toStdString(), seconds});
+        host.startProgram(request, this, [&](const StartOutcome& outcome) {
+            ++answered;
+            started += outcome.started ? 1 : 0;
+        });
         const qint64 wall = held.nsecsElapsed();
         const std::optional<qint64> waitedAfter = waitedForProcessor();
-        QVERIFY(started);
         // Time spent waiting for a processor while other programs ran is the machine's load,
         // not the launcher holding its thread up: the block is the work and the sleeping.
         const qint64 block = waitedBefore && waitedAfter ? wall - (*waitedAfter - *waitedBefore) : wall;
@@ -170,13 +179,21 @@ void EmulatorChurnTest::manyStartsLeaveNoZombieNoDescriptorAndNeverBlock()
         longestWall = std::max(longestWall, wall);
         QCoreApplication::processEvents();
     }
+    // The leaky descriptors stay open until every child exists.
+    QTRY_COMPARE_WITH_TIMEOUT(answered, kStarts, kWaitMs);
     for (const int fd : leaky)
         ::close(fd);
+    QCOMPARE(started, kStarts);
 
     QTRY_COMPARE_WITH_TIMEOUT(host.unreapedChildren(), 0, kWaitMs);
     int zombies = 0;
     for (const soak::Process& child : soak::childrenOf(::getpid()))
         zombies += child.state == 'Z' ? 1 : 0;
+    QStringList records;
+    for (const QString& folder : {path("records"), path("EMU/records")})
+        for (const QString& name : QDir(folder).entryList({"*[0-9]", "*-sleep"}, QDir::Files))
+            records << folder + u'/' + name;
+    QCOMPARE(records.size(), kStarts);
     int leaked = 0;
     for (const QString& record : records) {
         const std::optional<StubRecord> seen = readRecord(record);
@@ -188,8 +205,8 @@ void EmulatorChurnTest::manyStartsLeaveNoZombieNoDescriptorAndNeverBlock()
             qWarning("%s held %s", qPrintable(record), qPrintable(seen->strays.join(", ")));
         leaked += int(seen->strays.size());
     }
-    qInfo("soak: emulator churn: %d starts, %d zombies, %d leaked descriptors, longest UI block %.1f ms "
-          "(%.1f ms of wall time, waits for a busy processor included)",
+    qInfo("soak: emulator churn: %d starts, %d zombies, %d leaked descriptors, longest UI block %.2f ms "
+          "(%.2f ms of wall time, waits for a busy processor included)",
           kStarts, zombies, leaked, double(longestBlock) / 1e6, double(longestWall) / 1e6);
     QCOMPARE(zombies, 0);
     QCOMPARE(leaked, 0);
@@ -210,8 +227,7 @@ void EmulatorChurnTest::runningEmulatorsOutliveTheLauncher()
     QProcess launcher;
     // A process group of its own, as a launcher started from a terminal has.
     launcher.setChildProcessModifier([] { ::setpgid(0, 0); });
-    const QString record = path("EMU/records/outlives-" + ending);
-    launcher.start(soak::thisProgram(), {"--launcher", path("EMU/neorage.exe"), record, ending});
+    launcher.start(soak::thisProgram(), {"--launcher", path("EMU"), "outlives-" + ending, ending});
     QVERIFY2(launcher.waitForReadyRead(kWaitMs), launcher.readAllStandardError().constData());
     const qint64 emulator = launcher.readLine().trimmed().toLongLong();
     QVERIFY(emulator > 0);

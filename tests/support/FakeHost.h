@@ -4,11 +4,14 @@
 #include "Host.h"
 #include "SettingsBytes.h"
 
+#include <QPointer>
 #include <QStringList>
 
 #include <deque>
 #include <functional>
 #include <set>
+#include <utility>
+#include <variant>
 
 class FakeHost : public Host {
 public:
@@ -19,7 +22,8 @@ public:
 
     std::set<std::string> files;                          // names that exist
     std::deque<std::optional<std::string>> dialogAnswers; // one per dialog run; empty = cancel
-    std::vector<Start> starts;
+    std::vector<Start> starts;                            // the processes created
+    std::vector<StartRequest> requests;                   // every start asked for
     std::vector<OpenFileRequest> dialogRequests;
     QDateTime clock = QDateTime(QDate(2026, 12, 7), QTime(21, 5, 9, 250));
     ClockFormats formats{"h:mm:ss AP", "M/d/yy"};
@@ -27,29 +31,41 @@ public:
     int settingsSaves = 0;                  // saves asked for, written or not
     std::string saveFailure;                // when set, saves write nothing and give this reason
     char separator = '/';
-    // How a program is found; by default a program of this machine wherever it is asked for.
-    std::function<PreparedStart(const std::string& folder, std::string_view name)> prepare;
+    // What the platform finds; by default a program of this machine wherever it is asked for.
+    std::function<std::variant<FoundProgram, StartRefusal>(const StartRequest&)> find;
+    // Answers held back until answerHeld(), as a slow folder holds them.
+    bool holdAnswers = false;
+    std::vector<std::function<void()>> heldAnswers;
 
     bool isFile(const std::string& name) const override { return files.count(name) > 0; }
 
-    PreparedStart prepareStart(const std::string& folder, std::string_view name) const override
+    // Composes the start as the real host does, records it as created and answers at once.
+    void startProgram(const StartRequest& request, QObject* context, StartAnswer answered) override
     {
-        if (prepare)
-            return prepare(folder, name);
-        const std::string root(1, separator);
-        ProgramStart start;
-        start.kind = ProgramKind::Native;
-        start.folder = folder;
-        start.folderAsSeen = folder == root ? std::string() : folder;
-        start.program = (folder == "." ? std::string() : start.folderAsSeen + separator) + std::string(name);
-        start.separator = separator;
-        return start;
+        requests.push_back(request);
+        const auto found = find ? find(request) : std::variant<FoundProgram, StartRefusal>(native(request));
+        const ComposedStart composed = std::holds_alternative<StartRefusal>(found)
+                                           ? ComposedStart(std::get<StartRefusal>(found))
+                                           : composeStart(std::get<FoundProgram>(found), request);
+        StartOutcome outcome;
+        if (const auto* plan = std::get_if<PlannedStart>(&composed)) {
+            starts.push_back(
+                {plan->command.file, {plan->command.argv.begin() + 1, plan->command.argv.end()}});
+            outcome = {true, {}, plan->parameters, plan->directoryCaption};
+        } else {
+            outcome.message = std::get<StartRefusal>(composed).reason;
+        }
+        auto answer = [context = QPointer<QObject>(context), answered, outcome] {
+            if (context)
+                answered(outcome);
+        };
+        holdAnswers ? heldAnswers.push_back(answer) : answer();
     }
 
-    bool startProgram(const ProgramStart& start, const std::vector<std::string>& arguments) override
+    void answerHeld()
     {
-        starts.push_back({start.program, arguments});
-        return true;
+        for (auto& answer : std::exchange(heldAnswers, {}))
+            answer();
     }
 
     std::optional<std::string> chooseOpenFile(QWidget*, const OpenFileRequest& request) override
@@ -80,6 +96,21 @@ public:
     }
 
     QDateTime now() const override { return clock; }
+
+    // The program asked for, found in its folder and run directly.
+    FoundProgram native(const StartRequest& request) const
+    {
+        const std::string& folder = request.folder;
+        const bool root = folder.size() == 1 && folder[0] == separator;
+        return FoundProgram{.kind = ProgramKind::Native,
+                            .program = (root ? folder : folder + separator) + request.name,
+                            .folder = folder,
+                            .name = request.name,
+                            .spellings = {request.name},
+                            .runner = {},
+                            .wineDrives = {},
+                            .folderEnterable = true};
+    }
     ClockFormats clockFormats() const override { return formats; }
     char pathSeparator() const override { return separator; }
 };

@@ -71,6 +71,23 @@ void movePointerOff(const QWidget* window, QPoint global)
     QCoreApplication::sendEvent(window->windowHandle(), &leave);
 }
 
+MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::function<bool()>& done)
+{
+    MessageBoxSeen box;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&box] {
+        if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            box = {shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown)};
+            shown->accept();
+        }
+    });
+    watch.start(5);
+    action();
+    if (!QTest::qWaitFor(done, 15000))
+        qWarning("catchBoxUntil: still not done after 15 s");
+    return box;
+}
+
 QString modalOpenedBy(const std::function<void()>& action, QString* over)
 {
     QString opened;

@@ -336,7 +336,7 @@ private slots:
     }
 
     // Newer locale data writes a narrow no-break space before the marker: the clock shows
-    // it, and its font draws it as a narrow blank, not as a box for a missing letter.
+    // it, or a no-break space where no font has it, and never a box for a missing letter.
     void clockDrawsTheNarrowBlankOfNewerLocales()
     {
         m_host.formats.longTime = QStringLiteral("h:mm:ss\u202fAP");
@@ -344,10 +344,12 @@ private slots:
         QCoreApplication::sendEvent(m_form.get(), &localeChange);
         m_form->Timer1Timer();
         auto* clock = control<QLabel>("Panel1");
-        QCOMPARE(clock->text(), QStringLiteral("9:05:09\u202fPM"));
+        const QString text = clock->text();
+        QVERIFY2(text == QStringLiteral("9:05:09\u202fPM") || text == QStringLiteral("9:05:09\u00a0PM"),
+                 qPrintable(text));
         const QFontMetrics metrics(clock->font());
-        QVERIFY(metrics.inFontUcs4(0x202F));
-        QVERIFY(metrics.horizontalAdvance(QChar(0x202F)) <= metrics.horizontalAdvance(u' '));
+        QVERIFY(metrics.inFontUcs4(text[7].unicode()));
+        QVERIFY(metrics.horizontalAdvance(text[7]) <= metrics.horizontalAdvance(u' '));
     }
 
     void statusLineShowsTheApplicationHint()

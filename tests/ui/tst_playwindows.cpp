@@ -232,48 +232,44 @@ private slots:
 
     void theEmulatorReadsTheFolderAsItNamesIt_data()
     {
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("error");
-        const int dos = int(ProgramKind::Dos), windows = int(ProgramKind::Windows);
         QTest::newRow("DOS: the folder is C:")
-            << dos << "/emu/MSLUG/MSLUG.038" << QStringList{"C:\\MSLUG", "MSLUG.038"} << "";
-        QTest::newRow("Windows: the folder's Wine path")
-            << windows << "/emu/MSLUG/MSLUG.038" << QStringList{"Z:\\emu\\MSLUG", "MSLUG.038"} << "";
+            << true << "/emu/MSLUG/MSLUG.038"
+            << QStringList{"-c", "C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038", "-c", "exit"} << "";
         QTest::newRow("DOS: a blank in the game folder")
-            << dos << "/emu/METAL SLUG/MSLUG.038" << QStringList()
+            << true << "/emu/METAL SLUG/MSLUG.038" << QStringList()
             << "DOS cannot use the name \"METAL SLUG\"";
-        QTest::newRow("DOS: nine letters before the dot")
-            << dos << "/emu/MSLUG/METALSLUG.038" << QStringList()
-            << "DOS cannot use the name \"METALSLUG.038\"";
-        QTest::newRow("no emulator") << -1 << "/emu/MSLUG/MSLUG.038" << QStringList()
+        QTest::newRow("no emulator") << false << "/emu/MSLUG/MSLUG.038" << QStringList()
                                      << "Cannot start neorage.exe in /emu: there is no such file.";
     }
 
     // A start that cannot happen is said, and "Loading ..." is not shown for it.
     void theEmulatorReadsTheFolderAsItNamesIt()
     {
-        QFETCH(int, kind);
+        QFETCH(bool, found);
         QFETCH(QString, path);
         QFETCH(QString, error);
         writeSwitches(switches(0, 0, 0, 0));
-        m_host.prepare = [kind](const std::string& folder, std::string_view) -> PreparedStart {
-            if (kind < 0)
-                return StartRefusal{"Cannot start neorage.exe in " + folder + ": there is no such file."};
-            const bool isDos = kind == int(ProgramKind::Dos);
-            return ProgramStart{.kind = ProgramKind(kind),
-                                .program = folder + "/NEORAGE.EXE",
-                                .folder = folder,
-                                .folderAsSeen = isDos ? "C:" : "Z:\\emu",
-                                .nameAsSeen = "NEORAGE.EXE",
-                                .separator = '\\',
-                                .runner = isDos ? "/usr/bin/dosbox" : "/usr/bin/wine"};
+        m_host.find = [found](const StartRequest& request) -> std::variant<FoundProgram, StartRefusal> {
+            if (!found)
+                return StartRefusal{"Cannot start " + request.name + " in " + request.folder +
+                                    ": there is no such file."};
+            return FoundProgram{.kind = ProgramKind::Dos,
+                                .program = request.folder + "/NEORAGE.EXE",
+                                .folder = request.folder,
+                                .name = "NEORAGE.EXE",
+                                .spellings = {"NEORAGE.EXE"},
+                                .runner = "/usr/bin/dosbox",
+                                .wineDrives = {},
+                                .folderEnterable = true};
         };
         const support::MessageBoxSeen box = catchBox([&] { press(path.toStdString()); });
         if (error.isEmpty()) {
             QCOMPARE(box.caption, QString());
-            QTEST(lastArguments(), "arguments");
+            QTEST(lastArguments().mid(lastArguments().size() - 4), "arguments");
             QCOMPARE(label("Label1")->text(), QString("Loading ..."));
             return;
         }
@@ -286,8 +282,27 @@ private slots:
         TForm7 neogeo(m_host);
         const support::MessageBoxSeen neogeoBox =
             catchBox([&] { QTest::mouseClick(control<QPushButton>(&neogeo, "BitBtn1"), Qt::LeftButton); });
-        QCOMPARE(neogeoBox.caption, kind < 0 ? QString("Orvelane") : QString());
-        QCOMPARE(m_host.starts.size(), std::size_t(kind < 0 ? 0 : 1));
+        QCOMPARE(neogeoBox.caption, found ? QString() : QString("Orvelane"));
+        QCOMPARE(m_host.starts.size(), std::size_t(found ? 1 : 0));
+    }
+
+    // One press, one start: while a start waits for its answer the button rests, and
+    // "Loading ..." comes with the answer.
+    void aPressWhileAStartIsUnderWayDoesNothing()
+    {
+        m_host.holdAnswers = true;
+        press("/emu/MSLUG/MSLUG.038");
+        auto* button = control<QPushButton>(m_play.get(), "BitBtn1");
+        QVERIFY(!button->isEnabled());
+        QVERIFY(label("Label1")->text().isEmpty());
+        press("/emu/KOF/KOF.038");
+        QCOMPARE(m_host.requests.size(), std::size_t(1));
+        QCOMPARE(m_host.dialogRequests.size(), std::size_t(1));
+
+        m_host.answerHeld();
+        QVERIFY(button->isEnabled());
+        QCOMPARE(label("Label1")->text(), QString("Loading ..."));
+        QCOMPARE(label("Label3")->text(), QString("MSLUG"));
     }
 
     void theDialogAsksForNeoGeoFilesOverTheWindow()
@@ -313,7 +328,7 @@ private slots:
         QTest::keyClick(button, Qt::Key_Return);
         QCOMPARE(m_host.starts.size(), std::size_t(2));
         for (const auto& start : m_host.starts) {
-            QCOMPARE(QString::fromStdString(start.program), QString("neogeo.exe"));
+            QCOMPARE(QString::fromStdString(start.program), QString("./neogeo.exe"));
             QVERIFY(start.arguments.empty());
         }
         QVERIFY(m_host.dialogRequests.empty());

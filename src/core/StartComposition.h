@@ -1,0 +1,72 @@
+// Composing the start of an emulator from what the platform found of it: the command that
+// creates the process and the texts the play window shows, or why it cannot start.
+#pragma once
+
+#include "ForeignNames.h"
+#include "GameLaunch.h"
+#include "OptionsRecord.h"
+#include "ProgramStart.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+// What the platform found of an emulator program on this machine.
+struct FoundProgram {
+    ProgramKind kind = ProgramKind::NotAProgram;
+    std::string program;                // the file, on this machine
+    std::string folder;                 // the absolute folder holding it
+    std::string name;                   // its name there, in the folder's own letter case
+    std::vector<std::string> spellings; // DOS: every file of the folder with its name in any case
+    std::string runner;                 // the absolute path of wine or dosbox; empty when not installed
+    std::vector<WineDrive> wineDrives;  // Windows: the drives whose roots hold the folder
+    bool folderEnterable = true;        // DOS: DOSBox can start in the folder to mount it
+};
+
+// What one press of "Play the Game" asks to start.
+struct StartRequest {
+    std::string folder;           // where the program is looked for ("." is the working directory)
+    std::string name;             // "neorage.exe" or "neogeo.exe"
+    std::optional<GamePath> game; // the chosen game; nothing for a program started bare
+    OptionsRecord options;        // the switches, as loaded for this press
+    char separator = '/';         // the separator of the chosen game's path
+};
+
+// A start that can happen: the process to create and what the window shows once it exists.
+struct PlannedStart {
+    Command command;
+    std::string parameters;       // the composed parameter text; empty for a bare start
+    std::string directoryCaption; // the game folder's name without blanks (Label3)
+    std::string folder;           // where the program is, and its name, for a failure's message
+    std::string name;
+};
+
+using ComposedStart = std::variant<PlannedStart, StartRefusal>;
+
+// What a start came to, as the window shows it.
+struct StartOutcome {
+    bool started = false;         // the process exists
+    std::string message;          // otherwise: why, for the error box
+    std::string parameters;       // the parameter text handed over
+    std::string directoryCaption; // the game folder's name without blanks
+};
+
+// NEO R.A.G.E. in the emulator directory of `game`; a game folder standing in the root
+// leaves that directory empty, and the program is then looked for in the root itself.
+StartRequest neoRageRequest(const GamePath& game, const OptionsRecord& options, char separator);
+
+// NEOGEO, bare, from the working directory.
+StartRequest neoGeoRequest();
+
+// The start of `found` for `request`. A program of this machine gets the composed parameter
+// text as its arguments, with the emulator directory as chosen. Wine gets the program's
+// Windows path, then the text with the folder's Windows path. DOSBox, reading only the
+// user's own configuration, mounts the folder (its working directory) as C:, runs the
+// program in DOS capitals with the text as its command line, and closes when it ends; DOS
+// must be able to use the program's and the game's names and tell the program's apart.
+ComposedStart composeStart(const FoundProgram& found, const StartRequest& request);
+
+// "Cannot start NAME in FOLDER: WHY."
+std::string cannotStart(std::string_view folder, std::string_view name, std::string_view why);
