@@ -40,6 +40,9 @@ bool OrvelaneApplication::notify(QObject* receiver, QEvent* event)
 
 void OrvelaneApplication::showError(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, applicationName(), message + ".", QMessageBox::Ok);
+    // Over the window in front, as its transient child: a Wayland compositor keeps it above that
+    // window rather than anywhere on the screen.
+    QWidget* front = activeModalWidget() ? activeModalWidget() : activeWindow();
+    QMessageBox box(QMessageBox::Critical, applicationName(), message + ".", QMessageBox::Ok, front);
     box.exec();
 }

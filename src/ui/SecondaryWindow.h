@@ -1,5 +1,6 @@
 // What every secondary window shares: a fixed dialog border with only the system menu and
-// close box, centred on the screen when shown, looks from its .ui, no key that closes it
+// close box, centred on the screen when shown (by the compositor's rule on Wayland), a
+// transient child of the window that opens it, looks from its .ui, no key that closes it
 // but the platform's close-window keystroke, and Enter pressing the focused push button.
 #pragma once
 
@@ -36,5 +37,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
-// Puts `window` in the middle of the screen it is on.
+// Puts `window` in the middle of the screen it is on. Wayland lets no program place its
+// windows: there the compositor decides, and this changes nothing on the screen.
 void centreOnScreen(QWidget* window);

@@ -1,8 +1,8 @@
 #include "DesktopDriver.h"
 
+#include "VirtualDisplay.h"
+
 #include <QDeadlineTimer>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -28,7 +28,18 @@ std::optional<int> xwininfoNumber(const QByteArray& report, const char* label)
 
 } // namespace
 
-DesktopDriver::DesktopDriver(const QString& displayName) : m_displayName(displayName) {}
+DesktopDriver::DesktopDriver(const VirtualDisplay& display)
+    : m_displayName(display.name()), m_wayland(display.isWayland()),
+      m_environment(display.clientEnvironment())
+{
+    m_environment.insert(QStringLiteral("DISPLAY"), m_displayName);
+}
+
+DesktopDriver::~DesktopDriver()
+{
+    m_protocolLog.kill();
+    m_protocolLog.waitForFinished(3000);
+}
 
 QString DesktopDriver::exactPattern(const QString& text)
 {
@@ -46,9 +57,7 @@ bool DesktopDriver::run(const QString& program, const QStringList& arguments, QB
                         int timeoutMs) const
 {
     QProcess tool;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_displayName);
-    tool.setProcessEnvironment(environment);
+    tool.setProcessEnvironment(m_environment);
     tool.start(program, arguments);
     if (!tool.waitForFinished(timeoutMs)) {
         tool.kill();
@@ -68,6 +77,14 @@ bool DesktopDriver::run(const QString& program, const QStringList& arguments, QB
 
 QList<XWindowId> DesktopDriver::visibleWindows(const QString& caption) const
 {
+    if (m_wayland) {
+        QList<XWindowId> windows;
+        for (const Shown& shown : shownOnWayland()) {
+            if (shown.caption == caption)
+                windows << shown.id;
+        }
+        return windows;
+    }
     QByteArray output;
     // xdotool matches case-insensitively; the exact comparison below is ours.
     run(QStringLiteral("xdotool"),
@@ -104,6 +121,8 @@ std::optional<XWindowId> DesktopDriver::waitForWindow(const QString& caption, in
 
 bool DesktopDriver::isVisible(XWindowId window) const
 {
+    if (m_wayland)
+        return shownOnWayland(window).has_value();
     QByteArray report;
     return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowArgument(window)}, &report) &&
            report.contains("Map State: IsViewable");
@@ -123,6 +142,10 @@ bool DesktopDriver::waitUntilGone(XWindowId window, int timeoutMs) const
 
 std::optional<QRect> DesktopDriver::geometry(XWindowId window) const
 {
+    if (m_wayland) {
+        const auto shown = shownOnWayland(window);
+        return shown ? std::optional(shown->client) : std::nullopt;
+    }
     QByteArray report;
     if (!run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), windowArgument(window)}, &report))
         return std::nullopt;
@@ -138,9 +161,13 @@ std::optional<QRect> DesktopDriver::geometry(XWindowId window) const
 }
 
 // Without a window manager nobody hands the focus on when a modal window closes, so every
-// input starts by giving it to the window meant to receive it.
+// input starts by giving it to the window meant to receive it. Weston gives it to the window
+// clicked: in the corner of its client area, where no control lies (a press on the title bar
+// would start moving the window), the pointer going back where it was.
 bool DesktopDriver::focus(XWindowId window) const
 {
+    if (m_wayland)
+        return clickOnWayland(window, {}, false);
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowArgument(window)});
 }
@@ -166,6 +193,8 @@ bool DesktopDriver::typeText(XWindowId window, const QString& text) const
 
 bool DesktopDriver::click(XWindowId window, QPoint position) const
 {
+    if (m_wayland)
+        return clickOnWayland(window, position, true);
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),
                 QString::number(position.x()), QString::number(position.y()), QStringLiteral("click"),
@@ -174,6 +203,12 @@ bool DesktopDriver::click(XWindowId window, QPoint position) const
 
 bool DesktopDriver::movePointer(XWindowId window, QPoint position) const
 {
+    if (m_wayland) {
+        const auto shown = shownOnWayland(window);
+        const QPoint to = shown ? shown->client.topLeft() + position : QPoint();
+        return shown && run(QStringLiteral("xdotool"),
+                            {QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
+    }
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),
                 QString::number(position.x()), QString::number(position.y())});
@@ -206,4 +241,132 @@ QByteArray DesktopDriver::grabPixels(const QRect& area) const
              &pixels, 15000))
         return {};
     return pixels;
+}
+
+bool DesktopDriver::closeWindow(XWindowId window) const
+{
+    if (m_wayland) {
+        // Qt's close box: the rightmost of the title bar's buttons.
+        const auto shown = shownOnWayland(window);
+        return shown && clickOnWayland(window,
+                                       {shown->frame.right() - 18 - shown->client.left(),
+                                        (shown->frame.top() - shown->client.top()) / 2},
+                                       false);
+    }
+    XConnection x(m_displayName);
+    return x.sendDeleteWindow(window);
+}
+
+bool DesktopDriver::dragAwayFrom(XWindowId window, XWindowId other) const
+{
+    const auto shown = shownOnWayland(window);
+    const auto below = shownOnWayland(other);
+    if (!shown || !below)
+        return false;
+    const QRect screen(0, 0, 1024, 768);
+    const QPoint corner(
+        below->frame.center().x() < screen.center().x() ? screen.width() - shown->frame.width() : 0,
+        below->frame.center().y() < screen.center().y() ? screen.height() - shown->frame.height() : 0);
+    const QPoint grip(shown->frame.left() + shown->frame.width() / 3,
+                      (shown->frame.top() + shown->client.top()) / 2);
+    const QPoint to = grip + corner - shown->frame.topLeft();
+    // Qt asks Weston to move the window once it has the press; the pause lets that land
+    // before the pointer goes.
+    if (!run(QStringLiteral("xdotool"),
+             {QStringLiteral("mousemove"), QString::number(grip.x()), QString::number(grip.y()),
+              QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("sleep"),
+              QStringLiteral("0.3"), QStringLiteral("mousemove"), QString::number(to.x()),
+              QString::number(to.y()), QStringLiteral("mouseup"), QStringLiteral("1")}))
+        return false;
+    const QDeadlineTimer deadline(5000);
+    do {
+        const auto moved = shownOnWayland(window);
+        if (moved && moved->frame.topLeft() == corner)
+            return true;
+        QThread::msleep(kPollMs);
+    } while (!deadline.hasExpired());
+    m_lastError =
+        QStringLiteral("window %1 was not dragged to %2,%3").arg(window).arg(corner.x()).arg(corner.y());
+    return false;
+}
+
+// Clicks `position` of the window's client area (above it, its title bar), and without `stay`
+// puts the pointer back where it was; no position is the bottom-left corner of the client area.
+bool DesktopDriver::clickOnWayland(XWindowId window, QPoint position, bool stay) const
+{
+    const auto shown = shownOnWayland(window);
+    if (!shown)
+        return false;
+    if (!stay && position.isNull())
+        position = {1, shown->client.height() - 2};
+    const QPoint at = shown->client.topLeft() + position;
+    QStringList arguments{QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                          QStringLiteral("click"), QStringLiteral("1")};
+    if (!stay)
+        arguments << QStringLiteral("mousemove") << QStringLiteral("restore");
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
+QList<DesktopDriver::Shown> DesktopDriver::shownOnWayland() const
+{
+    QByteArray report;
+    if (!run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &report))
+        return {};
+    // A view of a top-level window: where its surface lies and, opaque, the client area in it.
+    static const QRegularExpression view(
+        QStringLiteral("PID (\\d+), surface ID (\\d+), top-level window '(.*)' of .*\\n"
+                       "\\s*position: \\((-?\\d+), (-?\\d+)\\) -> \\((-?\\d+), (-?\\d+)\\)\\n\\s*\\[opaque: "
+                       "\\((-?\\d+), (-?\\d+)\\) -> \\((-?\\d+), (-?\\d+)\\)\\]"));
+    QList<Shown> windows;
+    auto matches = view.globalMatch(QString::fromUtf8(report));
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        const auto number = [&match](int index) { return match.captured(index).toInt(); };
+        const qint64 pid = match.captured(1).toLongLong();
+        if (m_program == 0 || pid == m_program)
+            windows << Shown{match.captured(2).toULong(), match.captured(3),
+                             QRect(QPoint(number(4), number(5)), QPoint(number(6) - 1, number(7) - 1)),
+                             QRect(QPoint(number(8), number(9)), QPoint(number(10) - 1, number(11) - 1))};
+    }
+    return windows;
+}
+
+std::optional<DesktopDriver::Shown> DesktopDriver::shownOnWayland(XWindowId window) const
+{
+    for (const Shown& shown : shownOnWayland()) {
+        if (shown.id == window)
+            return shown;
+    }
+    m_lastError = QStringLiteral("Weston shows no window %1").arg(window);
+    return std::nullopt;
+}
+
+void DesktopDriver::watchNewWindows()
+{
+    m_protocol.clear();
+    if (!m_wayland) {
+        m_x = std::make_unique<XConnection>(m_displayName);
+        m_x->watchMappedWindows();
+        return;
+    }
+    // Weston's record of every request its clients make, as it handles them.
+    m_protocolLog.setProcessEnvironment(m_environment);
+    m_protocolLog.start(QStringLiteral("weston-debug"), {QStringLiteral("proto")});
+    m_protocolLog.waitForStarted(5000);
+}
+
+int DesktopDriver::newWindowCount()
+{
+    if (!m_wayland)
+        return m_x ? m_x->mappedWindowCount() : 0;
+    // A round trip through Weston after the others' requests: their records are written by
+    // then, and read until the stream has been quiet for a moment.
+    run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")});
+    while (m_protocolLog.waitForReadyRead(100))
+        m_protocol += m_protocolLog.readAllStandardOutput();
+    m_protocol += m_protocolLog.readAllStandardOutput();
+    // Weston stops for a reader that stops reading.
+    m_protocolLog.kill();
+    m_protocolLog.waitForFinished(3000);
+    return int(m_protocol.count("get_toplevel("));
 }

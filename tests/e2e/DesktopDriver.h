@@ -1,22 +1,33 @@
 // Drives the test display as a user would, through xdotool, and reads it back through
-// xwininfo and ImageMagick's import. Every call is bounded in time: a tool that hangs is
-// killed and the call fails.
+// xwininfo and ImageMagick's import; under Wayland, Weston says where it put each window
+// (weston-debug), and a window is known by its surface's number. Every call is bounded in
+// time: a tool that hangs is killed and the call fails.
 #pragma once
 
 #include "XConnection.h"
 
 #include <QList>
 #include <QPoint>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+
+class VirtualDisplay;
 
 class DesktopDriver {
 public:
-    // Drives the display `displayName` (":N").
-    explicit DesktopDriver(const QString& displayName);
+    // Drives `display`, which must outlive the driver.
+    explicit DesktopDriver(const VirtualDisplay& display);
+    ~DesktopDriver();
+
+    // From now on, finds only the windows of the program with process ID `pid`: under Wayland
+    // those of a program just killed may linger for a moment.
+    void onlyWindowsOf(qint64 pid) { m_program = pid; }
 
     // Mapped top-level windows whose caption is exactly `caption`.
     QList<XWindowId> visibleWindows(const QString& caption) const;
@@ -27,9 +38,21 @@ public:
     // Whether `window` is mapped and viewable.
     bool isVisible(XWindowId window) const;
 
-    // The window's rectangle on the screen, without any frame (there is no window manager).
+    // The window's rectangle on the screen, without the frame around it (on X11 there is no
+    // window manager; on Wayland, Qt draws the title bar itself, above this rectangle).
     std::optional<QRect> geometry(XWindowId window) const;
+    // On Wayland: drags `window` by its title bar into the corner of the screen farthest from
+    // `other`, clear of it, and waits until it is there.
+    bool dragAwayFrom(XWindowId window, XWindowId other) const;
+    // Asks `window` to close as its close box does.
+    bool closeWindow(XWindowId window) const;
+    // From now on, counts the windows the display shows, however briefly.
+    void watchNewWindows();
+    // How many windows the display has shown since watchNewWindows(); the watch ends.
+    int newWindowCount();
 
+    // Gives `window` the keyboard focus, and so makes its program the active one.
+    bool focus(XWindowId window) const;
     // Gives `window` the keyboard focus, then presses each of `keys` in turn
     // (xdotool names: "alt+p", "Return", "Escape").
     bool pressKeys(XWindowId window, const QStringList& keys) const;
@@ -54,10 +77,25 @@ public:
     static QString exactPattern(const QString& text);
 
 private:
+    // A window as Weston lists it: its surface number, caption, frame and client area.
+    struct Shown {
+        XWindowId id;
+        QString caption;
+        QRect frame, client;
+    };
+
     bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
              int timeoutMs = 5000) const;
-    bool focus(XWindowId window) const;
+    QList<Shown> shownOnWayland() const;
+    std::optional<Shown> shownOnWayland(XWindowId window) const;
+    bool clickOnWayland(XWindowId window, QPoint position, bool stay) const;
 
     QString m_displayName;
+    bool m_wayland = false;
+    QProcessEnvironment m_environment;
+    qint64 m_program = 0;
+    std::unique_ptr<XConnection> m_x;
+    QProcess m_protocolLog;
+    QByteArray m_protocol;
     mutable QString m_lastError;
 };

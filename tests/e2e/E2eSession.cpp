@@ -2,12 +2,13 @@
 
 #include "ChildProcess.h"
 #include "OrvelaneScreens.h"
+#include "VirtualDisplay.h"
 
 #include <QProcessEnvironment>
 #include <QTest>
 
-E2eSession::E2eSession(const QString& displayName, const QString& workingDirectory)
-    : m_displayName(displayName), m_workingDirectory(workingDirectory), m_desktop(displayName)
+E2eSession::E2eSession(const VirtualDisplay& display, const QString& workingDirectory)
+    : m_display(display), m_workingDirectory(workingDirectory), m_desktop(display)
 {
 }
 
@@ -21,10 +22,9 @@ E2eSession::~E2eSession()
 
 bool E2eSession::start()
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), m_displayName);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    QProcessEnvironment environment = m_display.clientEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                       m_display.isWayland() ? QStringLiteral("wayland") : QStringLiteral("xcb"));
     // In a sanitizer build, leaks inside the desktop's own libraries (D-Bus, reached
     // through the X11 platform plugin) would turn every exit code into a failure.
     const QString leakOptions = environment.value(QStringLiteral("LSAN_OPTIONS"));
@@ -36,7 +36,10 @@ bool E2eSession::start()
     m_program.setProcessChannelMode(QProcess::MergedChannels);
     E2e::endWithThisProcess(m_program);
     m_program.start(QStringLiteral(ORVELANE_PROGRAM), {});
-    return m_program.waitForStarted(10000);
+    if (!m_program.waitForStarted(10000))
+        return false;
+    m_desktop.onlyWindowsOf(m_program.processId());
+    return true;
 }
 
 std::optional<int> E2eSession::waitForExit(int timeoutMs)

@@ -10,10 +10,12 @@
 
 #include <optional>
 
+class VirtualDisplay;
+
 class E2eSession {
 public:
-    // A session on `displayName` (":N") running the program in `workingDirectory`.
-    E2eSession(const QString& displayName, const QString& workingDirectory);
+    // A session on `display` (which must outlive it) running the program in `workingDirectory`.
+    E2eSession(const VirtualDisplay& display, const QString& workingDirectory);
     // Kills the program if it is still running.
     ~E2eSession();
 
@@ -52,7 +54,7 @@ public:
 
 private:
     QProcess m_program;
-    QString m_displayName;
+    const VirtualDisplay& m_display;
     QString m_workingDirectory;
     DesktopDriver m_desktop;
     QByteArray m_output;

@@ -57,7 +57,7 @@ private:
     // Starts the program, opens the NEO R.A.G.E. play window and chooses `game`.
     void playNeoRage(const QString& game)
     {
-        m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
+        m_session = std::make_unique<E2eSession>(m_display, m_workspace->workingDirectory());
         const auto main = m_session->startToMainWindow();
         QVERIFY(main);
         QVERIFY(m_session->pressPlay(*main, kNeoRagePlay));
@@ -155,7 +155,7 @@ private slots:
         Workspace& workspace = *m_workspace;
         QVERIFY(copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER),
                             QDir(workspace.workingDirectory()).filePath(QStringLiteral("NeoGeo.exe"))));
-        m_session = std::make_unique<E2eSession>(m_display.name(), workspace.workingDirectory());
+        m_session = std::make_unique<E2eSession>(m_display, workspace.workingDirectory());
         const auto main = m_session->startToMainWindow();
         QVERIFY(main);
         QVERIFY(m_session->pressPlay(*main, kNeoGeoPlay));

@@ -52,7 +52,7 @@ private:
     // a recorded failure.
     XWindowId startProgram()
     {
-        m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace->workingDirectory());
+        m_session = std::make_unique<E2eSession>(m_display, m_workspace->workingDirectory());
         return m_session->startToMainWindow().value_or(0);
     }
 

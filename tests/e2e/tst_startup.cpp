@@ -1,11 +1,11 @@
 // Start-up and shutdown of the real program: it runs only with both companion files in its
-// working directory, shows its main window, and ends with status 0 however it is left.
+// working directory, shows its main window, and ends with status 0 however it is left. The
+// same checks run on X11 and on Wayland (ORVELANE_E2E_DISPLAY=wayland).
 #include "E2eSession.h"
 #include "E2eSupport.h"
 #include "OrvelaneScreens.h"
 #include "VirtualDisplay.h"
 #include "Workspace.h"
-#include "XConnection.h"
 
 #include <QTest>
 
@@ -22,7 +22,7 @@ private slots:
     void initTestCase()
     {
         E2E_START_DISPLAY(m_display);
-        m_desktop = std::make_unique<DesktopDriver>(m_display.name());
+        m_desktop = std::make_unique<DesktopDriver>(m_display);
     }
 
     void cleanup()
@@ -35,7 +35,7 @@ private slots:
     {
         Workspace workspace;
         QVERIFY(workspace.writeStartFiles());
-        E2eSession session(m_display.name(), workspace.workingDirectory());
+        E2eSession session(m_display, workspace.workingDirectory());
         const auto window = session.startToMainWindow();
         QVERIFY(window);
         const auto frame = session.desktop().geometry(*window);
@@ -44,9 +44,11 @@ private slots:
         const int menuBarHeight = frame->height() - Orvelane::kMainClientSize.height();
         QVERIFY2(menuBarHeight >= 18 && menuBarHeight <= 30,
                  qPrintable(QStringLiteral("menu bar %1 px tall").arg(menuBarHeight)));
-        // Centred on the 1024 x 768 screen.
-        QVERIFY(qAbs(frame->center().x() - 512) <= 1);
-        QVERIFY(qAbs(frame->center().y() - 384) <= 1);
+        // Centred on the 1024 x 768 screen; on Wayland the compositor decides where it goes.
+        if (!m_display.isWayland()) {
+            QVERIFY(qAbs(frame->center().x() - 512) <= 1);
+            QVERIFY(qAbs(frame->center().y() - 384) <= 1);
+        }
     }
 
     void endsAtOnceWithoutAWindow_data()
@@ -76,13 +78,11 @@ private slots:
         if (!directoryInstead.isEmpty())
             QVERIFY(workspace.makeDirectory(directoryInstead));
 
-        XConnection watcher(m_display.name());
-        QVERIFY(watcher.isOpen());
-        watcher.watchMappedWindows();
-        E2eSession session(m_display.name(), workspace.workingDirectory());
+        m_desktop->watchNewWindows();
+        E2eSession session(m_display, workspace.workingDirectory());
         QVERIFY(session.start());
         QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
-        QCOMPARE(watcher.mappedWindowCount(), 0);
+        QCOMPARE(m_desktop->newWindowCount(), 0);
     }
 
     // The other side of the check above: the watcher does see the windows of a program
@@ -91,18 +91,17 @@ private slots:
     {
         Workspace workspace;
         QVERIFY(workspace.writeStartFiles());
-        XConnection watcher(m_display.name());
-        watcher.watchMappedWindows();
-        E2eSession session(m_display.name(), workspace.workingDirectory());
+        m_desktop->watchNewWindows();
+        E2eSession session(m_display, workspace.workingDirectory());
         QVERIFY(session.startToMainWindow());
-        QVERIFY(watcher.mappedWindowCount() > 0);
+        QVERIFY(m_desktop->newWindowCount() > 0);
     }
 
     void exitFromThePlayMenuEndsWithStatusZero()
     {
         Workspace workspace;
         QVERIFY(workspace.writeStartFiles());
-        E2eSession session(m_display.name(), workspace.workingDirectory());
+        E2eSession session(m_display, workspace.workingDirectory());
         const auto window = session.startToMainWindow();
         QVERIFY(window);
 
@@ -115,12 +114,11 @@ private slots:
     {
         Workspace workspace;
         QVERIFY(workspace.writeStartFiles());
-        E2eSession session(m_display.name(), workspace.workingDirectory());
+        E2eSession session(m_display, workspace.workingDirectory());
         const auto window = session.startToMainWindow();
         QVERIFY(window);
 
-        XConnection closer(m_display.name());
-        QVERIFY(closer.sendDeleteWindow(*window));
+        QVERIFY(session.desktop().closeWindow(*window));
         QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
     }
 };

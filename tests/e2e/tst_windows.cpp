@@ -1,12 +1,13 @@
 // The secondary windows of the real program: each opens from its menu item and from its
-// tool button, shows with its caption and client size in the middle of the screen, stays
-// open on Escape, closes through its close box, and leaves the main window working again.
+// tool button, shows with its caption and client size (on X11 in the middle of the screen;
+// on Wayland the compositor places it), stays open on Escape, closes through its close box,
+// and leaves the main window working again. The same checks run on X11 and on Wayland
+// (ORVELANE_E2E_DISPLAY=wayland).
 #include "E2eSession.h"
 #include "E2eSupport.h"
 #include "OrvelaneScreens.h"
 #include "VirtualDisplay.h"
 #include "Workspace.h"
-#include "XConnection.h"
 
 #include <QTest>
 
@@ -21,7 +22,6 @@ private:
     VirtualDisplay m_display;
     Workspace m_workspace;
     std::unique_ptr<E2eSession> m_session;
-    std::unique_ptr<XConnection> m_x;
     XWindowId m_main = 0;
     int m_menuBarHeight = 0;
     bool m_toolsOn = false;
@@ -59,10 +59,25 @@ private:
         return shown;
     }
 
+    // Whether a tooltip, in the info-tip colour, shows just below and right of `point` of the
+    // main window.
+    bool tooltipNear(QPoint point) const
+    {
+        const auto frame = desktop().geometry(m_main);
+        const QByteArray pixels =
+            frame ? desktop().grabPixels(QRect(frame->topLeft() + point, QSize(160, 48))) : QByteArray();
+        for (qsizetype i = 0; i + 2 < pixels.size(); i += 3) {
+            if (uchar(pixels[i]) == 255 && uchar(pixels[i + 1]) == 255 && uchar(pixels[i + 2]) == 225)
+                return true;
+        }
+        return false;
+    }
+
     // Rests the pointer on the banner, away from the tool buttons and their raised look.
     bool pointerOnBanner() const { return desktop().movePointer(m_main, QPoint(236, m_menuBarHeight + 110)); }
 
-    // Checks the window with `caption` shows within the time allowed, at its size, centred.
+    // Checks the window with `caption` shows within the time allowed, at its size, centred
+    // where the program places its windows (X11; on Wayland the compositor does).
     XWindowId expectWindow(const QString& caption, QSize clientSize)
     {
         const auto window = desktop().waitForWindow(caption);
@@ -71,8 +86,9 @@ private:
             return 0;
         }
         const auto frame = desktop().geometry(*window);
-        if (!frame || frame->size() != clientSize || qAbs(frame->center().x() - 512) > 1 ||
-            qAbs(frame->center().y() - 384) > 1) {
+        const bool placed = frame && (m_display.isWayland() || (qAbs(frame->center().x() - 512) <= 1 &&
+                                                                qAbs(frame->center().y() - 384) <= 1));
+        if (!placed || frame->size() != clientSize) {
             const QString shown = frame ? QStringLiteral("%1x%2 at %3,%4")
                                               .arg(frame->width())
                                               .arg(frame->height())
@@ -85,14 +101,13 @@ private:
         return *window;
     }
 
-    // Escape leaves the window open; its close box (WM_DELETE_WINDOW) closes it, and the
-    // program goes on.
+    // Escape leaves the window open; its close box closes it, and the program goes on.
     void closeThroughTheCloseBox(XWindowId window)
     {
         QVERIFY(desktop().pressKeys(window, {QStringLiteral("Escape")}));
         QTest::qWait(300);
         QVERIFY2(desktop().isVisible(window), "Escape closed the window");
-        QVERIFY(m_x->sendDeleteWindow(window));
+        QVERIFY(desktop().closeWindow(window));
         QVERIFY2(desktop().waitUntilGone(window), qPrintable(desktop().lastError()));
         QVERIFY(m_session->isRunning());
     }
@@ -110,10 +125,8 @@ private slots:
     void initTestCase()
     {
         E2E_START_DISPLAY(m_display);
-        m_x = std::make_unique<XConnection>(m_display.name());
-        QVERIFY(m_x->isOpen());
         QVERIFY(m_workspace.writeStartFiles());
-        m_session = std::make_unique<E2eSession>(m_display.name(), m_workspace.workingDirectory());
+        m_session = std::make_unique<E2eSession>(m_display, m_workspace.workingDirectory());
         const auto main = m_session->startToMainWindow();
         QVERIFY(main);
         m_main = *main;
@@ -134,7 +147,7 @@ private slots:
              {kAboutCaption, kAboutNeoRageCaption, kAboutNeoGeoCaption, kConfigurationCaption,
               kGamesListCaption, kNeoGeoPlayCaption, kNeoRagePlayCaption}) {
             for (const XWindowId window : desktop().visibleWindows(caption)) {
-                m_x->sendDeleteWindow(window);
+                desktop().closeWindow(window);
                 desktop().waitUntilGone(window, 3000);
             }
         }
@@ -267,12 +280,28 @@ private slots:
         QVERIFY(pointerOnBanner());
         QCOMPARE(waitForHint(overBanner), overBanner);
 
-        // The NEOGEO play window opens in the middle of the screen, under the pointer.
+        // The NEOGEO play window opens. On X11 the program centres it, under the resting
+        // pointer, and the status line follows it; on Wayland the compositor places it, and
+        // where it opens away from the pointer, the blocked main window still names the banner.
+        const QPoint pointer = desktop().geometry(m_main)->topLeft() + QPoint(236, m_menuBarHeight + 110);
         QVERIFY(desktop().pressKeys(m_main, kPlayNeoGeoKeys));
         const auto play = desktop().waitForWindow(kNeoGeoPlayCaption);
         QVERIFY(play);
+        const QRect playArea = desktop().geometry(*play).value_or(QRect());
+        QVERIFY(m_display.isWayland() || playArea.contains(pointer));
+        if (playArea.contains(pointer)) {
+            QVERIFY2(waitForHint(overBanner, true) != overBanner, "the hint did not follow the new window");
+        } else if (!playArea.adjusted(-5, -40, 5, 5).contains(pointer)) {
+            QTest::qWait(300);
+            QCOMPARE(hintPixels(), overBanner);
+        }
+        // Over the play window the status line shows its hint. Weston may have put it over the
+        // main window's tool bar; it is moved off the main window first.
+        if (m_display.isWayland())
+            QVERIFY2(desktop().dragAwayFrom(*play, m_main), qPrintable(desktop().lastError()));
+        QVERIFY(desktop().movePointer(*play, QPoint(20, 20)));
         const QByteArray overPlay = waitForHint(overBanner, true);
-        QVERIFY2(overPlay != overBanner && overPlay != overButton, "the hint did not follow the new window");
+        QVERIFY2(overPlay != overBanner && overPlay != overButton, "the hint did not follow the pointer in");
 
         // The main window, though blocked, still names what the pointer rests on.
         QVERIFY(desktop().movePointer(m_main, toolButton(kPlayNeoRageButtonLeft)));
@@ -280,11 +309,24 @@ private slots:
         QVERIFY(desktop().movePointer(m_main, toolButton(kAboutButtonLeft)));
         const QByteArray overAnotherButton = waitForHint(overButton, true);
         QVERIFY2(overAnotherButton != overButton, "the hint stayed put over the blocked main window");
-        QVERIFY(pointerOnBanner()); // the play window covers that point
+        QVERIFY(desktop().movePointer(*play, QPoint(20, 20)));
         QCOMPARE(waitForHint(overPlay), overPlay);
 
-        QVERIFY(m_x->sendDeleteWindow(*play));
+        QVERIFY(desktop().closeWindow(*play));
         QVERIFY(desktop().waitUntilGone(*play));
+    }
+
+    // A tool button the pointer rests on shows its tooltip next to the pointer, for a while,
+    // while the program is the active one.
+    void aRestingPointerShowsTheTooltip()
+    {
+        setTools(true);
+        QVERIFY(desktop().focus(m_main));
+        QVERIFY(pointerOnBanner());
+        const QPoint button = toolButton(kAboutButtonLeft);
+        QVERIFY(desktop().movePointer(m_main, button));
+        QTRY_VERIFY2_WITH_TIMEOUT(tooltipNear(button), "no tooltip showed", 3000);
+        QTRY_VERIFY2_WITH_TIMEOUT(!tooltipNear(button), "the tooltip stayed", 6000);
     }
 
     void theMainWindowWaitsWhileAWindowIsOpen()
@@ -295,12 +337,12 @@ private slots:
 
         // Neither its menu nor its close box reaches the main window meanwhile.
         QVERIFY(desktop().pressKeys(m_main, kAboutNeoGeoKeys));
-        QVERIFY(m_x->sendDeleteWindow(m_main));
+        QVERIFY(desktop().closeWindow(m_main));
         QVERIFY(m_session->keepsRunningFor(700));
         QVERIFY(desktop().visibleWindows(kAboutNeoGeoCaption).isEmpty());
         QVERIFY(desktop().isVisible(m_main));
 
-        QVERIFY(m_x->sendDeleteWindow(*about));
+        QVERIFY(desktop().closeWindow(*about));
         QVERIFY(desktop().waitUntilGone(*about));
         // And once it is closed, the main window takes input again.
         QVERIFY(desktop().pressKeys(m_main, kAboutNeoGeoKeys));

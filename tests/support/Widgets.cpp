@@ -1,13 +1,30 @@
 #include "Widgets.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFontInfo>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
 namespace support {
+
+namespace {
+
+QString transientParentOf(const QWidget* window)
+{
+    const QWindow* parent = window->windowHandle() ? window->windowHandle()->transientParent() : nullptr;
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        if (parent && widget->windowHandle() == parent)
+            return widget->metaObject()->className();
+    }
+    return {};
+}
+
+} // namespace
 
 QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action)
 {
@@ -16,7 +33,7 @@ QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action)
     QObject watching;
     std::function<void()> watch = [&] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes.append({shown->windowTitle(), shown->text(), shown->icon()});
+            boxes.append({shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown)});
             shown->accept();
             QTimer::singleShot(0, &watching, watch);
         }
@@ -32,13 +49,35 @@ MessageBoxSeen catchBox(const std::function<void()>& action)
     return boxes.isEmpty() ? MessageBoxSeen() : boxes.first();
 }
 
+void movePointerOnto(const QWidget* widget, QPoint offset)
+{
+    QWidget* window = widget->window();
+    const QPoint local = widget->mapTo(window, widget->rect().center() + offset);
+    const QPoint global = window->mapToGlobal(local);
+    QCursor::setPos(global);
+    QCoreApplication::processEvents();
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || modal == window) {
+        QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window->windowHandle(), &move);
+    }
+}
+
+void movePointerOff(const QWidget* window, QPoint global)
+{
+    QCursor::setPos(global);
+    QCoreApplication::processEvents();
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(window->windowHandle(), &leave);
+}
+
 MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::function<bool()>& done)
 {
     MessageBoxSeen box;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&box] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            box = {shown->windowTitle(), shown->text(), shown->icon()};
+            box = {shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown)};
             shown->accept();
         }
     });
@@ -49,12 +88,14 @@ MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::fun
     return box;
 }
 
-QString modalOpenedBy(const std::function<void()>& action)
+QString modalOpenedBy(const std::function<void()>& action, QString* over)
 {
     QString opened;
-    QTimer::singleShot(0, [&opened] {
+    QTimer::singleShot(0, [&opened, over] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             opened = modal->metaObject()->className();
+            if (over)
+                *over = transientParentOf(modal);
             modal->close();
         }
     });

@@ -30,6 +30,8 @@ template <typename T> T* control(const QObject* parent, const QString& name)
 struct MessageBoxSeen {
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // The class of the window the box is a transient child of.
+    QString over;
 };
 
 // Runs `action`, accepting each message box it shows as soon as it shows; the boxes in order.
@@ -43,8 +45,15 @@ MessageBoxSeen catchBox(const std::function<void()>& action);
 MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::function<bool()>& done);
 
 // Runs `action`, closing the modal window it opens as soon as it shows; that window's class
-// name, or an empty text when none opened.
-QString modalOpenedBy(const std::function<void()>& action);
+// name, or an empty text when none opened. `over`, when given, receives the class of the
+// window it is a transient child of.
+QString modalOpenedBy(const std::function<void()>& action, QString* over = nullptr);
+
+// Moves the pointer onto `widget` (its middle, moved by `offset`) as a display server does: Qt's
+// pointer position changes, and the window there hears of it unless a modal window blocks it.
+void movePointerOnto(const QWidget* widget, QPoint offset = {});
+// Moves the pointer from `window` to `global`, outside it: the window hears that it left.
+void movePointerOff(const QWidget* window, QPoint global);
 
 // The face a font is drawn with: a window font and its installed stand-in draw alike.
 QString face(const QFont& font);

@@ -8,6 +8,7 @@
 #include "Unit7.h"
 #include "Widgets.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -34,7 +35,8 @@ private:
     // Rests the pointer on the middle of `widget` and lets the idle lookup run.
     void pointAt(const QWidget* widget, QPoint offset = {})
     {
-        m_form->hintRouter().updateAt(widget->mapToGlobal(widget->rect().center() + offset));
+        support::movePointerOnto(widget, offset);
+        m_form->hintRouter().update();
     }
 
 private slots:
@@ -77,7 +79,8 @@ private slots:
     {
         // SpeedButton6 is hidden while the tool bar is off: the tool bar's hint shows.
         auto* hidden = control<QToolButton>("SpeedButton6");
-        m_form->hintRouter().updateAt(control("BarraDeBotones")->mapToGlobal(hidden->geometry().center()));
+        pointAt(control("BarraDeBotones"),
+                hidden->geometry().center() - control("BarraDeBotones")->rect().center());
         QCOMPARE(statusLine(), QString(" Orvelane"));
     }
 
@@ -93,7 +96,8 @@ private slots:
     void outsideTheProgramTheHintIsEmpty()
     {
         pointAt(control("Image1"));
-        m_form->hintRouter().updateAt(m_form->frameGeometry().bottomRight() + QPoint(50, 50));
+        support::movePointerOff(m_form.get(), m_form->frameGeometry().bottomRight() + QPoint(50, 50));
+        m_form->hintRouter().update();
         QCOMPARE(m_form->hintRouter().hint(), QString());
     }
 
@@ -113,12 +117,33 @@ private slots:
         QString seen;
         QTimer::singleShot(0, [&] {
             QWidget* modal = QApplication::activeModalWidget();
-            m_form->hintRouter().updateAt(modal->mapToGlobal(modal->rect().center()));
+            pointAt(modal);
             seen = statusLine();
             modal->close();
         });
         control<QAction>("Play2")->trigger();
         QCOMPARE(seen, QString(" NEOGEO  . . .  Play  The  Game"));
+    }
+
+    // Over a window a modal one blocks only Qt's pointer position tells: the main window keeps
+    // naming the control the pointer rests on when a modal window opens away from it, and a
+    // pointer that left the modal window without moving that position is over no window.
+    void overABlockedWindowThePointersPositionCounts()
+    {
+        pointAt(control("SpeedButton1"));
+        QStringList seen;
+        QTimer::singleShot(0, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            m_form->hintRouter().update();
+            seen << statusLine();
+            pointAt(modal);
+            support::movePointerOff(modal, QCursor::pos());
+            m_form->hintRouter().update();
+            seen << statusLine();
+            modal->close();
+        });
+        control<QAction>("Play2")->trigger();
+        QCOMPARE(seen, (QStringList{" Undo  Tools", ""}));
     }
 
     // An error box over the play window over the main window: each point belongs to the
@@ -129,18 +154,24 @@ private slots:
             QStringList seen;
             QTimer::singleShot(0, [&] {
                 QWidget* play = QApplication::activeModalWidget();
+                // A corner of the play window, which lies over the main window too.
+                const QPoint corner = QPoint(3, 3) - play->rect().center();
+                pointAt(play, corner);
                 QWidget box(play, Qt::Dialog);
                 box.setWindowModality(Qt::ApplicationModal);
                 box.setFixedSize(40, 40);
                 box.move(play->geometry().center());
                 box.show();
-                // A corner of the play window, which lies over the main window too.
-                m_form->hintRouter().updateAt(play->mapToGlobal(QPoint(3, 3)));
+                m_form->hintRouter().update();
                 seen << statusLine();
-                m_form->hintRouter().updateAt(box.mapToGlobal(box.rect().center()));
+                pointAt(&box);
                 seen << statusLine();
+                // Back on the play window's corner as the box closes: nothing crosses into
+                // the play window then, and it keeps the pointer.
+                support::movePointerOff(&box, play->mapToGlobal(QPoint(3, 3)));
+                pointAt(play, corner);
                 box.hide();
-                m_form->hintRouter().updateAt(box.mapToGlobal(box.rect().center()));
+                m_form->hintRouter().update();
                 seen << statusLine();
                 play->close();
             });
@@ -156,13 +187,13 @@ private slots:
         auto* neoRage = control<QMenu>("J1");
         play->popup(m_form->mapToGlobal(QPoint(10, 10)));
         QTRY_VERIFY(play->isVisible());
-        m_form->hintRouter().updateAt(QPoint(0, 0));
+        m_form->hintRouter().update();
         QCOMPARE(statusLine(), QString());
         play->setActiveAction(control<QAction>("Terminar1"));
-        m_form->hintRouter().updateAt(QPoint(0, 0));
+        m_form->hintRouter().update();
         QCOMPARE(statusLine(), QString(" Exit  To  . . .  Orvelane"));
         play->setActiveAction(neoRage->menuAction());
-        m_form->hintRouter().updateAt(QPoint(0, 0));
+        m_form->hintRouter().update();
         QCOMPARE(statusLine(), QString(" Orvelane  . . .  NEO R.A.G.E."));
         play->close();
         QTRY_VERIFY(!play->isVisible());

@@ -175,13 +175,18 @@ private slots:
         m_form->show();
         if (toolButton)
             control<QAction>("Barradeherramientas1")->trigger();
-        const QString opened = support::modalOpenedBy([&] {
-            if (toolButton)
-                QTest::mouseClick(control<QToolButton>(qPrintable(command)), Qt::LeftButton);
-            else
-                control<QAction>(qPrintable(command))->trigger();
-        });
+        // Over the main window, as its transient child: a compositor keeps it above.
+        QString over;
+        const QString opened = support::modalOpenedBy(
+            [&] {
+                if (toolButton)
+                    QTest::mouseClick(control<QToolButton>(qPrintable(command)), Qt::LeftButton);
+                else
+                    control<QAction>(qPrintable(command))->trigger();
+            },
+            &over);
         QCOMPARE(opened, window);
+        QCOMPARE(over, QString("TForm1"));
     }
 
     void everyOpeningIsAFreshInstance()
@@ -352,7 +357,8 @@ private slots:
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
         auto* button = control<QToolButton>("SpeedButton1");
-        m_form->hintRouter().updateAt(button->mapToGlobal(button->rect().center()));
+        support::movePointerOnto(button);
+        m_form->hintRouter().update();
         QCOMPARE(control<QLabel>("BarraDeEstado")->text(), QString(" Undo  Tools"));
     }
 
@@ -367,7 +373,10 @@ private slots:
             }
         } thrower;
         QEvent trigger(QEvent::User);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
         const auto box = support::catchBox([&] { QCoreApplication::sendEvent(&thrower, &trigger); });
+        QCOMPARE(box.over, QString("TForm1"));
         QCOMPARE(box.caption, QString("Orvelane"));
         QCOMPARE(box.text, QString("Disk not ready."));
         QCOMPARE(box.icon, QMessageBox::Critical);

@@ -219,7 +219,7 @@ private slots:
         press(QString("%1emu%1MSLUG%1MSLUG.038").arg(separator).toStdString());
         QCOMPARE(m_host.starts.size(), std::size_t(1));
 
-        const auto [caption, text, icon] = catchBox([&] { press(path.toStdString()); });
+        const auto [caption, text, icon, over] = catchBox([&] { press(path.toStdString()); });
         QCOMPARE(icon, QMessageBox::Critical);
         QCOMPARE(caption, QString("Orvelane"));
         QVERIFY2(text.contains("own folder") && text.contains(QString("EMULATOR%1GAME").arg(separator)),
