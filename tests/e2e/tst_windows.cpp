@@ -25,6 +25,8 @@ private:
     XWindowId m_main = 0;
     int m_menuBarHeight = 0;
     bool m_toolsOn = false;
+    // What the status line showed over the banner, then over each tool button so far.
+    QList<QByteArray> m_hintsSeen;
 
     const DesktopDriver& desktop() const { return m_session->desktop(); }
 
@@ -316,17 +318,40 @@ private slots:
         QVERIFY(desktop().waitUntilGone(*play));
     }
 
-    // A tool button the pointer rests on shows its tooltip next to the pointer, for a while,
-    // while the program is the active one.
-    void aRestingPointerShowsTheTooltip()
+    // Each tool button the pointer rests on names itself on the status line, apart from the
+    // banner and the other buttons, and shows its tooltip next to the pointer while the
+    // program is the active one.
+    void aRestingPointerShowsTheButtonsHintAndTooltip_data()
     {
+        QTest::addColumn<int>("buttonLeft");
+        QTest::newRow("Tools") << kToolsButtonLeft;
+        QTest::newRow("play NEO R.A.G.E.") << kPlayNeoRageButtonLeft;
+        QTest::newRow("play NEOGEO") << kPlayNeoGeoButtonLeft;
+        QTest::newRow("about Orvelane") << kAboutButtonLeft;
+        QTest::newRow("about NEO R.A.G.E.") << kAboutNeoRageButtonLeft;
+        QTest::newRow("about NEOGEO") << kAboutNeoGeoButtonLeft;
+    }
+
+    void aRestingPointerShowsTheButtonsHintAndTooltip()
+    {
+        QFETCH(int, buttonLeft);
         setTools(true);
         QVERIFY(desktop().focus(m_main));
+        const QPoint button = toolButton(buttonLeft);
         QVERIFY(pointerOnBanner());
-        const QPoint button = toolButton(kAboutButtonLeft);
+        QTRY_VERIFY2_WITH_TIMEOUT(!tooltipNear(button), "the last tooltip stayed over the banner", 4000);
+        if (m_hintsSeen.isEmpty()) {
+            QTest::qWait(300);
+            m_hintsSeen.append(hintPixels());
+        }
+
         QVERIFY(desktop().movePointer(m_main, button));
+        const QByteArray hint = waitForHint(m_hintsSeen.front(), true);
+        QVERIFY2(!hint.isEmpty() && !m_hintsSeen.contains(hint), "the status line did not name the button");
+        m_hintsSeen.append(hint);
         QTRY_VERIFY2_WITH_TIMEOUT(tooltipNear(button), "no tooltip showed", 3000);
-        QTRY_VERIFY2_WITH_TIMEOUT(!tooltipNear(button), "the tooltip stayed", 6000);
+        if (buttonLeft == kAboutButtonLeft)
+            QTRY_VERIFY2_WITH_TIMEOUT(!tooltipNear(button), "the tooltip stayed", 6000);
     }
 
     void theMainWindowWaitsWhileAWindowIsOpen()
