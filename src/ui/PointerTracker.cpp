@@ -90,6 +90,7 @@ bool PointerTracker::eventFilter(QObject* watched, QEvent* event)
         } else if (type == QEvent::Leave && m_holder && m_holder->windowHandle() == watched &&
                    !isUnderAModalWindow(m_holder)) {
             m_holderLeft = true;
+            m_leftForAMenu = QApplication::activePopupWidget() != nullptr;
         } else if (type == QEvent::WindowUnblocked) {
             windowUnblocked(widgetShownIn(watched));
         }
@@ -106,6 +107,7 @@ void PointerTracker::pointerIn(QWidget* window, QPoint local, QPoint global)
     m_holder = window;
     m_local = local;
     m_seenAt = global;
+    m_leftForAMenu = false;
     // A window that holds the pressed button hears of the pointer outside it too.
     m_holderLeft = !window->rect().contains(local);
 }
@@ -155,9 +157,11 @@ QWidget* PointerTracker::controlUnderPointer()
 QWidget* PointerTracker::lookUpByPosition()
 {
     // A position that has not moved since the pointer left the last window Qt reported it in
-    // is where Wayland left it: the pointer is over no window of the program.
+    // is where Wayland left it: the pointer is over no window of the program. Unless a menu
+    // took it: the menu closes with the pointer where it was, and if a modal window opened
+    // meanwhile, Qt drops the window's word that the pointer is back.
     const QPoint pointer = pointerPosition();
-    if (m_holderLeft && pointer == m_seenAt)
+    if (m_holderLeft && !m_leftForAMenu && pointer == m_seenAt)
         return nullptr;
     std::vector<QWidget*> candidates(m_stacking.begin(), m_stacking.end());
     // Windows shown before the tracker began watching: the modal one lies over the rest.

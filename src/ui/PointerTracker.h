@@ -41,6 +41,9 @@ private:
     // Qt reported the pointer leaving the holder. Until Qt says more, the pointer is outside
     // every window Qt reports on; on Wayland, Qt's position of it then stays where it left.
     bool m_holderLeft = true;
+    // It left as a menu of the program opened: the menu took the pointer, which need not have
+    // moved.
+    bool m_leftForAMenu = false;
     // The window and place the last lookup by position found; it keeps the pointer when its
     // modal window closes, though nothing crosses into it then.
     QPointer<QWidget> m_found;

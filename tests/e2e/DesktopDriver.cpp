@@ -204,10 +204,14 @@ bool DesktopDriver::click(XWindowId window, QPoint position) const
 bool DesktopDriver::movePointer(XWindowId window, QPoint position) const
 {
     if (m_wayland) {
+        // A pointer moved by hand comes into a window and goes on moving inside it. One jump
+        // gives Weston only the coming in, which Qt drops for a window a modal one blocks, so
+        // the pointer arrives in two steps, the last pixel on its own.
         const auto shown = shownOnWayland(window);
         const QPoint to = shown ? shown->client.topLeft() + position : QPoint();
         return shown && run(QStringLiteral("xdotool"),
-                            {QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
+                            {QStringLiteral("mousemove"), QString::number(to.x() - 1), QString::number(to.y()),
+                             QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
     }
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),

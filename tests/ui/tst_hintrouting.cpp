@@ -146,6 +146,26 @@ private slots:
         QCOMPARE(seen, (QStringList{" Undo  Tools", ""}));
     }
 
+    // On Wayland a menu takes the pointer as it opens; when a modal window opens from the menu,
+    // Qt drops the word that the pointer is back, and the pointer has not moved.
+    void aMenuThatTookThePointerLeavesItWhereItWas()
+    {
+        pointAt(control("SpeedButton1"));
+        auto* play = control<QMenu>("HardWare1");
+        play->popup(m_form->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(play->isVisible());
+        support::movePointerOff(m_form.get(), QCursor::pos());
+        play->close();
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            m_form->hintRouter().update();
+            seen = statusLine();
+            QApplication::activeModalWidget()->close();
+        });
+        control<QAction>("Play2")->trigger();
+        QCOMPARE(seen, QString(" Undo  Tools"));
+    }
+
     // An error box over the play window over the main window: each point belongs to the
     // uppermost window there, whatever order Qt keeps its windows in.
     void overStackedModalWindowsTheUppermostOneCounts()
