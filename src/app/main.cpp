@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -73,11 +75,20 @@ int main(int argc, char** argv)
     int qtArgc = argc > 0 ? 1 : 0;
     OrvelaneApplication application(qtArgc, argv);
     holdIn(Form1, new TForm1(host));
-    const std::unique_ptr<TForm1> mainWindow(Form1);
+    std::unique_ptr<TForm1> mainWindow(Form1);
     Form1->show();
     // The seven secondary windows are created, in their order, once the main window is on
     // the screen: it shows in half the time, and no command can reach them sooner.
     new AfterFirstPaint(Form1->windowHandle(), [&host] { createSecondaryWindows(host); });
     application.exec();
+    // Closing Qt's Wayland connection can hang for good: its reading thread may wait on a
+    // read the main thread began, while the main thread waits for that thread to end. Once
+    // the windows are gone nothing of the program's own is left to finish, so on Wayland it
+    // ends here and the system closes the connection.
+    if (QGuiApplication::platformName() == QLatin1String("wayland")) {
+        mainWindow.reset();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }
