@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 
@@ -30,6 +31,12 @@ void SecondaryWindow::finishSetup()
 {
     FormLooks::apply(this);
     setFixedSize(size());
+}
+
+void SecondaryWindow::changeEvent(QEvent* event)
+{
+    keepFixedSize(this, event);
+    QDialog::changeEvent(event);
 }
 
 void SecondaryWindow::showEvent(QShowEvent* event)
@@ -55,6 +62,15 @@ void SecondaryWindow::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void keepFixedSize(QWidget* window, const QEvent* event)
+{
+    static constexpr Qt::WindowStates kSized = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() != QEvent::WindowStateChange || !(window->windowState() & kSized))
+        return;
+    // Not from inside the change Qt is still making.
+    QTimer::singleShot(0, window, [window] { window->setWindowState(window->windowState() & ~kSized); });
 }
 
 void centreOnScreen(QWidget* window)

@@ -33,9 +33,15 @@ protected:
     void startProgram(Host& host, QAbstractButton* button, const StartRequest& request,
                       std::function<void(const StartOutcome&)> started);
 
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
+
+// Takes `window` back to its own size when `event` says it was maximised or made full-screen.
+// The program's windows have a fixed size, but a title bar Qt draws itself (on Wayland) offers
+// maximising to every window.
+void keepFixedSize(QWidget* window, const QEvent* event);
 
 // Puts `window` in the middle of the screen it is on. Wayland lets no program place its
 // windows: there the compositor decides, and this changes nothing on the screen.

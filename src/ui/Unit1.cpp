@@ -240,6 +240,7 @@ void TForm1::changeEvent(QEvent* event)
 {
     if (event->type() == QEvent::LocaleChange)
         readClockFormats();
+    keepFixedSize(this, event);
     QMainWindow::changeEvent(event);
 }
 

@@ -71,6 +71,25 @@ private slots:
         QCOMPARE(m_form->centralWidget()->palette().color(QPalette::Window), QColor(Qt::black));
     }
 
+    // A title bar that offers maximising anyway (Qt's own, on Wayland) cannot change the size:
+    // the main window and a secondary one alike go back to their own.
+    void maximisingIsUndone()
+    {
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+        TForm2 about(m_form.get());
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        for (QWidget* window : {static_cast<QWidget*>(m_form.get()), static_cast<QWidget*>(&about)}) {
+            const QSize size = window->size();
+            window->showMaximized();
+            QTRY_COMPARE(window->windowState(), Qt::WindowNoState);
+            window->showFullScreen();
+            QTRY_COMPARE(window->windowState(), Qt::WindowNoState);
+            QCOMPARE(window->size(), size);
+        }
+    }
+
     // The icon is there from the first showing, at the desktop's sizes, and drawn.
     void windowHasItsIconFromTheStart()
     {
