@@ -20,7 +20,8 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick weston qt6-wayland clang libclang-rt-dev
   acl                            # setfacl: a settings file shared through an ACL
   desktop-file-utils appstream groff-base  # packaging: validating the desktop entry, metainfo, manual page
-  dpkg-dev                       # dpkg-shlibdeps: the .deb depends on the libraries as this release names them
+  dpkg-dev file                  # dpkg-shlibdeps: the .deb depends on the libraries as this release names
+                                 # them; CPack finds the programs to give it with file
   # benchmarks: watching the first paint of a window
   libx11-dev libxdamage-dev
 )
