@@ -6,7 +6,6 @@
 #include "SettingsFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
@@ -83,7 +82,7 @@ std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const Ope
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(QFileInfo(chosen.first()).absoluteFilePath());
-    return QFile::encodeName(path).toStdString();
+    return path.toStdString();
 }
 
 void SystemHost::loadOptions(OptionsRecord& record)
@@ -108,7 +107,7 @@ ClockFormats SystemHost::clockFormats() const
 
 char SystemHost::pathSeparator() const
 {
-    return '/';
+    return static_cast<char>(std::filesystem::path::preferred_separator);
 }
 
 int SystemHost::unreapedChildren() const

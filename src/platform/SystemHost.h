@@ -30,7 +30,7 @@ public:
     QDateTime now() const override;
     // clockFormatsFor() the system locale as it stands now.
     ClockFormats clockFormats() const override;
-    // '/'.
+    // The system's own: '/', or '\' on Windows.
     char pathSeparator() const override;
 
     // Children started through this host that have not been reaped yet.

@@ -3,7 +3,6 @@
 #include "FormLooks.h"
 
 #include <QAbstractButton>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -90,7 +89,7 @@ void SecondaryWindow::showError(const QString& text)
 
 void SecondaryWindow::showError(const std::string& text)
 {
-    showError(QFile::decodeName(QByteArray::fromStdString(text)));
+    showError(QString::fromStdString(text));
 }
 
 // One start at a time: the button rests while a start is under way, so a double press, or a
