@@ -16,10 +16,10 @@
 // The environment, read once when the start is asked for: the threads that prepare starts
 // never read it while the program might be changing it.
 struct ProgramEnvironment {
-    std::vector<std::string> variables; // every NAME=value entry
-    std::string path;                   // PATH; the C library's own search path where unset or empty
-    std::string winePrefix;             // WINEPREFIX; empty when unset
-    std::string home;                   // HOME; empty when unset
+    std::string variables;  // every NAME=value entry, each ended by a NUL: one copy per press
+    std::string path;       // PATH; the C library's own search path where unset or empty
+    std::string winePrefix; // WINEPREFIX; empty when unset
+    std::string home;       // HOME; empty when unset
 
     static ProgramEnvironment current();
 

@@ -171,7 +171,7 @@ ProgramEnvironment ProgramEnvironment::current()
     ProgramEnvironment environment;
     for (char** entry = environ; entry && *entry; ++entry) {
         const std::string_view variable(*entry);
-        environment.variables.emplace_back(variable);
+        environment.variables.append(variable).push_back('\0');
         for (auto [name, value] :
              {std::pair{"PATH=", &environment.path}, std::pair{"WINEPREFIX=", &environment.winePrefix},
               std::pair{"HOME=", &environment.home}})
@@ -189,13 +189,14 @@ ProgramEnvironment ProgramEnvironment::current()
 
 std::vector<std::string> ProgramEnvironment::forProgram(const FoundProgram& found) const
 {
-    if (found.kind != ProgramKind::Dos && found.kind != ProgramKind::Windows)
-        return variables;
+    const bool ownHome = found.kind == ProgramKind::Dos || found.kind == ProgramKind::Windows;
     std::vector<std::string> result;
-    for (const std::string& variable : variables)
-        if (!variable.starts_with("HOME="))
-            result.push_back(variable);
-    if (!found.home.empty())
+    for (std::size_t at = 0; at < variables.size(); at = variables.find('\0', at) + 1) {
+        const std::string_view variable(variables.c_str() + at);
+        if (!ownHome || !variable.starts_with("HOME="))
+            result.emplace_back(variable);
+    }
+    if (ownHome && !found.home.empty())
         result.push_back("HOME=" + found.home);
     return result;
 }

@@ -98,7 +98,7 @@ ProgramStarter::Preparation plain(const std::string& program, const std::vector<
     command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
     return [command] {
         return ProgramStarter::Prepared{PlannedStart{command, {}, {}, "F", "N"},
-                                        ProgramEnvironment::current().variables};
+                                        ProgramEnvironment::current().forProgram({})};
     };
 }
 
