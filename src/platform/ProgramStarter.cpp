@@ -88,6 +88,8 @@ void ProgramStarter::run(const std::shared_ptr<Line>& line, std::uint64_t id, co
     // A start given up while it was prepared creates nothing.
     if (const auto* plan = std::get_if<PlannedStart>(&result.prepared.composed); plan && !*abandoned)
         result.spawned = spawnDetached(Launch{plan->command, std::move(result.prepared.environment)});
+    // With the starter gone the program is ending: a child made meanwhile runs on, as every
+    // emulator outlives us.
     const std::lock_guard lock(line->mutex);
     if (line->starter)
         QMetaObject::invokeMethod(

@@ -134,6 +134,7 @@ private slots:
     void aProgramThatCannotBeFoundSaysWhy();
     void foreignProgramGoesThroughItsRunner_data();
     void foreignProgramGoesThroughItsRunner();
+    void anEmptyPathIsSearchedAsTheCLibrarySearchesIt();
     void foreignProgramWithoutItsRunnerNamesThePackage_data();
     void foreignProgramWithoutItsRunnerNamesThePackage();
     void twoSpellingsOfADosProgramStartNothing();
@@ -519,6 +520,13 @@ void TestProgramStarter::foreignProgramGoesThroughItsRunner()
         QCOMPARE(record.workingDirectory, work + QStringLiteral("/EMU"));
     }
     QTRY_VERIFY(!stub::processExists(record.pid));
+}
+
+// An empty PATH does not hide DOSBox or Wine: it means the C library's own search path.
+void TestProgramStarter::anEmptyPathIsSearchedAsTheCLibrarySearchesIt()
+{
+    setPath(QString());
+    QCOMPARE(QString::fromStdString(ProgramEnvironment::current().path), QStringLiteral("/bin:/usr/bin"));
 }
 
 void TestProgramStarter::foreignProgramWithoutItsRunnerNamesThePackage_data()
