@@ -121,7 +121,11 @@ std::string userHome(const ProgramEnvironment& environment)
 {
     if (environment.home.starts_with('/'))
         return environment.home;
-    const passwd* user = ::getpwuid(::getuid());
+    // Starts run side by side: getpwuid's one shared record would not do.
+    passwd entry{};
+    passwd* user = nullptr;
+    std::array<char, 4096> buffer{};
+    ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &user);
     return user && user->pw_dir && user->pw_dir[0] == '/' ? user->pw_dir : "";
 }
 
