@@ -132,8 +132,27 @@ std::optional<std::string> findDosbox(std::string_view path, const std::vector<f
 
 ProgramEnvironment ProgramEnvironment::current()
 {
-    const wchar_t* path = ::_wgetenv(L"PATH");
-    return {path ? fromWide(path) : std::string(), {}, {}};
+    ProgramEnvironment environment;
+    wchar_t* const block = ::GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; entry && *entry; entry += std::wcslen(entry) + 1) {
+        const std::string variable = fromWide(entry);
+        environment.variables.append(variable).push_back('\0');
+        // Windows spells its variables in any case: "Path" is PATH.
+        if (startsWithIgnoringCase(variable, "PATH="))
+            environment.path = variable.substr(5);
+    }
+    ::FreeEnvironmentStringsW(block);
+    return environment;
+}
+
+// Windows programs and DOSBox keep their settings where Windows says, not in a HOME: they
+// run with our environment as it is.
+std::vector<std::string> ProgramEnvironment::forProgram(const FoundProgram&) const
+{
+    std::vector<std::string> result;
+    for (std::size_t at = 0; at < variables.size(); at = variables.find('\0', at) + 1)
+        result.emplace_back(variables.c_str() + at);
+    return result;
 }
 
 std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, std::string_view name,
@@ -160,6 +179,8 @@ std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, 
                 "installed (install DOSBox 0.74, or put DOSBox.exe on the PATH)");
         found.runner = *dosbox;
         found.spellings = {found.name};
+        // DOSBox keeps the user's own configuration under the user's profile.
+        found.home = utf8Path(knownFolder(FOLDERID_Profile).value_or(fs::path()));
     }
     return found;
 }

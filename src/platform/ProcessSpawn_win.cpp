@@ -87,7 +87,7 @@ std::optional<std::wstring> windowsCommandLine(const std::vector<std::string>& a
     return toWide(line);
 }
 
-Spawned spawnProgram(const Launch& launch)
+Spawned spawnDetached(const Launch& launch)
 {
     const Command& command = launch.command;
     if (command.file.empty() || command.argv.empty() || holdsNul(command.file) ||

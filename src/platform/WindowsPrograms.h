@@ -30,23 +30,3 @@ std::vector<std::string> windowsArguments(const Command& command);
 // and the backslashes before a quote, escaped. The program's own name (argv[0]) is read
 // without escapes, up to its closing quote: nothing when it holds a quote.
 std::optional<std::wstring> windowsCommandLine(const std::vector<std::string>& argv);
-
-// What came of creating a process: its id, or why the system would not create it.
-struct Spawned {
-    int pid = 0;        // positive once the process exists
-    std::string whyNot; // otherwise, a sentence for the user in the system's own words
-};
-
-struct Launch;
-class QObject;
-
-// Creates the process of `launch` detached: no console and no handle of ours, a process group
-// of its own, in the command's working directory (ours when it names none), with the launch's
-// environment (ours when it has none). A file name without a separator is taken from the
-// working directory, never from PATH.
-Spawned spawnProgram(const Launch& launch);
-// Ends the process `pid` created above at once; it must still be watched.
-void endProcessGroup(int pid);
-// Lets go of the process `pid` when it ends, watched from the event loop of `owner`'s
-// thread; a process still running when `owner` goes runs on.
-void watchChild(int pid, QObject* owner);

@@ -29,6 +29,7 @@ TForm8::TForm8(Host& host, QWidget* parent)
     TextFit::layOutLikeRichEdit(m_ui->RichEdit1);
     // Labels size themselves to their text, whatever face stands in for the window font.
     m_ui->Label2->adjustSize();
+    setPlayButton(m_ui->BitBtn1, m_host, kNeoRageProgram);
     connect(m_ui->BitBtn1, &QPushButton::clicked, this, &TForm8::BitBtn1Click);
 }
 
@@ -61,12 +62,15 @@ void TForm8::launchChosenGame()
     // window while the dialog was open still counts.
     m_host.loadOptions(Options);
     const StartRequest request = neoRageRequest(WorkTexts, Options, m_host.pathSeparator());
-    // "Loading ..." stands for an emulator that was started: it shows once the process exists.
-    startProgram(m_host, m_ui->BitBtn1, request, [this](const StartOutcome& outcome) {
-        LaunchParams = outcome.parameters;
-        showCaption(m_ui->Label1, "Loading ...");
-        showCaption(m_ui->Label3, outcome.directoryCaption);
-    });
+    startProgram(m_host, request);
+}
+
+// "Loading ..." stands for an emulator that was started: it shows once the process exists.
+void TForm8::showStarted(const StartOutcome& outcome)
+{
+    LaunchParams = outcome.parameters;
+    showCaption(m_ui->Label1, "Loading ...");
+    showCaption(m_ui->Label3, outcome.directoryCaption);
 }
 
 void TForm8::refuseGamePath()

@@ -23,6 +23,9 @@ public:
 public slots:
     void BitBtn1Click();
 
+protected:
+    void showStarted(const StartOutcome& outcome) override;
+
 private:
     void launchChosenGame();
     void refuseGamePath();
