@@ -169,8 +169,8 @@ void removeAbandonedTemporaries(const fs::path& target)
 {
     const std::wstring prefix = temporaryPrefix(target.filename());
     const std::optional<std::vector<std::string>> names =
-        namesIn(target.parent_path(),
-                [&prefix](std::string_view leaf) { return isTemporaryName(toWide(leaf), prefix); });
+        folderNames(target.parent_path(),
+                    [&prefix](std::string_view leaf) { return isTemporaryName(toWide(leaf), prefix); });
     for (const std::string& leaf : names.value_or(std::vector<std::string>()))
         ::DeleteFileW((target.parent_path() / pathFromUtf8(leaf)).c_str());
 }

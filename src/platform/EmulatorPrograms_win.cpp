@@ -87,9 +87,12 @@ std::vector<fs::path> programFolders()
     return folders;
 }
 
+// Only the 26 Latin letters have a case in the names this compares.
 bool startsWithIgnoringCase(std::string_view text, std::string_view start)
 {
-    return text.size() >= start.size() && containsIgnoringCase(text.substr(0, start.size()), start);
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return text.size() >= start.size() &&
+           std::ranges::equal(text.substr(0, start.size()), start, {}, lower, lower);
 }
 
 } // namespace
@@ -117,7 +120,7 @@ std::optional<std::string> findDosbox(std::string_view path, const std::vector<f
         return onPath;
     std::vector<fs::path> installed;
     for (const fs::path& folder : programFolders)
-        for (const std::string& name : namesIn(folder, [](std::string_view leaf) {
+        for (const std::string& name : folderNames(folder, [](std::string_view leaf) {
                                            return startsWithIgnoringCase(leaf, kDosboxFolders);
                                        }).value_or(std::vector<std::string>()))
             installed.push_back(folder / pathFromUtf8(name));

@@ -88,19 +88,7 @@ std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string
 std::optional<std::vector<std::string>> namesIn(const fs::path& folder,
                                                 const std::function<bool(std::string_view)>& keep)
 {
-    WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found,
-                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (search == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    std::vector<std::string> names;
-    do {
-        std::string name = fromWide(found.cFileName);
-        if (keep(name))
-            names.push_back(std::move(name));
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
-    return names;
+    return folderNames(folder, keep);
 }
 
 bool containsIgnoringCase(std::string_view text, std::string_view part)

@@ -50,3 +50,21 @@ std::string systemReason(unsigned long error)
         return "system error " + std::to_string(error);
     return fromWide(message);
 }
+
+std::optional<std::vector<std::string>> folderNames(const std::filesystem::path& folder,
+                                                    const std::function<bool(std::string_view)>& keep)
+{
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::vector<std::string> names;
+    do {
+        std::string name = fromWide(found.cFileName);
+        if (keep(name))
+            names.push_back(std::move(name));
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return names;
+}

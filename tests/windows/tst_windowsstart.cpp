@@ -15,10 +15,10 @@
 
 namespace {
 
-// A path of the build machine as Wine names it.
+// A path of the build machine as Wine names it; a Windows build machine's path as it is.
 QString onDriveZ(const QString& path)
 {
-    return QStringLiteral("Z:") + path;
+    return path.startsWith(u'/') ? QStringLiteral("Z:") + path : path;
 }
 
 QString programPath()
