@@ -8,6 +8,14 @@ foreach(plugin IN LISTS ORVELANE_QT_PLUGINS)
   get_filename_component(folder ${plugin} DIRECTORY)
   install(FILES ${ORVELANE_QT_PREFIX}/plugins/${plugin}.dll DESTINATION ${folder})
 endforeach()
+# The DLLs come with their debugging sections (the C++ runtime's are four fifths of it); the
+# zip leaves them out, as it strips the program.
+foreach(dll IN LISTS ORVELANE_QT_DLLS ORVELANE_MINGW_DLLS)
+  get_filename_component(name ${dll} NAME)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${name}\")
+  endif()")
+endforeach()
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/windows/README.txt.in ${CMAKE_CURRENT_BINARY_DIR}/README.txt @ONLY
                NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/README.txt DESTINATION .)
