@@ -165,23 +165,6 @@ private slots:
         QCOMPARE(support::readFile(work.filePath("ORVELANE.DAT")), QByteArray("kept"));
     }
 
-    void linkLeadsTheWriteOnlyWithinItsFolder()
-    {
-        support::WorkFolder work;
-        QVERIFY(QDir().mkpath("inside") && QDir().mkpath("outside"));
-        QVERIFY(support::writeFile(work.filePath("inside/target"), "old"));
-        QVERIFY(support::writeFile(work.filePath("outside/profile"), "the user's own"));
-        // Wine 8 answers that it made the link, and makes none.
-        if (!::CreateSymbolicLinkW(L"inside\\ORVELANE.DAT", L"target", 0) ||
-            !::CreateSymbolicLinkW(L"inside\\OTHER.DAT", L"..\\outside\\profile", 0) ||
-            !QFileInfo::exists("inside/OTHER.DAT"))
-            QSKIP("this system makes no symbolic links for this user");
-        QVERIFY(replaceFileAtomically("inside\\ORVELANE.DAT", bytesOf("new")));
-        QCOMPARE(support::readFile(work.filePath("inside/target")), QByteArray("new"));
-        QVERIFY(!replaceFileAtomically("inside\\OTHER.DAT", bytesOf("new")));
-        QCOMPARE(support::readFile(work.filePath("outside/profile")), QByteArray("the user's own"));
-    }
-
     void namesAreFoundInAnyCaseAsTheFolderSpellsThem()
     {
         support::WorkFolder work;
