@@ -33,8 +33,9 @@ void complain(const QString& message)
 
 std::optional<Request> parse(int argc, char** argv)
 {
+    // Both forms have three words before the sizes.
+    constexpr int firstSize = 4;
     const bool ico = argc > 1 && qstrcmp(argv[1], "--ico") == 0;
-    const int firstSize = ico ? 4 : 5;
     if (argc < firstSize + 1) {
         complain(QStringLiteral("usage: orvelane_render_icon ICON.svg OUTPUT-DIR NAME SIZE...\n"
                                 "       orvelane_render_icon --ico ICON.svg OUTPUT.ico SIZE..."));
