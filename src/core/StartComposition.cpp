@@ -134,13 +134,18 @@ StartRequest neoRageRequest(const GamePath& game, const OptionsRecord& options, 
         .game = game,
         .options = options,
         .separator = separator,
+        .readOptions = {},
     };
 }
 
 StartRequest neoGeoRequest()
 {
-    return StartRequest{
-        .folder = ".", .name = "neogeo.exe", .game = std::nullopt, .options = {}, .separator = '/'};
+    return StartRequest{.folder = ".",
+                        .name = "neogeo.exe",
+                        .game = std::nullopt,
+                        .options = {},
+                        .separator = '/',
+                        .readOptions = {}};
 }
 
 ComposedStart composeStart(const FoundProgram& found, const StartRequest& request)

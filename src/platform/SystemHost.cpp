@@ -22,11 +22,22 @@ QString openFileFilter(const OpenFileRequest& request)
     return request.filterDescription + QStringLiteral(" (") + patterns + u')';
 }
 
+OptionsStore::Load loadSettingsFile()
+{
+    return [](OptionsRecord& record) { LoadOptions(record); };
+}
+
+OptionsStore::Save saveSettingsFile()
+{
+    return [](OptionsRecord& record) { return SaveOptions(record); };
+}
+
 } // namespace
 
-SystemHost::SystemHost() = default;
+SystemHost::SystemHost() : m_options(loadSettingsFile(), saveSettingsFile()) {}
 
 SystemHost::SystemHost(std::chrono::milliseconds answerLimit, std::function<void()> hold)
+    : m_options(loadSettingsFile(), saveSettingsFile())
 {
     m_starter.setAnswerLimit(answerLimit);
     m_starter.setPreparationHold(std::move(hold));
@@ -41,7 +52,11 @@ bool SystemHost::isFile(const std::string& name) const
 void SystemHost::startProgram(const StartRequest& request, QObject* context, StartAnswer answered)
 {
     // Only the environment is read here; the file system is left to the starter's thread.
-    auto prepare = [request, environment = ProgramEnvironment::current()]() -> ComposedStart {
+    auto prepare = [request = StartRequest(request),
+                    environment = ProgramEnvironment::current()]() mutable -> ComposedStart {
+        // The switches are read here, after every save the windows queued before the press.
+        if (request.readOptions)
+            request.options = request.readOptions();
         std::variant<FoundProgram, StartRefusal> found =
             findProgram(request.folder, request.name, environment);
         if (auto* refusal = std::get_if<StartRefusal>(&found))
@@ -86,14 +101,9 @@ std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const Ope
     return QFile::encodeName(path).toStdString();
 }
 
-void SystemHost::loadOptions(OptionsRecord& record)
+OptionsStore& SystemHost::options()
 {
-    LoadOptions(record);
-}
-
-WriteResult SystemHost::saveOptions(OptionsRecord& record)
-{
-    return SaveOptions(record);
+    return m_options;
 }
 
 QDateTime SystemHost::now() const

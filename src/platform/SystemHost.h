@@ -23,9 +23,8 @@ public:
     // Qt's own file dialog, titled empty, opening in the working directory, which it
     // leaves as it was; the filter's patterns match in any letter case.
     std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
-    // LoadOptions() and SaveOptions().
-    void loadOptions(OptionsRecord& record) override;
-    WriteResult saveOptions(OptionsRecord& record) override;
+    // A store over LoadOptions() and SaveOptions().
+    OptionsStore& options() override;
     // QDateTime::currentDateTime().
     QDateTime now() const override;
     // clockFormatsFor() the system locale as it stands now.
@@ -40,4 +39,5 @@ public:
 
 private:
     ProgramStarter m_starter;
+    OptionsStore m_options;
 };

@@ -2,6 +2,7 @@
 // Opened modally by the main window as a fresh instance each time.
 #pragma once
 
+#include "GameLaunch.h"
 #include "Host.h"
 #include "SecondaryWindow.h"
 
@@ -24,7 +25,7 @@ public slots:
     void BitBtn1Click();
 
 private:
-    void launchChosenGame();
+    void launchChosenGame(const GamePath& game);
     void refuseGamePath();
     static void showCaption(QLabel* label, const std::string& text);
 

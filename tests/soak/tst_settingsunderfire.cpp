@@ -110,12 +110,14 @@ int runClicker(int argc, char** argv)
     soak::SettingsFileHost host;
     TForm5 form(host);
     form.show();
+    support::settle(host);
     announce(windowSwitches(&form));
     QRandomGenerator random(static_cast<quint32>(::getpid()));
     for (;;) {
         const int box = random.bounded(4);
         announce(windowSwitches(&form) ^ (1 << box));
         QTest::mouseClick(form.findChild<QCheckBox*>(boxName(box)), Qt::LeftButton);
+        support::settle(host);
     }
 }
 
@@ -184,11 +186,13 @@ void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
     TForm5 form(m_host);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    support::settle(m_host);
     QByteArray had(1, char(windowSwitches(&form)));
     QCOMPARE(int(had[0]), 0b0101);
     QRandomGenerator random(kSeed);
     for (int click = 0; click < kClicks; ++click) {
         QTest::mouseClick(form.findChild<QCheckBox*>(boxName(random.bounded(4))), Qt::LeftButton);
+        support::settle(m_host);
         had.append(char(windowSwitches(&form)));
     }
 
@@ -267,7 +271,9 @@ void SettingsUnderFireTest::aKillAtAnyMomentLeavesTheOldFileOrTheNew()
     // Whatever a kill left behind must not outlast the next save.
     TForm5 form(m_host);
     form.show();
+    support::settle(m_host);
     QTest::mouseClick(form.findChild<QCheckBox*>(boxName(0)), Qt::LeftButton);
+    support::settle(m_host);
     QCOMPARE(strayEntries(), QStringList());
     qInfo("soak: kills survived: %d/%d (the old file kept %d times, the new one %d; %d kills left a "
           "temporary, all cleared by the saves that followed)",
