@@ -1,16 +1,10 @@
 #include "StartComposition.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 
 namespace {
-
-std::string upperAscii(std::string text)
-{
-    std::ranges::transform(text, text.begin(), [](char c) {
-        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    return text;
-}
 
 StartRefusal refused(const FoundProgram& found, std::string_view why)
 {

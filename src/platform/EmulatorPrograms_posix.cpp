@@ -1,5 +1,6 @@
 #include "EmulatorPrograms.h"
 #include "FileLookup.h"
+#include "PosixFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -17,17 +18,8 @@ namespace {
 // The bytes that could be read at `offset`, at most `buffer`'s size of them.
 std::span<const std::uint8_t> readAt(int fd, std::span<std::uint8_t> buffer, off_t offset)
 {
-    ssize_t got;
-    do {
-        got = ::pread(fd, buffer.data(), buffer.size(), offset);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = retryOnInterrupt([&] { return ::pread(fd, buffer.data(), buffer.size(), offset); });
     return buffer.first(got > 0 ? static_cast<std::size_t>(got) : 0);
-}
-
-bool isDirectory(const fs::path& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // A folder path as one plain string: absolute, no "." and no closing "/" but for the root.
@@ -58,7 +50,7 @@ const char* whyNotFound(const std::string& folder, std::string_view name)
 {
     const std::optional<fs::path> entry = findEntryIgnoringCase(folder, name);
     if (!entry)
-        return isDirectory(folder) && ::access(folder.c_str(), R_OK | X_OK) != 0
+        return hasType(folder, S_IFDIR) && ::access(folder.c_str(), R_OK | X_OK) != 0
                    ? "its folder may not be looked into"
                    : "there is no such file";
     struct stat info {};
@@ -111,11 +103,6 @@ void findRunner(FoundProgram& found, const ProgramEnvironment& environment)
         // DOSBox starts in the folder to mount it as C:.
         found.folderEnterable = ::access(found.folder.c_str(), X_OK) == 0;
     }
-}
-
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -181,7 +168,7 @@ fs::path winePrefix(const ProgramEnvironment& environment)
 std::vector<WineDrive> wineDrivesHolding(const std::string& folder, const fs::path& prefix)
 {
     const fs::path devices = prefix / "dosdevices";
-    if (!isDirectory(devices))
+    if (!hasType(devices, S_IFDIR))
         return {{'z', "/"}};
     // Wine reads "a:" to "z:" only: a "U:" is no drive of its. "c::" is the raw device behind "c:".
     std::vector<std::pair<char, struct stat>> roots;

@@ -1,3 +1,4 @@
+#include "AsciiCase.h"
 #include "FileLookup.h"
 #include "PosixFiles.h"
 
@@ -10,17 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Names are single-byte texts: only the 26 Latin letters have a case.
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
 
 // The names of the entries in `folder` (empty: the working directory) that `keep` accepts, in
 // one read of the folder; nothing when it cannot be read.
