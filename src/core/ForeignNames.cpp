@@ -3,6 +3,7 @@
 #include "AsciiCase.h"
 
 #include <algorithm>
+#include <string>
 
 namespace {
 
@@ -30,9 +31,21 @@ bool holds(std::string_view root, std::string_view path)
 bool isDosName(std::string_view name)
 {
     const std::size_t dot = name.find('.');
+    if (isDosDeviceName(name))
+        return false;
     if (dot == std::string_view::npos)
         return isDosNamePart(name, 8);
     return isDosNamePart(name.substr(0, dot), 8) && isDosNamePart(name.substr(dot + 1), 3);
+}
+
+bool isDosDeviceName(std::string_view name)
+{
+    std::string base(name.substr(0, name.find('.')));
+    std::ranges::transform(base, base.begin(),
+                           [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+    const bool numbered = base.size() == 4 && base[3] >= '1' && base[3] <= '9' &&
+                          (base.starts_with("COM") || base.starts_with("LPT"));
+    return numbered || base == "CON" || base == "NUL" || base == "AUX" || base == "PRN";
 }
 
 std::optional<std::string> windowsPathFor(std::string_view hostPath, const std::vector<WineDrive>& drives)

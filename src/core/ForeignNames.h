@@ -11,8 +11,12 @@
 inline constexpr std::string_view kDosNameMarks = "!#$&'()-@^_{}~";
 
 // True for a name DOS can use: 1 to 8 characters, optionally a dot and 1 to 3 more, each a
-// letter, a digit or one of kDosNameMarks.
+// letter, a digit or one of kDosNameMarks; and no device's name.
 bool isDosName(std::string_view name);
+
+// True for a name DOS reads as a device whatever follows its dot, in any letter case: CON,
+// NUL, AUX, PRN, COM1 to COM9, LPT1 to LPT9.
+bool isDosDeviceName(std::string_view name);
 
 // A drive of a Wine prefix: its letter and the absolute, normalised folder it names, as
 // spelt in the path it is to hold (the platform matches a drive to that path's folders).

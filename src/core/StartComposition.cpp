@@ -54,11 +54,33 @@ ComposedStart directly(const FoundProgram& found, const StartRequest& request)
     return plan;
 }
 
+// Wine refuses a prefix it cannot use, or silently takes another in its place.
+std::optional<StartRefusal> refusedByWinePrefix(const FoundProgram& found)
+{
+    const std::string prefix = "the Wine prefix \"" + found.winePrefix + "\"";
+    switch (found.winePrefixState) {
+    case WinePrefixState::Usable:
+        return std::nullopt;
+    case WinePrefixState::Relative:
+        return refused(found,
+                       prefix + " (WINEPREFIX) is a relative path, and Wine takes only an absolute one");
+    case WinePrefixState::NotAFolder:
+        return refused(found, prefix + " is not a folder");
+    case WinePrefixState::Unreadable:
+        return refused(found, prefix + " cannot be read");
+    case WinePrefixState::NoHome:
+        break;
+    }
+    return refused(found, "WINEPREFIX is not set, and there is no home folder to keep a Wine prefix in");
+}
+
 ComposedStart throughWine(const FoundProgram& found, const StartRequest& request)
 {
     if (found.runner.empty())
         return refused(found, "it is a Windows program, and Windows programs run through Wine, which is not "
                               "installed (Debian package \"wine\")");
+    if (std::optional<StartRefusal> refusal = refusedByWinePrefix(found))
+        return *refusal;
     const std::optional<std::string> folder = windowsPathFor(found.folder, found.wineDrives);
     if (!folder)
         return refused(found, found.folder.find('\\') != std::string::npos
@@ -84,6 +106,11 @@ std::optional<StartRefusal> refusedByDos(const FoundProgram& found, const StartR
     for (const std::string* name : request.game
                                        ? std::vector{&request.game->gameDirectory, &request.game->gameFile}
                                        : std::vector<const std::string*>{}) {
+        if (isDosDeviceName(*name))
+            return StartRefusal{
+                "DOS cannot use the name \"" + *name +
+                "\": DOS takes it for a device, not a file. Rename the game's folder and file "
+                "to suit."};
         if (!isDosName(*name))
             return StartRefusal{"DOS cannot use the name \"" + *name +
                                 "\": DOS names have 1 to 8 characters, then optionally a dot and 1 to 3 "
@@ -111,10 +138,13 @@ ComposedStart throughDosbox(const FoundProgram& found, const StartRequest& reque
     // so the folder's own path, which may hold any character, never reaches its command
     // interpreter; a C: mounted by the user's configuration is let go first, and "exit"
     // closes DOSBox when the program ends instead of leaving a DOS prompt.
-    plan.command = {.file = found.runner,
-                    .argv = {"dosbox", "-userconf", "-conf", "/dev/null", "-c", "mount -u c", "-c",
-                             "mount c .", "-c", "c:", "-c", commandLine, "-c", "exit"},
-                    .workingDirectory = found.folder};
+    // Without a home DOSBox would look for the user's file in a folder named "~" in its own.
+    std::vector<std::string> argv{
+        "dosbox",    "-userconf", "-conf", "/dev/null", "-c",        "mount -u c", "-c",
+        "mount c .", "-c",        "c:",    "-c",        commandLine, "-c",         "exit"};
+    if (found.home.empty())
+        argv.erase(argv.begin() + 1);
+    plan.command = {.file = found.runner, .argv = std::move(argv), .workingDirectory = found.folder};
     return plan;
 }
 
@@ -124,7 +154,7 @@ StartRequest neoRageRequest(const GamePath& game, const OptionsRecord& options, 
 {
     return StartRequest{
         .folder = game.emulatorDirectory.empty() ? std::string(1, separator) : game.emulatorDirectory,
-        .name = "neorage.exe",
+        .name = std::string(kNeoRageProgram),
         .game = game,
         .options = options,
         .separator = separator,
@@ -135,7 +165,7 @@ StartRequest neoRageRequest(const GamePath& game, const OptionsRecord& options, 
 StartRequest neoGeoRequest()
 {
     return StartRequest{.folder = ".",
-                        .name = "neogeo.exe",
+                        .name = std::string(kNeoGeoProgram),
                         .game = std::nullopt,
                         .options = {},
                         .separator = '/',

@@ -14,6 +14,15 @@
 #include <variant>
 #include <vector>
 
+// Whether Wine can use the prefix it would be given.
+enum class WinePrefixState {
+    Usable,     // a folder Wine can read, or none yet (Wine makes it)
+    Relative,   // WINEPREFIX is not an absolute path
+    NotAFolder, // something else stands there
+    Unreadable, // it cannot be read or looked into
+    NoHome,     // WINEPREFIX is unset and the user has no home folder to keep one in
+};
+
 // What the platform found of an emulator program on this machine.
 struct FoundProgram {
     ProgramKind kind = ProgramKind::NotAProgram;
@@ -24,6 +33,9 @@ struct FoundProgram {
     std::string runner;                 // the absolute path of wine or dosbox; empty when not installed
     std::vector<WineDrive> wineDrives;  // Windows: the drives whose roots hold the folder
     bool folderEnterable = true;        // DOS: DOSBox can start in the folder to mount it
+    std::string home{};                 // DOS, Windows: the user's absolute home; empty when none
+    std::string winePrefix{};           // Windows: the prefix Wine would use
+    WinePrefixState winePrefixState = WinePrefixState::Usable;
 };
 
 // What one press of "Play the Game" asks to start.
@@ -57,6 +69,10 @@ struct StartOutcome {
     std::string directoryCaption; // the game folder's name without blanks
 };
 
+// The two emulators' program files.
+inline constexpr std::string_view kNeoRageProgram = "neorage.exe";
+inline constexpr std::string_view kNeoGeoProgram = "neogeo.exe";
+
 // NEO R.A.G.E. in the emulator directory of `game`; a game folder standing in the root
 // leaves that directory empty, and the program is then looked for in the root itself.
 StartRequest neoRageRequest(const GamePath& game, const OptionsRecord& options, char separator);
@@ -66,10 +82,10 @@ StartRequest neoGeoRequest();
 
 // The start of `found` for `request`. A program of this machine gets the composed parameter
 // text as its arguments, with the emulator directory as chosen. Wine gets the program's
-// Windows path, then the text with the folder's Windows path. DOSBox, reading only the
-// user's own configuration, mounts the folder (its working directory) as C:, runs the
-// program in DOS capitals with the text as its command line, and closes when it ends; DOS
-// must be able to use the program's and the game's names and tell the program's apart.
+// Windows path, then the text with the folder's Windows path, where its prefix is usable.
+// DOSBox, reading only the user's own configuration (none where the user has no home), mounts the folder (its
+// working directory) as C:, runs the program in DOS capitals with the text as its command line, and closes
+// when it ends; DOS must be able to use the program's and the game's names and tell the program's apart.
 ComposedStart composeStart(const FoundProgram& found, const StartRequest& request);
 
 // "Cannot start NAME in FOLDER: WHY."

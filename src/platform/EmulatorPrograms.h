@@ -13,20 +13,27 @@
 #include <variant>
 #include <vector>
 
-// What a start reads of the environment, taken when the start is asked for: the threads that
-// prepare starts never read the environment while the program might be changing it.
+// The environment, read once when the start is asked for: the threads that prepare starts
+// never read it while the program might be changing it.
 struct ProgramEnvironment {
-    std::string path;       // PATH; "/bin:/usr/bin" when unset
+    std::string variables;  // every NAME=value entry, each ended by a NUL: one copy per press
+    std::string path;       // PATH; the C library's own search path where unset or empty
     std::string winePrefix; // WINEPREFIX; empty when unset
     std::string home;       // HOME; empty when unset
 
     static ProgramEnvironment current();
+
+    // What the process of `found` runs with: ours, but DOSBox and Wine get HOME as found.home,
+    // and none at all where that is empty, so a relative home never reaches them.
+    std::vector<std::string> forProgram(const FoundProgram& found) const;
 };
 
 // Looks for `name` in `folder` ("." for the working directory) whatever its letter case,
 // reads its first bytes afresh and gathers what its start needs; or says in a sentence why it
 // cannot be started: no such file, a folder, not a regular file (a FIFO, a device, a link
-// loop), a file that cannot be read, a folder that may not be looked into. May wait as long
+// loop), a file that cannot be read, a folder that may not be looked into, or the system's
+// own words for any other error. For DOSBox and Wine it finds the user's absolute home: HOME
+// where absolute, else the password database's. May wait as long
 // as the file system does: never call it on the UI thread.
 std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, std::string_view name,
                                                      const ProgramEnvironment& environment);
@@ -35,9 +42,6 @@ std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, 
 // file. Empty and relative entries would mean the working directory, which holds the user's
 // files: never.
 std::optional<std::string> findOnPath(std::string_view name, std::string_view path);
-
-// The Wine prefix: WINEPREFIX when absolute, else .wine in the home folder.
-std::filesystem::path winePrefix(const ProgramEnvironment& environment);
 
 // The drives of the Wine prefix `prefix` whose roots hold the absolute folder `folder`, as
 // Wine reads them: each lower-case "x:" entry of its dosdevices folder, followed as the

@@ -5,15 +5,30 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using Reason = std::string;
+
+// Any other error of open() or stat(), in the system's own words ("Input/output error").
+Reason otherwise(int error)
+{
+    if (error == ENOENT || error == ENOTDIR)
+        return "there is no such file";
+    if (error == ELOOP)
+        return "it is not a regular file";
+    return "the system cannot reach it: " + std::generic_category().message(error);
+}
 
 // The bytes that could be read at `offset`, at most `buffer`'s size of them.
 std::span<const std::uint8_t> readAt(int fd, std::span<std::uint8_t> buffer, off_t offset)
@@ -46,7 +61,7 @@ StartRefusal refusal(const std::string& folder, std::string_view name, std::stri
 }
 
 // Why no regular file of that name is there, from what is there instead.
-const char* whyNotFound(const std::string& folder, std::string_view name)
+Reason whyNotFound(const std::string& folder, std::string_view name)
 {
     const std::optional<fs::path> entry = findEntryIgnoringCase(folder, name);
     if (!entry)
@@ -55,7 +70,7 @@ const char* whyNotFound(const std::string& folder, std::string_view name)
                    : "there is no such file";
     struct stat info {};
     if (::stat(entry->c_str(), &info) != 0)
-        return errno == ELOOP ? "it is not a regular file" : "there is no such file";
+        return otherwise(errno);
     return S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file";
 }
 
@@ -73,31 +88,66 @@ ProgramKind readProgramKind(int fd, const std::string& path)
 }
 
 // The kind of the file found, or why it cannot be told.
-std::variant<ProgramKind, const char*> kindOf(const std::string& path)
+std::variant<ProgramKind, Reason> kindOf(const std::string& path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
+        const int error = errno;
         // A program we may run but not read is run as it is; the system says if it cannot.
-        if (errno == EACCES)
-            return isExecutableFile(path) ? std::variant<ProgramKind, const char*>(ProgramKind::Native)
+        if (error == EACCES)
+            return isExecutableFile(path) ? std::variant<ProgramKind, Reason>(ProgramKind::Native)
                                           : "it cannot be read";
-        return errno == ELOOP ? "it is not a regular file" : "there is no such file";
+        return otherwise(error);
     }
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     const ProgramKind kind = regular ? readProgramKind(fd, path) : ProgramKind::NotAProgram;
     ::close(fd);
     if (!regular)
-        return "it is not a regular file";
+        return Reason("it is not a regular file");
     return kind;
+}
+
+// HOME where absolute; else the password database's home, where absolute; else none.
+std::string userHome(const ProgramEnvironment& environment)
+{
+    if (environment.home.starts_with('/'))
+        return environment.home;
+    // Starts run side by side: getpwuid's one shared record would not do.
+    passwd entry{};
+    passwd* user = nullptr;
+    std::array<char, 4096> buffer{};
+    ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &user);
+    return user && user->pw_dir && user->pw_dir[0] == '/' ? user->pw_dir : "";
+}
+
+// The prefix Wine would use, and whether it can: WINEPREFIX, else .wine in the home folder.
+void findWinePrefix(FoundProgram& found, const ProgramEnvironment& environment)
+{
+    found.winePrefix = environment.winePrefix.empty() ? found.home + "/.wine" : environment.winePrefix;
+    struct stat info {};
+    if (environment.winePrefix.empty() && found.home.empty())
+        found.winePrefixState = WinePrefixState::NoHome;
+    else if (!found.winePrefix.starts_with('/'))
+        found.winePrefixState = WinePrefixState::Relative;
+    else if (::stat(found.winePrefix.c_str(), &info) != 0)
+        // Wine makes a prefix that is not there yet.
+        found.winePrefixState = errno == ENOENT ? WinePrefixState::Usable : WinePrefixState::Unreadable;
+    else if (!S_ISDIR(info.st_mode))
+        found.winePrefixState = WinePrefixState::NotAFolder;
+    else if (::access(found.winePrefix.c_str(), R_OK | X_OK) != 0)
+        found.winePrefixState = WinePrefixState::Unreadable;
 }
 
 void findRunner(FoundProgram& found, const ProgramEnvironment& environment)
 {
     const bool windows = found.kind == ProgramKind::Windows;
     found.runner = findOnPath(windows ? "wine" : "dosbox", environment.path).value_or(std::string());
+    found.home = userHome(environment);
     if (windows) {
-        found.wineDrives = wineDrivesHolding(found.folder, winePrefix(environment));
+        findWinePrefix(found, environment);
+        if (found.winePrefixState == WinePrefixState::Usable)
+            found.wineDrives = wineDrivesHolding(found.folder, found.winePrefix);
     } else {
         found.spellings = fileSpellings(found.folder, found.name);
         // DOSBox starts in the folder to mount it as C:.
@@ -109,11 +159,37 @@ void findRunner(FoundProgram& found, const ProgramEnvironment& environment)
 
 ProgramEnvironment ProgramEnvironment::current()
 {
-    const auto value = [](const char* name, const char* otherwise) {
-        const char* text = std::getenv(name);
-        return std::string(text ? text : otherwise);
-    };
-    return {value("PATH", "/bin:/usr/bin"), value("WINEPREFIX", ""), value("HOME", "")};
+    ProgramEnvironment environment;
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const std::string_view variable(*entry);
+        environment.variables.append(variable).push_back('\0');
+        for (auto [name, value] :
+             {std::pair{"PATH=", &environment.path}, std::pair{"WINEPREFIX=", &environment.winePrefix},
+              std::pair{"HOME=", &environment.home}})
+            if (variable.starts_with(name))
+                *value = variable.substr(std::string_view(name).size());
+    }
+    // Unset or empty, PATH means what the C library searches then, never the working folder.
+    if (environment.path.empty()) {
+        environment.path.resize(::confstr(_CS_PATH, nullptr, 0));
+        ::confstr(_CS_PATH, environment.path.data(), environment.path.size());
+        environment.path.resize(std::strlen(environment.path.c_str()));
+    }
+    return environment;
+}
+
+std::vector<std::string> ProgramEnvironment::forProgram(const FoundProgram& found) const
+{
+    const bool ownHome = found.kind == ProgramKind::Dos || found.kind == ProgramKind::Windows;
+    std::vector<std::string> result;
+    for (std::size_t at = 0; at < variables.size(); at = variables.find('\0', at) + 1) {
+        const std::string_view variable(variables.c_str() + at);
+        if (!ownHome || !variable.starts_with("HOME="))
+            result.emplace_back(variable);
+    }
+    if (ownHome && !found.home.empty())
+        result.push_back("HOME=" + found.home);
+    return result;
 }
 
 std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, std::string_view name,
@@ -127,8 +203,8 @@ std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, 
     found.program = file->string();
     found.folder = where;
     found.name = file->filename().string();
-    const std::variant<ProgramKind, const char*> kind = kindOf(found.program);
-    if (const auto* why = std::get_if<const char*>(&kind))
+    const std::variant<ProgramKind, Reason> kind = kindOf(found.program);
+    if (const auto* why = std::get_if<Reason>(&kind))
         return refusal(where, name, *why);
     found.kind = std::get<ProgramKind>(kind);
     if (found.kind == ProgramKind::Windows || found.kind == ProgramKind::Dos)
@@ -151,18 +227,6 @@ std::optional<std::string> findOnPath(std::string_view name, std::string_view pa
         begin = end + 1;
     }
     return std::nullopt;
-}
-
-fs::path winePrefix(const ProgramEnvironment& environment)
-{
-    if (environment.winePrefix.starts_with('/'))
-        return environment.winePrefix;
-    std::string home = environment.home;
-    if (!home.starts_with('/')) {
-        const passwd* user = ::getpwuid(::getuid());
-        home = user && user->pw_dir ? user->pw_dir : "/";
-    }
-    return fs::path(home) / ".wine";
 }
 
 std::vector<WineDrive> wineDrivesHolding(const std::string& folder, const fs::path& prefix)

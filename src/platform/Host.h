@@ -51,6 +51,9 @@ public:
     // then starts nothing.
     virtual void startProgram(const StartRequest& request, QObject* context, StartAnswer answered) = 0;
 
+    // True while a start of the program `name` ("neorage.exe") has not been answered.
+    virtual bool isStarting(const std::string& name) const = 0;
+
     // Runs the open-file dialog modally over `parent`; the chosen path, or nothing when
     // cancelled. A typed name of a file that does not exist is accepted. Never changes
     // the working directory.

@@ -1,6 +1,6 @@
 #include "OptionsStore.h"
 
-#include <QPointer>
+#include <QCoreApplication>
 
 #include <condition_variable>
 #include <deque>
@@ -63,23 +63,41 @@ struct OptionsStore::Queue {
     }
 };
 
-OptionsStore::OptionsStore(Load load, Save save)
-    : m_queue(std::make_shared<Queue>()), m_home(std::make_unique<QObject>())
+OptionsStore::OptionsStore(Load load, Save save) : m_queue(std::make_shared<Queue>())
 {
     m_queue->load = std::move(load);
     m_queue->save = std::move(save);
-    m_queue->home = m_home.get();
     std::thread([queue = m_queue] { queue->serve(); }).detach();
 }
 
 OptionsStore::~OptionsStore()
 {
-    std::unique_lock lock(m_queue->mutex);
-    m_queue->home = nullptr;
-    m_queue->closing = true;
-    m_queue->changed.notify_all();
-    // A click just before the program ends is still saved.
-    m_queue->changed.wait_for(lock, kDrainLimit, [this] { return m_queue->ended; });
+    {
+        std::unique_lock lock(m_queue->mutex);
+        m_queue->home = nullptr;
+        m_queue->closing = true;
+        m_queue->changed.notify_all();
+        // A click just before the program ends is still saved.
+        m_queue->changed.wait_for(lock, kDrainLimit, [this] { return m_queue->ended; });
+    }
+    delete m_home;
+}
+
+// Made at the first read or save, as a child of the application where there is one: the
+// store may be made before it and outlive it, and its thread must post nothing once the
+// application is gone.
+QObject* OptionsStore::home()
+{
+    if (!m_home) {
+        m_home = new QObject(QCoreApplication::instance());
+        const std::lock_guard lock(m_queue->mutex);
+        m_queue->home = m_home;
+        QObject::connect(m_home, &QObject::destroyed, [queue = m_queue] {
+            const std::lock_guard gone(queue->mutex);
+            queue->home = nullptr;
+        });
+    }
+    return m_home;
 }
 
 OptionsRecord& OptionsStore::record()
@@ -89,6 +107,7 @@ OptionsRecord& OptionsStore::record()
 
 void OptionsStore::read(QObject* context, std::function<void()> loaded)
 {
+    home();
     m_queue->add([queue = m_queue.get(), record = m_record, context = QPointer(context), loaded,
                   target = &m_record]() mutable {
         queue->load(record);
@@ -103,6 +122,7 @@ void OptionsStore::read(QObject* context, std::function<void()> loaded)
 
 void OptionsStore::save(QObject* context, std::function<void(const WriteResult& result)> failed)
 {
+    home();
     m_queue->add([queue = m_queue.get(), record = m_record, context = QPointer(context), failed]() mutable {
         const WriteResult result = queue->save(record);
         if (!result)

@@ -6,6 +6,7 @@
 #include "OptionsRecord.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 #include <functional>
@@ -21,7 +22,8 @@ public:
     // How long the store, when it goes, waits for the saves still queued.
     static constexpr std::chrono::milliseconds kDrainLimit{10000};
 
-    // Made on the thread whose event loop receives the answers (the UI thread).
+    // Made on the thread whose event loop receives the answers (the UI thread), before or
+    // after the application. Answers come only while the application lives.
     OptionsStore(Load load, Save save);
     // Waits up to kDrainLimit for the reads and saves queued before; a thread still held by a
     // file system that does not answer is left to end with the process.
@@ -53,8 +55,9 @@ public:
 
 private:
     struct Queue;
+    QObject* home();
 
     std::shared_ptr<Queue> m_queue;
-    std::unique_ptr<QObject> m_home; // answers are delivered through its thread's event loop
+    QPointer<QObject> m_home; // answers are delivered through it; the application's child
     OptionsRecord m_record;
 };

@@ -1,34 +1,37 @@
-// Creating a process for a command without a shell, detached from us, and reaping it.
+// The operating system's half of starting a program, all that ProgramStarter needs of it:
+// create the process, end one created too late, and reap it when it ends. Each system
+// writes its own ProcessSpawn_<system>.cpp; everything else about a start is shared.
 #pragma once
 
 #include "ProgramStart.h"
 
-#include <atomic>
-#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
-// What is executed: the command, and the environment as it stood when the start was asked for.
+class QObject;
+
+// What is executed: the command, and the environment (NAME=value entries) it runs with.
 struct Launch {
     Command command;
     std::vector<std::string> environment;
 };
 
-// Our environment as it is now. Copied on the asking thread: the creating thread must not
-// read it while the program may be changing it.
-std::vector<std::string> currentEnvironment();
+// What came of creating a process: its id, or why the system would not create it.
+struct Spawned {
+    int pid = 0;        // positive once the process exists
+    std::string whyNot; // otherwise, a sentence for the user in the system's own words
+};
 
-// Creates the process: a session of its own, signals at their defaults and none blocked, only
-// stdin, stdout and stderr inherited, in the command's working directory (ours when it names
-// none). A file name without "/" is taken from the working directory, never from PATH. Its
-// pid, or minus the system's error number (EINVAL for a command holding a NUL byte or a
-// relative file with a working directory of its own).
-int spawnDetached(const Launch& launch);
+// Creates the process detached: a process group and session of its own, signals at their
+// defaults, only stdin, stdout and stderr inherited, in the command's working directory
+// (ours when it names none). A file name without a separator is taken from the working
+// directory, never from PATH; a command holding a NUL byte creates nothing. Blocks until
+// the program runs, or the system has said why not.
+Spawned spawnDetached(const Launch& launch);
 
-// waitpid, again when a signal interrupts it.
-pid_t waitForChild(pid_t pid, int options);
+// Ends `pid` and every process of its group at once; it must still be reaped.
+void endProcessGroup(int pid);
 
-// A thread that waits for this one child, never for "any child", so Qt's own children stay
-// Qt's; it counts `unreaped` down when the child is reaped.
-void reapInBackground(pid_t pid, std::shared_ptr<std::atomic<int>> unreaped);
+// Reaps the child `pid` when it ends, watched from the event loop of `owner`'s thread; a
+// child still running when `owner` goes is left to the system.
+void watchChild(int pid, QObject* owner);

@@ -5,6 +5,7 @@
 #include "LocaleClockFormats.h"
 #include "SettingsFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -22,25 +23,17 @@ QString openFileFilter(const OpenFileRequest& request)
     return request.filterDescription + QStringLiteral(" (") + patterns + u')';
 }
 
-OptionsStore::Load loadSettingsFile()
-{
-    return [](OptionsRecord& record) { LoadOptions(record); };
-}
-
-OptionsStore::Save saveSettingsFile()
-{
-    return [](OptionsRecord& record) { return SaveOptions(record); };
-}
-
 } // namespace
 
-SystemHost::SystemHost() : m_options(loadSettingsFile(), saveSettingsFile()) {}
-
-SystemHost::SystemHost(std::chrono::milliseconds answerLimit, std::function<void()> hold)
-    : m_options(loadSettingsFile(), saveSettingsFile())
+SystemHost::SystemHost()
+    : m_options([](OptionsRecord& record) { LoadOptions(record); },
+                [](OptionsRecord& record) { return SaveOptions(record); })
 {
-    m_starter.setAnswerLimit(answerLimit);
-    m_starter.setPreparationHold(std::move(hold));
+}
+
+SystemHost::~SystemHost()
+{
+    delete m_starter;
 }
 
 bool SystemHost::isFile(const std::string& name) const
@@ -51,29 +44,31 @@ bool SystemHost::isFile(const std::string& name) const
 
 void SystemHost::startProgram(const StartRequest& request, QObject* context, StartAnswer answered)
 {
-    // Only the environment is read here; the file system is left to the starter's thread.
+    // Only the environment is read here, once; the file system is left to the start's thread.
     auto prepare = [request = StartRequest(request),
-                    environment = ProgramEnvironment::current()]() mutable -> ComposedStart {
+                    environment = ProgramEnvironment::current()]() mutable -> ProgramStarter::Prepared {
         // The switches are read here, after every save the windows queued before the press.
         if (request.readOptions)
             request.options = request.readOptions();
         std::variant<FoundProgram, StartRefusal> found =
             findProgram(request.folder, request.name, environment);
         if (auto* refusal = std::get_if<StartRefusal>(&found))
-            return std::move(*refusal);
-        return composeStart(std::get<FoundProgram>(found), request);
+            return {std::move(*refusal), {}};
+        const FoundProgram& program = std::get<FoundProgram>(found);
+        return {composeStart(program, request), environment.forProgram(program)};
     };
+    if (!m_starter)
+        m_starter = new ProgramStarter(ProgramStarter::kAnswerLimit, QCoreApplication::instance());
     // The chosen game's folder is absolute already; NEOGEO's "." is the working directory.
     std::error_code error;
     const std::string shown =
         request.folder == "." ? std::filesystem::current_path(error).string() : request.folder;
-    m_starter.start(std::move(prepare),
-                    cannotStart(shown, request.name,
-                                "no answer came within " +
-                                    std::to_string(ProgramStarter::kAnswerLimit.count() / 1000) +
-                                    " seconds (its folder may be on a drive or a network share that does not "
-                                    "respond)"),
-                    context, std::move(answered));
+    m_starter->start(shown, request.name, std::move(prepare), context, std::move(answered));
+}
+
+bool SystemHost::isStarting(const std::string& name) const
+{
+    return m_starter && m_starter->isStarting(name);
 }
 
 std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request)
@@ -119,14 +114,4 @@ ClockFormats SystemHost::clockFormats() const
 char SystemHost::pathSeparator() const
 {
     return '/';
-}
-
-int SystemHost::unreapedChildren() const
-{
-    return m_starter.unreapedChildren();
-}
-
-int SystemHost::startsUnderWay() const
-{
-    return m_starter.startsUnderWay();
 }

@@ -3,9 +3,11 @@
 #include "FormLooks.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -93,22 +95,43 @@ void SecondaryWindow::showError(const std::string& text)
     showError(QFile::decodeName(QByteArray::fromStdString(text)));
 }
 
-// One start at a time: the button rests while a start is under way, so a double press, or a
-// press while a slow folder keeps the first one waiting, starts no second emulator and
-// stacks up no second box; the answer comes within the host's limit.
-void SecondaryWindow::startProgram(Host& host, QAbstractButton* button, const StartRequest& request,
-                                   std::function<void(const StartOutcome&)> started)
+void SecondaryWindow::setPlayButton(QAbstractButton* button, const Host& host, std::string_view name)
 {
-    const bool hadFocus = button->hasFocus();
-    button->setEnabled(false);
-    host.startProgram(request, this,
-                      [this, button, hadFocus, started = std::move(started)](const StartOutcome& outcome) {
-                          button->setEnabled(true);
-                          if (hadFocus)
-                              button->setFocus();
-                          if (outcome.started)
-                              started(outcome);
-                          else
-                              showError(outcome.message);
-                      });
+    m_playButton = button;
+    button->setEnabled(!host.isStarting(std::string(name)));
+}
+
+void SecondaryWindow::showStarted(const StartOutcome&) {}
+
+// One start of a program at a time: its play buttons rest while a start is under way, so a
+// double press, or a press in a window closed and opened again while a slow folder keeps the
+// first start waiting, starts no second emulator; the answer comes within the host's limit.
+// Each opening makes a new window, so the answer looks for the one open when it comes.
+void SecondaryWindow::startProgram(Host& host, const StartRequest& request)
+{
+    const QPointer<SecondaryWindow> asking(this);
+    const bool hadFocus = m_playButton->hasFocus();
+    const QMetaObject* kind = metaObject();
+    m_playButton->setEnabled(false);
+    host.startProgram(
+        request, QCoreApplication::instance(), [asking, hadFocus, kind](const StartOutcome& outcome) {
+            SecondaryWindow* open = nullptr;
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* window = qobject_cast<SecondaryWindow*>(widget);
+                if (!window || window->metaObject() != kind || !window->m_playButton)
+                    continue;
+                window->m_playButton->setEnabled(true);
+                if (window->isVisible())
+                    open = window;
+            }
+            if (open && open == asking && hadFocus)
+                open->m_playButton->setFocus();
+            if (open && outcome.started)
+                open->showStarted(outcome);
+            else if (open)
+                open->showError(outcome.message);
+            else if (!outcome.started)
+                QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Orvelane"),
+                                      QFile::decodeName(QByteArray::fromStdString(outcome.message)));
+        });
 }

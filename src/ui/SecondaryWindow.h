@@ -8,8 +8,8 @@
 
 #include <QDialog>
 
-#include <functional>
 #include <string>
+#include <string_view>
 
 class QAbstractButton;
 
@@ -28,14 +28,25 @@ protected:
     void showError(const QString& text);
     void showError(const std::string& text);
 
-    // Starts what `request` asks for through `host`, with `button` resting until the answer
-    // comes; then `started` once the process exists, or an error box saying why not.
-    void startProgram(Host& host, QAbstractButton* button, const StartRequest& request,
-                      std::function<void(const StartOutcome&)> started);
+    // Makes `button` this window's play button for the program `name`: it rests while a start
+    // of that program is under way, asked for from this window or any other of its kind.
+    void setPlayButton(QAbstractButton* button, const Host& host, std::string_view name);
+
+    // Starts what `request` asks for through `host`; the play buttons of every window of this
+    // kind rest until the answer comes. The answer goes to the window of this kind open then:
+    // showStarted() once the process exists, or an error box saying why not. With none open a
+    // failure's box shows over the window in front, and a success needs no word.
+    void startProgram(Host& host, const StartRequest& request);
+
+    // What this window shows once a start asked for from a window of its kind has made the process.
+    virtual void showStarted(const StartOutcome& outcome);
 
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QAbstractButton* m_playButton = nullptr;
 };
 
 // Takes `window` back to its own size when `event` says it was maximised or made full-screen.

@@ -11,6 +11,7 @@ TForm7::TForm7(Host& host, QWidget* parent)
     m_ui->setupUi(this);
     finishSetup();
     TextFit::layOutLikeRichEdit(m_ui->RichEdit2);
+    setPlayButton(m_ui->BitBtn1, m_host, kNeoGeoProgram);
     connect(m_ui->BitBtn1, &QPushButton::clicked, this, &TForm7::BitBtn1Click);
 }
 
@@ -19,5 +20,5 @@ TForm7::~TForm7() = default;
 void TForm7::BitBtn1Click()
 {
     // NEOGEO picks its game itself: it is started bare, from the working directory.
-    startProgram(m_host, m_ui->BitBtn1, neoGeoRequest(), [](const StartOutcome&) {});
+    startProgram(m_host, neoGeoRequest());
 }

@@ -23,6 +23,7 @@ TForm8::TForm8(Host& host, QWidget* parent)
     TextFit::layOutLikeRichEdit(m_ui->RichEdit1);
     // Labels size themselves to their text, whatever face stands in for the window font.
     m_ui->Label2->adjustSize();
+    setPlayButton(m_ui->BitBtn1, m_host, kNeoRageProgram);
     connect(m_ui->BitBtn1, &QPushButton::clicked, this, &TForm8::BitBtn1Click);
 }
 
@@ -51,11 +52,14 @@ void TForm8::launchChosenGame(const GamePath& game)
     // saves of any click made before: a change made in the configuration window while the
     // dialog was open still counts.
     request.readOptions = m_host.options().launchOptionsReader();
-    // "Loading ..." stands for an emulator that was started: it shows once the process exists.
-    startProgram(m_host, m_ui->BitBtn1, request, [this](const StartOutcome& outcome) {
-        showCaption(m_ui->Label1, "Loading ...");
-        showCaption(m_ui->Label3, outcome.directoryCaption);
-    });
+    startProgram(m_host, request);
+}
+
+// "Loading ..." stands for an emulator that was started: it shows once the process exists.
+void TForm8::showStarted(const StartOutcome& outcome)
+{
+    showCaption(m_ui->Label1, "Loading ...");
+    showCaption(m_ui->Label3, outcome.directoryCaption);
 }
 
 void TForm8::refuseGamePath()

@@ -24,6 +24,9 @@ public:
 public slots:
     void BitBtn1Click();
 
+protected:
+    void showStarted(const StartOutcome& outcome) override;
+
 private:
     void launchChosenGame(const GamePath& game);
     void refuseGamePath();

@@ -88,6 +88,10 @@ void TestProgramStart::dosNameRule_data()
     QTest::newRow("redirection") << "A>NUL" << false;
     QTest::newRow("pipe") << "A|B" << false;
     QTest::newRow("accented") << QString::fromLatin1("CAF\xC9") << false;
+    QTest::newRow("a device") << "CON" << false;
+    QTest::newRow("a device, any case, any extension") << "lpt1.rom" << false;
+    QTest::newRow("a numbered device's 0 is no device") << "COM0" << true;
+    QTest::newRow("a device's name inside another") << "CONSOLE.038" << true;
 }
 
 void TestProgramStart::dosNameRule()
@@ -175,6 +179,21 @@ void TestProgramStart::composesEachKindOfStart_data()
         "cannot tell apart");
     refused("DOS, a blank in the game folder", ProgramKind::Dos, "/e/METAL SLUG/MSLUG.038", "",
             "DOS cannot use the name \"METAL SLUG\": DOS names have 1 to 8 characters");
+    QTest::newRow("DOS, no home folder: no user configuration")
+        << ProgramKind::Dos << QString() << QString("no home")
+        << QStringList{dosbox, "dosbox"} + dosboxStart.mid(3) + QStringList{"C:\\NEOGEO.EXE", "-c", "exit"}
+        << QString(".") << QString();
+    refused("DOS, a device's name for the game", ProgramKind::Dos, "/e/NUL/MSLUG.038", "",
+            "DOS cannot use the name \"NUL\": DOS takes it for a device");
+    refused(
+        "Windows, a relative WINEPREFIX", ProgramKind::Windows, game, "prefix relative",
+        "Cannot start neorage.exe in /home/ana/EMU: the Wine prefix \"w\" (WINEPREFIX) is a relative path");
+    refused("Windows, a file for the prefix", ProgramKind::Windows, game, "prefix a file",
+            "Cannot start neorage.exe in /home/ana/EMU: the Wine prefix \"/home/ana/.wine\" is not a folder");
+    refused("Windows, an unreadable prefix", ProgramKind::Windows, game, "prefix unreadable",
+            "Cannot start neorage.exe in /home/ana/EMU: the Wine prefix \"/home/ana/.wine\" cannot be read");
+    refused("Windows, no WINEPREFIX and no home", ProgramKind::Windows, game, "no home",
+            "Cannot start neorage.exe in /home/ana/EMU: WINEPREFIX is not set, and there is no home folder");
     refused("DOS, a folder that may not be entered", ProgramKind::Dos, game, "locked",
             "Cannot start neorage.exe in /home/ana/EMU: DOSBox cannot mount its folder");
     refused(
@@ -205,7 +224,14 @@ void TestProgramStart::composesEachKindOfStart()
                                  : kind == ProgramKind::Dos ? "/usr/bin/dosbox"
                                                             : "/usr/bin/wine",
                        .wineDrives = {},
-                       .folderEnterable = finding != "locked"};
+                       .folderEnterable = finding != "locked",
+                       .home = finding == "no home" ? "" : "/home/ana",
+                       .winePrefix = finding == "prefix relative" ? "w" : "/home/ana/.wine",
+                       .winePrefixState = finding == "prefix relative"     ? WinePrefixState::Relative
+                                          : finding == "prefix a file"     ? WinePrefixState::NotAFolder
+                                          : finding == "prefix unreadable" ? WinePrefixState::Unreadable
+                                          : finding == "no home"           ? WinePrefixState::NoHome
+                                                                           : WinePrefixState::Usable};
     if (finding != "no drive")
         found.wineDrives = {{'z', "/"}};
     if (finding == "two spellings")

@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,10 +114,26 @@ private slots:
                  QByteArray(" C:\\MSLUG MSLUG.038 -n -v\r\n"));
     }
 
-    // An old archive's dosbox.conf in the emulator folder reaches nothing: its [autoexec]
-    // would mount a folder outside and write there before the emulator ran.
+    void aDosboxConfInTheEmulatorFolderIsIgnored_data()
+    {
+        QTest::addColumn<QString>("conf");
+        QTest::addColumn<QByteArray>("home"); // empty: unset
+        QTest::newRow("an old archive's dosbox.conf")
+            << "dosbox.conf" << QByteArray(m_home.path().toLocal8Bit());
+        QTest::newRow("HOME unset: the user's file under a '~' folder")
+            << "~/.dosbox/dosbox-0.74-3.conf" << QByteArray();
+        QTest::newRow("HOME relative") << ".dosbox/dosbox-0.74-3.conf" << QByteArray(".");
+    }
+
+    // A configuration in the emulator folder reaches nothing: its [autoexec] would mount a
+    // folder outside and write there before the emulator ran.
     void aDosboxConfInTheEmulatorFolderIsIgnored()
     {
+        QFETCH(QString, conf);
+        QFETCH(QByteArray, home);
+        const QByteArray testersHome = qgetenv("HOME");
+        home.isEmpty() ? qunsetenv("HOME") : qputenv("HOME", home);
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", testersHome); });
         Workspace& workspace = *m_workspace;
         QVERIFY(workspace.writeFile(QStringLiteral("EMU/MSLUG/MSLUG.038")));
         const QString emulator = QDir(workspace.workingDirectory()).filePath(QStringLiteral("EMU"));
@@ -124,9 +141,9 @@ private slots:
         QVERIFY(QDir().mkpath(outside));
         QVERIFY(
             copyProgram(QStringLiteral(ORVELANE_DOS_RECORDER), emulator + QStringLiteral("/NEORAGE.EXE")));
-        QVERIFY(workspace.writeFile(QStringLiteral("EMU/dosbox.conf"),
-                                    "[autoexec]\nmount d \"" + QFile::encodeName(outside) +
-                                        "\"\necho folder > D:\\FOLDER.TXT\n"));
+        QVERIFY(workspace.writeFile(QStringLiteral("EMU/") + conf, "[autoexec]\nmount d \"" +
+                                                                       QFile::encodeName(outside) +
+                                                                       "\"\necho folder > D:\\FOLDER.TXT\n"));
         playNeoRage(emulator + QStringLiteral("/MSLUG/MSLUG.038"));
         QCOMPARE(readWhenWritten(emulator + QStringLiteral("/TAIL.TXT"), "\r\n"),
                  QByteArray(" C:\\MSLUG MSLUG.038 -n -v\r\n"));

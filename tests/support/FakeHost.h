@@ -38,6 +38,7 @@ struct FakeHostScript {
     // Answers held back until answerHeld(), as a slow folder holds them.
     bool holdAnswers = false;
     std::vector<std::function<void()>> heldAnswers;
+    std::multiset<std::string> starting; // programs whose start is not answered yet
 };
 
 namespace support {
@@ -85,12 +86,16 @@ public:
         } else {
             outcome.message = std::get<StartRefusal>(composed).reason;
         }
-        auto answer = [context = QPointer<QObject>(context), answered, outcome] {
+        auto answer = [this, name = request.name, context = QPointer<QObject>(context), answered, outcome] {
+            starting.erase(starting.find(name));
             if (context)
                 answered(outcome);
         };
+        starting.insert(request.name);
         holdAnswers ? heldAnswers.push_back(answer) : answer();
     }
+
+    bool isStarting(const std::string& name) const override { return starting.contains(name); }
 
     void answerHeld()
     {

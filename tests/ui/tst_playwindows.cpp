@@ -306,6 +306,31 @@ private slots:
         QCOMPARE(label("Label3")->text(), QString("MSLUG"));
     }
 
+    // The window closed and opened again while a start waits is a new window: its button rests
+    // too, and the answer goes to it; with no play window open, a failure still says why.
+    void theAnswerReachesTheWindowOpenWhenItComes()
+    {
+        m_host.holdAnswers = true;
+        press("/emu/MSLUG/MSLUG.038");
+        m_play->hide();
+        TForm8 reopened(m_host);
+        reopened.show();
+        auto* button = control<QPushButton>(&reopened, "BitBtn1");
+        QVERIFY(!button->isEnabled());
+        m_host.answerHeld();
+        QVERIFY(button->isEnabled());
+        QCOMPARE(control<QLabel>(&reopened, "Label1")->text(), QString("Loading ..."));
+        QVERIFY(label("Label1")->text().isEmpty());
+
+        m_host.find = [](const StartRequest&) {
+            return StartRefusal{"Cannot start neorage.exe in /emu: gone."};
+        };
+        press("/emu/MSLUG/MSLUG.038");
+        reopened.hide();
+        QCOMPARE(support::catchBox([&] { m_host.answerHeld(); }).text,
+                 QString("Cannot start neorage.exe in /emu: gone."));
+    }
+
     void theDialogAsksForNeoGeoFilesOverTheWindow()
     {
         const QString before = QDir::currentPath();
