@@ -1,5 +1,5 @@
-#include "ProcessSpawn.h"
 #include "PosixFiles.h"
+#include "ProcessSpawn.h"
 
 #include <QSocketNotifier>
 
