@@ -1,5 +1,7 @@
 #include "ForeignNames.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 #include <string>
 
@@ -59,8 +61,7 @@ std::optional<std::string> windowsPathFor(std::string_view hostPath, const std::
         return std::nullopt;
     while (rest.ends_with('/'))
         rest.remove_suffix(1);
-    std::string path{
-        static_cast<char>(closest->letter >= 'a' ? closest->letter - 'a' + 'A' : closest->letter), ':'};
+    std::string path{upperAscii(closest->letter), ':'};
     for (const char c : rest)
         path += c == '/' ? '\\' : c;
     return path;

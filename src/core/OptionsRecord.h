@@ -1,5 +1,6 @@
-// The in-memory image of the settings file "ORVELANE.DAT", owned by the configuration
-// window (Unit5) and, separately, by the NEO R.A.G.E. play window (Unit8).
+// The in-memory image of the settings file "ORVELANE.DAT". The options store keeps two for
+// the whole run: the configuration window's (Unit5) and, separately, the one the NEO R.A.G.E.
+// play window's presses read into (Unit8).
 #pragma once
 
 #include <cstdint>

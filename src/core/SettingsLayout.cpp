@@ -1,5 +1,7 @@
 #include "SettingsLayout.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::size_t kHeaderSize = kSettingsHeader.size();
@@ -30,6 +32,12 @@ SettingsBytes encodeOptions(const OptionsRecord& record)
     for (std::size_t i = kVgaCopiesOffset; i < kSettingsFileSize; ++i)
         bytes[i] = record.VgaMode;
     return bytes;
+}
+
+bool isSettingsFile(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() == kSettingsFileSize &&
+           std::equal(kSettingsHeader.begin(), kSettingsHeader.end(), bytes.begin());
 }
 
 void decodeOptions(std::span<const std::uint8_t> bytes, OptionsRecord& record)

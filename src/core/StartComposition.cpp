@@ -1,16 +1,10 @@
 #include "StartComposition.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 
 namespace {
-
-std::string upperAscii(std::string text)
-{
-    std::ranges::transform(text, text.begin(), [](char c) {
-        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
-    return text;
-}
 
 StartRefusal refused(const FoundProgram& found, std::string_view why)
 {
@@ -164,6 +158,7 @@ StartRequest neoRageRequest(const GamePath& game, const OptionsRecord& options, 
         .game = game,
         .options = options,
         .separator = separator,
+        .readOptions = {},
     };
 }
 
@@ -173,7 +168,8 @@ StartRequest neoGeoRequest()
                         .name = std::string(kNeoGeoProgram),
                         .game = std::nullopt,
                         .options = {},
-                        .separator = '/'};
+                        .separator = '/',
+                        .readOptions = {}};
 }
 
 ComposedStart composeStart(const FoundProgram& found, const StartRequest& request)

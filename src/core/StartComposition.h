@@ -7,6 +7,7 @@
 #include "OptionsRecord.h"
 #include "ProgramStart.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ struct StartRequest {
     std::optional<GamePath> game; // the chosen game; nothing for a program started bare
     OptionsRecord options;        // the switches, as loaded for this press
     char separator = '/';         // the separator of the chosen game's path
+    // When set, reads the switches into `options` where the start is prepared, off the
+    // window's thread (see OptionsStore::launchOptionsReader()).
+    std::function<OptionsRecord()> readOptions;
 };
 
 // A start that can happen: the process to create and what the window shows once it exists.

@@ -4,10 +4,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 // How a write ended: `file` is the file that was meant, `failure` why it was not written, in
 // the system's words ("No space left on device"); empty when it was written.
@@ -17,6 +17,16 @@ struct WriteResult {
 
     explicit operator bool() const { return failure.empty(); }
 };
+
+// Which files a link may lead a write onto out of the folder of the name written: `accepts`
+// is given the first bytes of the file there (at most kOutsideTargetProbe of them, all of a
+// shorter file) and says whether it may be replaced; `kind` names those files in a refusal
+// ("a settings file"). Without `accepts`, no file out there is written.
+struct OutsideTarget {
+    std::function<bool(std::span<const std::uint8_t> start)> accepts;
+    std::string kind;
+};
+inline constexpr std::size_t kOutsideTargetProbe = 64;
 
 // Reads the start of the regular file at `path` (links followed, whoever made them) into
 // `buffer`: the count of bytes read, or nothing when it is no regular file or cannot be read.
@@ -36,12 +46,13 @@ std::optional<std::size_t> readFileStart(const std::filesystem::path& path, std:
 // link gets its target created), only when every link on the way belongs to this user, to
 // root, or to the owner of the file it finally leads to, and the kernel's protected_symlinks
 // rule would follow it: another user's link must not make us write a file that user could
-// not write. Otherwise nothing is written.
+// not write. A link, even one of this user's, leads a write out of path's folder (and the
+// folders below it) only onto an existing file `outside` accepts: an unpacked archive's link
+// must not turn the user's shell profile into a settings file. Otherwise nothing is written.
+// Each step of the way is taken from the folder held open before it, and the file is
+// written there: whoever renames folders meanwhile cannot send the write elsewhere.
 //
 // A temporary left beside the file by a replace whose process was killed, wherever that
-// process ran, is removed by the next replace that succeeds. `namesInFolder`, when given,
-// were read from path's folder just before and hold at least every name there that contains
-// path's file name (the temporaries are named after it): the folder is then not read again.
-// They are not used when `path` is a link, whose target's folder holds the temporaries.
+// process ran, is removed by the next replace that succeeds.
 WriteResult replaceFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
-                                  const std::vector<std::string>* namesInFolder = nullptr);
+                                  const OutsideTarget& outside = {});

@@ -1,9 +1,11 @@
 #include "AtomicFile.h"
 #include "ExtendedAttributes.h"
-#include "FileLookup.h"
 #include "LinkResolution.h"
+#include "PosixFiles.h"
 
+#include <array>
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
 #include <string_view>
@@ -11,6 +13,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -41,9 +44,8 @@ std::optional<std::size_t> readUpTo(int fd, std::span<std::uint8_t> buffer)
 {
     std::size_t count = 0;
     while (count < buffer.size()) {
-        const ssize_t got = ::read(fd, buffer.data() + count, buffer.size() - count);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got =
+            retryOnInterrupt([&] { return ::read(fd, buffer.data() + count, buffer.size() - count); });
         if (got < 0)
             return std::nullopt;
         if (got == 0)
@@ -59,10 +61,9 @@ int writeAllFromStart(int fd, std::span<const std::uint8_t> bytes)
 {
     std::size_t count = 0;
     while (count < bytes.size()) {
-        const ssize_t put =
-            ::pwrite(fd, bytes.data() + count, bytes.size() - count, static_cast<off_t>(count));
-        if (put < 0 && errno == EINTR)
-            continue;
+        const ssize_t put = retryOnInterrupt([&] {
+            return ::pwrite(fd, bytes.data() + count, bytes.size() - count, static_cast<off_t>(count));
+        });
         if (put < 0)
             return errno;
         if (put == 0)
@@ -74,12 +75,12 @@ int writeAllFromStart(int fd, std::span<const std::uint8_t> bytes)
 
 // Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
 // write bit at all has been protected on purpose and is left alone, whoever runs the program.
-// 0 when it may be written, else why not.
-int writeRefusal(const fs::path& path, const struct stat& info)
+// 0 when `leaf` in `folder` ("." for the folder itself) may be written, else why not.
+int writeRefusal(int folder, const char* leaf, const struct stat& info)
 {
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return EACCES;
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0 ? 0 : errno;
+    return ::faccessat(folder, leaf, W_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
 // The errors that say this folder or this file will not take a replacement, whatever we retry,
@@ -95,11 +96,11 @@ Attempt failedWith(int error)
 }
 
 // Temporaries are named ".<name>.<pid of the writer>.<random number>".
-std::string temporaryPrefix(const fs::path& name)
+std::string temporaryPrefix(const std::string& name)
 {
     // Appended piece by piece: g++ 12 at -O2 warns falsely about "." + std::string.
     std::string prefix(".");
-    prefix.append(name.string()).append(".");
+    prefix.append(name).append(".");
     return prefix;
 }
 
@@ -116,11 +117,6 @@ bool isTemporaryName(std::string_view leaf, std::string_view prefix)
     const std::size_t dot = leaf.find('.');
     return dot != std::string_view::npos && isNumber(leaf.substr(0, dot), 7) &&
            isNumber(leaf.substr(dot + 1), 10);
-}
-
-bool sameFile(const struct stat& one, const struct stat& other)
-{
-    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
 // Removes the temporary `leaf` if no writer holds it. Every writer keeps its temporary locked
@@ -146,24 +142,24 @@ void removeIfAbandoned(int folder, const char* leaf, std::size_t largest)
 }
 
 // A replace cut short (the program killed, the machine switched off) leaves its temporary
-// behind, and every such kill would add one more hidden file to the user's folder. `known`
-// are names the caller read from the folder already; without them the folder is read here.
-void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name, std::size_t largest,
-                                const std::vector<std::string>* known)
+// behind, and every such kill would add one more hidden file to the user's folder.
+void removeAbandonedTemporaries(int folder, const std::string& name, std::size_t largest)
 {
     const std::string prefix = temporaryPrefix(name);
-    std::optional<std::vector<std::string>> read;
-    if (!known) {
-        read = namesIn(folder, [&prefix](std::string_view leaf) { return leaf.starts_with(prefix); });
-        known = read ? &*read : nullptr;
-    }
-    const int fd = known ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-    if (fd < 0)
+    const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* const listing = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!listing) {
+        if (fd >= 0)
+            ::close(fd);
         return;
-    for (const std::string& leaf : *known)
-        if (isTemporaryName(leaf, prefix))
-            removeIfAbandoned(fd, leaf.c_str(), largest);
-    ::close(fd);
+    }
+    std::vector<std::string> found;
+    while (const dirent* entry = ::readdir(listing))
+        if (isTemporaryName(entry->d_name, prefix))
+            found.emplace_back(entry->d_name);
+    for (const std::string& leaf : found)
+        removeIfAbandoned(::dirfd(listing), leaf.c_str(), largest);
+    ::closedir(listing);
 }
 
 // A hidden, unique name beside the target, so the final rename never crosses file systems.
@@ -171,14 +167,14 @@ void removeAbandonedTemporaries(const fs::path& folder, const fs::path& name, st
 // back locked (see removeIfAbandoned); one another save removed before we could lock it is
 // given up for a fresh one. Where the file system has no locks, nobody can take one either,
 // and the temporary is simply never removed by another save.
-int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temporary)
+int createTemporary(int folder, const std::string& name, std::string& temporary)
 {
     std::random_device random;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        std::string leaf = temporaryPrefix(name);
-        leaf.append(std::to_string(::getpid())).append(".").append(std::to_string(random()));
-        temporary = folder / leaf;
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+        temporary = temporaryPrefix(name);
+        temporary.append(std::to_string(::getpid())).append(".").append(std::to_string(random()));
+        const int fd =
+            ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd < 0 && errno == EEXIST)
             continue;
         if (fd < 0)
@@ -198,14 +194,19 @@ int createTemporary(const fs::path& folder, const fs::path& name, fs::path& temp
 // in a group must not shut the group out). It keeps its extended attributes, whose ACL names
 // the other users it is shared with, and its permission bits, set last: on a file with an ACL
 // the group bits are the ACL's mask, and a change of owner may clear set-id bits.
-Attempt takeOverAttributes(int fd, const fs::path& target, const std::optional<struct stat>& earlier)
+Attempt takeOverAttributes(int fd, const LinkTarget& target)
 {
+    const std::optional<struct stat>& earlier = target.existing;
     if (!earlier)
         return {};
     if ((earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid()) &&
         ::fchown(fd, earlier->st_uid, earlier->st_gid) != 0)
         static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), earlier->st_gid));
-    if (!copyExtendedAttributes(target, fd))
+    const UniqueFd from(::openat(target.folder.get(), target.leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!from || ::fstat(from.get(), &info) != 0 || !sameFile(info, *earlier))
+        return {Replace::Failed, EAGAIN};
+    if (!copyExtendedAttributes(from.get(), fd))
         return {Replace::NotHere, ENOTSUP};
     if (::fchmod(fd, earlier->st_mode & 07777) != 0)
         return {Replace::Failed, errno};
@@ -214,28 +215,25 @@ Attempt takeOverAttributes(int fd, const fs::path& target, const std::optional<s
 
 // Makes the rename itself survive a power cut; the new content is already in place, so a
 // failure here changes nothing about the result.
-void syncFolder(const fs::path& folder)
+void syncFolder(int folder)
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    static_cast<void>(::fsync(fd));
-    ::close(fd);
+    const UniqueFd fd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
+        static_cast<void>(::fsync(fd.get()));
 }
 
 // One try at the replace; nothing when another save took our temporary for an abandoned one
 // after we closed it (the lock ends with the close) and before our rename found it. The
 // temporary is closed before the rename, so that whoever watches the folder sees the file
 // written once, by the rename, and not also closed after it.
-std::optional<Attempt> tryReplace(const fs::path& target, const fs::path& folder,
-                                  std::span<const std::uint8_t> bytes,
-                                  const std::optional<struct stat>& earlier)
+std::optional<Attempt> tryReplace(const LinkTarget& target, std::span<const std::uint8_t> bytes)
 {
-    fs::path temporary;
-    const int fd = createTemporary(folder, target.filename(), temporary);
+    const int folder = target.folder.get();
+    std::string temporary;
+    const int fd = createTemporary(folder, target.leaf, temporary);
     if (fd < 0)
         return failedWith(errno);
-    Attempt result = takeOverAttributes(fd, target, earlier);
+    Attempt result = takeOverAttributes(fd, target);
     if (result.kind == Replace::Done) {
         int error = writeAllFromStart(fd, bytes);
         if (error == 0 && ::fsync(fd) != 0)
@@ -244,24 +242,24 @@ std::optional<Attempt> tryReplace(const fs::path& target, const fs::path& folder
     }
     if (::close(fd) != 0 && result.kind == Replace::Done)
         result = {Replace::Failed, errno};
-    if (result.kind == Replace::Done && ::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (result.kind == Replace::Done &&
+        ::renameat(folder, temporary.c_str(), folder, target.leaf.c_str()) != 0) {
         if (errno == ENOENT)
             return std::nullopt;
         result = failedWith(errno);
     }
     if (result.kind != Replace::Done)
-        ::unlink(temporary.c_str());
+        ::unlinkat(folder, temporary.c_str(), 0);
     return result;
 }
 
-Attempt replaceBeside(const fs::path& target, const fs::path& folder, std::span<const std::uint8_t> bytes,
-                      const std::optional<struct stat>& earlier, const std::vector<std::string>* names)
+Attempt replaceBeside(const LinkTarget& target, std::span<const std::uint8_t> bytes)
 {
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        const std::optional<Attempt> result = tryReplace(target, folder, bytes, earlier);
+        const std::optional<Attempt> result = tryReplace(target, bytes);
         if (result && result->kind == Replace::Done) {
-            syncFolder(folder);
-            removeAbandonedTemporaries(folder, target.filename(), bytes.size(), names);
+            syncFolder(target.folder.get());
+            removeAbandonedTemporaries(target.folder.get(), target.leaf, bytes.size());
         }
         if (result)
             return *result;
@@ -273,9 +271,10 @@ Attempt replaceBeside(const fs::path& target, const fs::path& folder, std::span<
 // from its start, then the end cut there, so a reader at no moment finds it empty. The file
 // keeps its owner, attributes and hard links, and a file mounted on its own stays mounted.
 // Only the file looked at before is written: not whatever took its name meanwhile.
-int rewriteInPlace(const fs::path& target, const struct stat& earlier, std::span<const std::uint8_t> bytes)
+int rewriteInPlace(const LinkTarget& target, const struct stat& earlier, std::span<const std::uint8_t> bytes)
 {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::openat(target.folder.get(), target.leaf.c_str(),
+                            O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return errno;
     struct stat info {};
@@ -294,33 +293,49 @@ int rewriteInPlace(const fs::path& target, const struct stat& earlier, std::span
 }
 
 // The replace of `target`, whose links are already followed: 0, or why it was not written.
-int replaceResolved(const fs::path& target, std::span<const std::uint8_t> bytes,
-                    const std::vector<std::string>* names)
+int replaceResolved(const LinkTarget& target, std::span<const std::uint8_t> bytes)
 {
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const int folder = target.folder.get();
     struct stat folderInfo {};
-    if (::stat(folder.c_str(), &folderInfo) != 0)
+    if (::fstat(folder, &folderInfo) != 0)
         return errno;
-    if (!S_ISDIR(folderInfo.st_mode))
-        return ENOTDIR;
-    std::optional<struct stat> earlier;
-    struct stat targetInfo {};
-    if (::lstat(target.c_str(), &targetInfo) == 0) {
+    if (target.existing) {
         // Only a regular file is ever replaced: not a directory, FIFO or device of that name.
-        if (!S_ISREG(targetInfo.st_mode))
+        if (!S_ISREG(target.existing->st_mode))
             return kNotARegularFile;
-        if (const int refused = writeRefusal(target, targetInfo))
+        if (const int refused = writeRefusal(folder, target.leaf.c_str(), *target.existing))
             return refused;
-        earlier = targetInfo;
-    } else if (errno != ENOENT) {
-        return errno;
     }
-    const int folderRefused = writeRefusal(folder, folderInfo);
-    const Attempt replaced = folderRefused == 0 ? replaceBeside(target, folder, bytes, earlier, names)
-                                                : Attempt{Replace::NotHere, folderRefused};
-    if (replaced.kind == Replace::NotHere && earlier)
-        return rewriteInPlace(target, *earlier, bytes);
+    const int folderRefused = writeRefusal(folder, ".", folderInfo);
+    const Attempt replaced =
+        folderRefused == 0 ? replaceBeside(target, bytes) : Attempt{Replace::NotHere, folderRefused};
+    if (replaced.kind == Replace::NotHere && target.existing)
+        return rewriteInPlace(target, *target.existing, bytes);
     return replaced.error;
+}
+
+// A link that leads out of the folder is followed only onto a file `outside` accepts; the
+// file is read from the folder the walk holds, and only while it is the file judged.
+bool acceptedOutside(const LinkTarget& target, const OutsideTarget& outside)
+{
+    if (!outside.accepts || !target.existing || !S_ISREG(target.existing->st_mode))
+        return false;
+    const UniqueFd fd(::openat(target.folder.get(), target.leaf.c_str(),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat info {};
+    if (!fd || ::fstat(fd.get(), &info) != 0 || !sameFile(info, *target.existing))
+        return false;
+    std::array<std::uint8_t, kOutsideTargetProbe> start{};
+    const std::optional<std::size_t> count = readUpTo(fd.get(), start);
+    return count && outside.accepts(std::span<const std::uint8_t>(start.data(), *count));
+}
+
+std::string outsideRefusal(const LinkTarget& target, const OutsideTarget& outside)
+{
+    std::string text = "it is a link to \"" + target.shown.string() + "\", outside its folder";
+    if (!outside.kind.empty())
+        text.append(", and that is not ").append(outside.kind);
+    return text;
 }
 
 } // namespace
@@ -342,11 +357,13 @@ std::optional<std::size_t> readFileStart(const fs::path& path, std::span<std::ui
 }
 
 WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,
-                                  const std::vector<std::string>* namesInFolder)
+                                  const OutsideTarget& outside)
 {
     const LinkTarget target = resolveLinksForWriting(path);
     if (!target.refusal.empty())
         return {path, target.refusal};
-    const int error = replaceResolved(target.path, bytes, target.path == path ? namesInFolder : nullptr);
+    if (target.outside && !acceptedOutside(target, outside))
+        return {path, outsideRefusal(target, outside)};
+    const int error = replaceResolved(target, bytes);
     return {path, error == 0 ? std::string() : reasonFor(error)};
 }

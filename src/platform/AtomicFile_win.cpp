@@ -1,11 +1,12 @@
 // The settings file on Windows: written whole beside itself, flushed, then put in place by
 // ReplaceFileW, which keeps the old file's attributes and security, or by MoveFileExW for a
-// new one. A link (symbolic link or junction) at the name is followed only to a file inside
-// the name's own folder.
+// new one. A link (symbolic link or junction) at the name leads the write out of the name's
+// own folder only onto a file the caller accepts there.
 #include "AtomicFile.h"
 #include "FileLookup.h"
 #include "WindowsText.h"
 
+#include <array>
 #include <random>
 #include <string_view>
 #include <utility>
@@ -95,6 +96,19 @@ struct Target {
     std::string refusal;
 };
 
+// The first bytes of the open file, as `outside` judges them.
+bool acceptedOutside(HANDLE file, const OutsideTarget& outside)
+{
+    if (!outside.accepts)
+        return false;
+    const Handle reading(::ReOpenFile(file, GENERIC_READ, kShareAll, 0));
+    std::array<std::uint8_t, kOutsideTargetProbe> start{};
+    DWORD count = 0;
+    return reading && isRegular(reading.get()) &&
+           ::ReadFile(reading.get(), start.data(), static_cast<DWORD>(start.size()), &count, nullptr) &&
+           outside.accepts(std::span<const std::uint8_t>(start.data(), count));
+}
+
 bool sameName(const std::wstring& a, const std::wstring& b)
 {
     return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
@@ -104,7 +118,7 @@ bool sameName(const std::wstring& a, const std::wstring& b)
 // The name is a link (symbolic link or junction) when the file it opens is not the entry of
 // that name in its folder, as the system spells both. Judged by the files themselves, not by
 // a link attribute, which not every system reports.
-Target whereWritten(const fs::path& path)
+Target whereWritten(const fs::path& path, const OutsideTarget& outside)
 {
     const Handle file = openExisting(path, 0);
     if (!file) {
@@ -123,9 +137,14 @@ Target whereWritten(const fs::path& path)
     if (sameName(*filePath, (fs::path(*folderPath) / path.filename()).native()))
         return {path, {}};
     // Unpacked from an archive or made by someone else, a link must not turn a file
-    // elsewhere, which the user never meant to touch, into a settings file.
-    if (!isWithin(*filePath, *folderPath))
-        return {path, "it is a link to a file outside its folder"};
+    // elsewhere, which the user never meant to touch, into a settings file: out of the
+    // folder, it leads only onto a file `outside` accepts.
+    if (!isWithin(*filePath, *folderPath) && !acceptedOutside(file.get(), outside)) {
+        std::string refusal = "it is a link to \"" + fromWide(*filePath) + "\", outside its folder";
+        if (!outside.kind.empty())
+            refusal.append(", and that is not ").append(outside.kind);
+        return {path, refusal};
+    }
     return {fs::path(*filePath), {}};
 }
 
@@ -277,14 +296,14 @@ std::optional<std::size_t> readFileStart(const fs::path& path, std::span<std::ui
 }
 
 WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,
-                                  const std::vector<std::string>*)
+                                  const OutsideTarget& outside)
 {
     // ReplaceFileW takes absolute paths only.
     std::error_code error;
     const fs::path absolute = fs::absolute(path, error);
     if (error)
         return {path, systemReason(static_cast<unsigned long>(error.value()))};
-    const Target target = whereWritten(absolute);
+    const Target target = whereWritten(absolute, outside);
     if (!target.refusal.empty())
         return {path, target.refusal};
     const DWORD failed = replaceAt(target.path, bytes);

@@ -1,5 +1,6 @@
 #include "EmulatorPrograms.h"
 #include "FileLookup.h"
+#include "PosixFiles.h"
 
 #include <algorithm>
 #include <array>
@@ -32,17 +33,8 @@ Reason otherwise(int error)
 // The bytes that could be read at `offset`, at most `buffer`'s size of them.
 std::span<const std::uint8_t> readAt(int fd, std::span<std::uint8_t> buffer, off_t offset)
 {
-    ssize_t got;
-    do {
-        got = ::pread(fd, buffer.data(), buffer.size(), offset);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = retryOnInterrupt([&] { return ::pread(fd, buffer.data(), buffer.size(), offset); });
     return buffer.first(got > 0 ? static_cast<std::size_t>(got) : 0);
-}
-
-bool isDirectory(const fs::path& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // A folder path as one plain string: absolute, no "." and no closing "/" but for the root.
@@ -73,7 +65,7 @@ Reason whyNotFound(const std::string& folder, std::string_view name)
 {
     const std::optional<fs::path> entry = findEntryIgnoringCase(folder, name);
     if (!entry)
-        return isDirectory(folder) && ::access(folder.c_str(), R_OK | X_OK) != 0
+        return hasType(folder, S_IFDIR) && ::access(folder.c_str(), R_OK | X_OK) != 0
                    ? "its folder may not be looked into"
                    : "there is no such file";
     struct stat info {};
@@ -163,11 +155,6 @@ void findRunner(FoundProgram& found, const ProgramEnvironment& environment)
     }
 }
 
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 } // namespace
 
 ProgramEnvironment ProgramEnvironment::current()
@@ -245,7 +232,7 @@ std::optional<std::string> findOnPath(std::string_view name, std::string_view pa
 std::vector<WineDrive> wineDrivesHolding(const std::string& folder, const fs::path& prefix)
 {
     const fs::path devices = prefix / "dosdevices";
-    if (!isDirectory(devices))
+    if (!hasType(devices, S_IFDIR))
         return {{'z', "/"}};
     // Wine reads "a:" to "z:" only: a "U:" is no drive of its. "c::" is the raw device behind "c:".
     std::vector<std::pair<char, struct stat>> roots;

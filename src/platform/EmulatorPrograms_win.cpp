@@ -1,5 +1,6 @@
 // Finding an emulator program on Windows: a Windows program runs directly, a DOS program
 // through DOSBox for Windows.
+#include "AsciiCase.h"
 #include "EmulatorPrograms.h"
 #include "FileLookup.h"
 #include "WindowsPrograms.h"
@@ -87,12 +88,9 @@ std::vector<fs::path> programFolders()
     return folders;
 }
 
-// Only the 26 Latin letters have a case in the names this compares.
 bool startsWithIgnoringCase(std::string_view text, std::string_view start)
 {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return text.size() >= start.size() &&
-           std::ranges::equal(text.substr(0, start.size()), start, {}, lower, lower);
+    return text.size() >= start.size() && equalIgnoringCase(text.substr(0, start.size()), start);
 }
 
 } // namespace

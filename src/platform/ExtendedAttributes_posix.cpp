@@ -8,8 +8,6 @@
 #include <sys/xattr.h>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 using Bytes = std::vector<char>;
@@ -58,10 +56,13 @@ bool give(int to, const std::string& name, const Bytes& value)
 
 } // namespace
 
-bool copyExtendedAttributes(const fs::path& from, int to)
+bool copyExtendedAttributes(int fromFd, int to)
 {
+    // A descriptor opened with O_PATH takes no f*xattr() call; its /proc name leads to the
+    // very file it holds, whatever has taken the file's own name since.
+    const std::string from = "/proc/self/fd/" + std::to_string(fromFd);
     const std::optional<Bytes> wanted =
-        fetch([&from](char* buffer, std::size_t size) { return ::llistxattr(from.c_str(), buffer, size); });
+        fetch([&from](char* buffer, std::size_t size) { return ::listxattr(from.c_str(), buffer, size); });
     const std::optional<Bytes> present =
         fetch([to](char* buffer, std::size_t size) { return ::flistxattr(to, buffer, size); });
     if (!wanted || !present)
@@ -69,7 +70,7 @@ bool copyExtendedAttributes(const fs::path& from, int to)
     const std::vector<std::string> names = namesIn(*wanted);
     for (const std::string& name : names) {
         const std::optional<Bytes> value = fetch([&from, &name](char* buffer, std::size_t size) {
-            return ::lgetxattr(from.c_str(), name.c_str(), buffer, size);
+            return ::getxattr(from.c_str(), name.c_str(), buffer, size);
         });
         if (!value || !give(to, name, *value))
             return false;

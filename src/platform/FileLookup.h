@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,20 +15,6 @@
 // joined with the name found.
 std::optional<std::filesystem::path> findFileIgnoringCase(const std::filesystem::path& folder,
                                                           std::string_view name);
-
-// The same rule, choosing among `names` the caller read from `folder` already (see namesIn),
-// which must hold every name there that is `name` in any letter case.
-std::optional<std::filesystem::path> findFileIgnoringCase(const std::filesystem::path& folder,
-                                                          std::string_view name,
-                                                          const std::vector<std::string>& names);
-
-// The names of the entries in `folder` (empty: the working directory) that `keep` accepts, in
-// one read of the folder; nothing when it cannot be read.
-std::optional<std::vector<std::string>> namesIn(const std::filesystem::path& folder,
-                                                const std::function<bool(std::string_view)>& keep);
-
-// True when `text` holds `part` with any letters in any case.
-bool containsIgnoringCase(std::string_view text, std::string_view part);
 
 // True for a regular file, or a link to one, that this user may run.
 bool isExecutableFile(const std::string& path);

@@ -1,33 +1,31 @@
+#include "AsciiCase.h"
 #include "FileLookup.h"
+#include "PosixFiles.h"
 
 #include <algorithm>
 #include <dirent.h>
+#include <functional>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-char lowerAscii(char c)
+// The names of the entries in `folder` (empty: the working directory) that `keep` accepts, in
+// one read of the folder; nothing when it cannot be read.
+std::optional<std::vector<std::string>> namesIn(const fs::path& folder,
+                                                const std::function<bool(std::string_view)>& keep)
 {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Names are single-byte texts: only the 26 Latin letters have a case.
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
-
-// A type of 0 takes an entry of any kind, as it stands, without following a link.
-bool hasType(const fs::path& path, mode_t type)
-{
-    struct stat info {};
-    if (type == 0)
-        return ::lstat(path.c_str(), &info) == 0;
-    return ::stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing)
+        return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(listing))
+        if (keep(entry->d_name))
+            names.emplace_back(entry->d_name);
+    ::closedir(listing);
+    return names;
 }
 
 bool isPlainName(std::string_view name)
@@ -72,37 +70,6 @@ std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string
     return findIgnoringCase(folder, name, S_IFREG);
 }
 
-std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name,
-                                             const std::vector<std::string>& names)
-{
-    if (!isPlainName(name))
-        return std::nullopt;
-    const fs::path exact = folder / name;
-    return hasType(exact, S_IFREG) ? exact : firstOfType(folder, name, names, S_IFREG);
-}
-
-std::optional<std::vector<std::string>> namesIn(const fs::path& folder,
-                                                const std::function<bool(std::string_view)>& keep)
-{
-    DIR* const listing = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!listing)
-        return std::nullopt;
-    std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(listing))
-        if (keep(entry->d_name))
-            names.emplace_back(entry->d_name);
-    ::closedir(listing);
-    return names;
-}
-
-bool containsIgnoringCase(std::string_view text, std::string_view part)
-{
-    for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
-        if (equalIgnoringCase(text.substr(at, part.size()), part))
-            return true;
-    return false;
-}
-
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
 {
     return findIgnoringCase(folder, name, 0);
@@ -112,9 +79,9 @@ std::vector<std::string> fileSpellings(const fs::path& folder, std::string_view 
 {
     if (!isPlainName(name))
         return {};
-    std::vector<std::string> names =
-        namesIn(folder, [name](std::string_view leaf) { return equalIgnoringCase(leaf, name); })
-            .value_or(std::vector<std::string>());
+    std::vector<std::string> names = namesIn(folder, [name](std::string_view leaf) {
+                                         return equalIgnoringCase(leaf, name);
+                                     }).value_or(std::vector<std::string>());
     std::erase_if(names, [&folder](const std::string& leaf) { return !hasType(folder / leaf, S_IFREG); });
     std::ranges::sort(names);
     return names;

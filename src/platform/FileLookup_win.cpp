@@ -1,6 +1,7 @@
 // Windows compares names without regard to case itself: "NEORAGE.EXE" opens as
 // "neorage.exe", and a folder holds one spelling of a name at most. What is left to do here
 // is to tell files from folders and to report each name as the folder spells it.
+#include "AsciiCase.h"
 #include "FileLookup.h"
 #include "WindowsText.h"
 
@@ -10,17 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Names are single-byte texts to the program: only the 26 Latin letters have a case.
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b)
-{
-    return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
 
 // One name inside the folder: no separator, and no wildcard, which FindFirstFileW would expand.
 bool isPlainName(std::string_view name)
@@ -63,12 +53,8 @@ std::optional<std::string> spelling(const fs::path& folder, std::string_view nam
 bool isExecutableFile(const std::string& path)
 {
     // Windows runs a program by its name's ending; the emulators are .exe files.
-    const std::string lower = [&path] {
-        std::string text = path;
-        std::ranges::transform(text, text.begin(), lowerAscii);
-        return text;
-    }();
-    return (lower.ends_with(".exe") || lower.ends_with(".com")) && isRegularFile(pathFromUtf8(path));
+    const std::string upper = upperAscii(path);
+    return (upper.ends_with(".EXE") || upper.ends_with(".COM")) && isRegularFile(pathFromUtf8(path));
 }
 
 std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)
@@ -77,26 +63,6 @@ std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string
     if (!found || !isRegularFile(folder / pathFromUtf8(*found)))
         return std::nullopt;
     return folder / pathFromUtf8(*found);
-}
-
-std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name,
-                                             const std::vector<std::string>&)
-{
-    return findFileIgnoringCase(folder, name);
-}
-
-std::optional<std::vector<std::string>> namesIn(const fs::path& folder,
-                                                const std::function<bool(std::string_view)>& keep)
-{
-    return folderNames(folder, keep);
-}
-
-bool containsIgnoringCase(std::string_view text, std::string_view part)
-{
-    for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
-        if (equalIgnoringCase(text.substr(at, part.size()), part))
-            return true;
-    return false;
 }
 
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)

@@ -2,8 +2,7 @@
 // uses SystemHost; tests put a recorder in its place.
 #pragma once
 
-#include "AtomicFile.h"
-#include "OptionsRecord.h"
+#include "OptionsStore.h"
 #include "StartComposition.h"
 
 #include <QDateTime>
@@ -60,13 +59,12 @@ public:
     // the working directory.
     virtual std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) = 0;
 
-    // Fills the record's six one-byte fields from the settings file in the working directory;
-    // leaves the record alone when the file is missing or cannot be read.
-    virtual void loadOptions(OptionsRecord& record) = 0;
-
-    // Sets the record's header and writes the settings file in the working directory whole;
-    // on failure the file is as it was and the result names it and says why.
-    virtual WriteResult saveOptions(OptionsRecord& record) = 0;
+    // The launch switches, over the settings file in the working directory, made with the
+    // host and living as long: each read and save runs in order off the calling thread. A
+    // save sets the record's header and writes the file whole; on failure the file is as it
+    // was and the result names it and says why. A read fills the record's six one-byte fields
+    // and leaves them alone when the file is missing or cannot be read.
+    virtual OptionsStore& options() = 0;
 
     // The current local date and time.
     virtual QDateTime now() const = 0;

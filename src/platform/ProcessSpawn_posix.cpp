@@ -1,3 +1,4 @@
+#include "PosixFiles.h"
 #include "ProcessSpawn.h"
 
 #include <QSocketNotifier>
@@ -50,11 +51,7 @@ std::string systemReason(int error)
 
 pid_t waitForChild(pid_t pid, int options)
 {
-    pid_t result;
-    do {
-        result = ::waitpid(pid, nullptr, options);
-    } while (result < 0 && errno == EINTR);
-    return result;
+    return retryOnInterrupt([pid, options] { return ::waitpid(pid, nullptr, options); });
 }
 
 // Where the event loop cannot watch a child, a thread of its own waits for it (for this one

@@ -24,6 +24,12 @@ QString openFileFilter(const OpenFileRequest& request)
 
 } // namespace
 
+SystemHost::SystemHost()
+    : m_options([](OptionsRecord& record) { LoadOptions(record); },
+                [](OptionsRecord& record) { return SaveOptions(record); })
+{
+}
+
 SystemHost::~SystemHost()
 {
     delete m_starter;
@@ -38,7 +44,11 @@ bool SystemHost::isFile(const std::string& name) const
 void SystemHost::startProgram(const StartRequest& request, QObject* context, StartAnswer answered)
 {
     // Only the environment is read here, once; the file system is left to the start's thread.
-    auto prepare = [request, environment = ProgramEnvironment::current()]() -> ProgramStarter::Prepared {
+    auto prepare = [request = StartRequest(request),
+                    environment = ProgramEnvironment::current()]() mutable -> ProgramStarter::Prepared {
+        // The switches are read here, after every save the windows queued before the press.
+        if (request.readOptions)
+            request.options = request.readOptions();
         std::variant<FoundProgram, StartRefusal> found =
             findProgram(request.folder, request.name, environment);
         if (auto* refusal = std::get_if<StartRefusal>(&found))
@@ -85,14 +95,9 @@ std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const Ope
     return path.toStdString();
 }
 
-void SystemHost::loadOptions(OptionsRecord& record)
+OptionsStore& SystemHost::options()
 {
-    LoadOptions(record);
-}
-
-WriteResult SystemHost::saveOptions(OptionsRecord& record)
-{
-    return SaveOptions(record);
+    return m_options;
 }
 
 QDateTime SystemHost::now() const

@@ -9,7 +9,7 @@
 
 class SystemHost : public Host {
 public:
-    SystemHost() = default;
+    SystemHost();
     ~SystemHost() override;
     SystemHost(const SystemHost&) = delete;
     SystemHost& operator=(const SystemHost&) = delete;
@@ -23,9 +23,8 @@ public:
     // Qt's own file dialog, titled empty, opening in the working directory, which it
     // leaves as it was; the filter's patterns match in any letter case.
     std::optional<std::string> chooseOpenFile(QWidget* parent, const OpenFileRequest& request) override;
-    // LoadOptions() and SaveOptions().
-    void loadOptions(OptionsRecord& record) override;
-    WriteResult saveOptions(OptionsRecord& record) override;
+    // A store over LoadOptions() and SaveOptions().
+    OptionsStore& options() override;
     // QDateTime::currentDateTime().
     QDateTime now() const override;
     // clockFormatsFor() the system locale as it stands now.
@@ -37,4 +36,5 @@ private:
     // Made at the first start, and gone with the application: the host is made before it and
     // outlives it, and no start's thread may post an answer after the application is gone.
     QPointer<ProgramStarter> m_starter;
+    OptionsStore m_options;
 };

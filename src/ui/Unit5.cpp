@@ -2,13 +2,26 @@
 
 #include "ui_Unit5.h"
 
+#include <cstdint>
+
 TForm5* Form5 = nullptr;
 
 namespace {
 
-// The window's record lives for the whole run and is shared by every instance, so a window
-// opened after the file was lost still shows, and saves, what was last loaded.
-OptionsRecord Options;
+// A check box, the field of the record it stands for, and its click handler.
+struct Switch {
+    QCheckBox* Ui::TForm5::*box;
+    std::uint8_t OptionsRecord::*field;
+    void (TForm5::*clickHandler)();
+};
+
+constexpr int kSwitchCount = 4;
+const Switch kSwitches[kSwitchCount] = {
+    {&Ui::TForm5::CheckBox1, &OptionsRecord::NoScanlines, &TForm5::CheckBox1Click},
+    {&Ui::TForm5::CheckBox2, &OptionsRecord::EnableVsync, &TForm5::CheckBox2Click},
+    {&Ui::TForm5::CheckBox3, &OptionsRecord::VgaMode, &TForm5::CheckBox3Click},
+    {&Ui::TForm5::CheckBox4, &OptionsRecord::FrameSkip, &TForm5::CheckBox4Click},
+};
 
 } // namespace
 
@@ -20,7 +33,6 @@ TForm5::TForm5(Host& host, QWidget* parent)
     fitLabelsToText();
     connectHandlers();
     FormCreate();
-    m_created = true;
 }
 
 TForm5::~TForm5() = default;
@@ -28,10 +40,8 @@ TForm5::~TForm5() = default;
 void TForm5::connectHandlers()
 {
     // clicked, not toggled: the boxes set from the record run their handler once, by hand.
-    connect(m_ui->CheckBox1, &QCheckBox::clicked, this, &TForm5::CheckBox1Click);
-    connect(m_ui->CheckBox2, &QCheckBox::clicked, this, &TForm5::CheckBox2Click);
-    connect(m_ui->CheckBox3, &QCheckBox::clicked, this, &TForm5::CheckBox3Click);
-    connect(m_ui->CheckBox4, &QCheckBox::clicked, this, &TForm5::CheckBox4Click);
+    for (const Switch& item : kSwitches)
+        connect(m_ui.get()->*item.box, &QCheckBox::clicked, this, item.clickHandler);
     connect(m_ui->BitBtn1, &QPushButton::clicked, this, &TForm5::BitBtn1Click);
 }
 
@@ -45,61 +55,80 @@ void TForm5::fitLabelsToText()
 
 void TForm5::FormCreate()
 {
-    m_host.loadOptions(Options);
-    setFromRecord(m_ui->CheckBox4, Options.FrameSkip, &TForm5::CheckBox4Click);
-    setFromRecord(m_ui->CheckBox3, Options.VgaMode, &TForm5::CheckBox3Click);
-    setFromRecord(m_ui->CheckBox2, Options.EnableVsync, &TForm5::CheckBox2Click);
-    setFromRecord(m_ui->CheckBox1, Options.NoScanlines, &TForm5::CheckBox1Click);
+    // The file is read off this thread; until it is, there is nothing to click or save.
+    showSwitches(false);
+    m_host.options().read(this, [this] { showRecord(); });
 }
 
-void TForm5::setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*clickHandler)())
+void TForm5::showRecord()
 {
+    // From the last box to the first: FrameSkip, VgaMode, EnableVsync, NoScanlines.
+    for (int index = kSwitchCount - 1; index >= 0; --index)
+        setFromRecord(index);
+    showSwitches(true);
+    m_shown = true;
+}
+
+void TForm5::showSwitches(bool shown)
+{
+    for (const Switch& item : kSwitches)
+        (m_ui.get()->*item.box)->setVisible(shown);
+    m_ui->BitBtn1->setEnabled(shown);
+    if (shown && !focusWidget())
+        m_ui->CheckBox1->setFocus();
+}
+
+void TForm5::setFromRecord(int index)
+{
+    const Switch& item = kSwitches[index];
     // A byte other than 0 or 1 comes from a foreign file: the box stays clear and the byte
     // is carried unchanged until the user clicks that box.
+    const std::uint8_t value = m_host.options().record().*item.field;
     if (value == 0) {
-        box->setChecked(false);
+        (m_ui.get()->*item.box)->setChecked(false);
     } else if (value == 1) {
-        box->setChecked(true);
-        // Checking a box counts as a change of it: the file is rewritten with the value just loaded.
-        (this->*clickHandler)();
+        (m_ui.get()->*item.box)->setChecked(true);
+        // Checking a box counts as a change of it: the file is rewritten with the value just read.
+        (this->*item.clickHandler)();
     }
 }
 
-void TForm5::storeSwitch(const QCheckBox* box, std::uint8_t& field)
+void TForm5::storeSwitch(int index)
 {
-    field = box->isChecked() ? 1 : 0;
+    const Switch& item = kSwitches[index];
+    m_host.options().record().*item.field = (m_ui.get()->*item.box)->isChecked() ? 1 : 0;
     saveOptions();
 }
 
 void TForm5::saveOptions()
 {
-    const WriteResult saved = m_host.saveOptions(Options);
     // The rewrites while the window is being made stay silent, as at start-up. A click whose
     // save failed is said: the box shows the switch, and the next start would not have it.
     // Box and record keep the new value, so the next click writes it once the cause is gone.
-    if (!saved && m_created)
+    m_host.options().save(m_shown ? this : nullptr, [this](const WriteResult& saved) {
         showError("The launch switches could not be saved in \"" + saved.file.string() +
                   "\": " + saved.failure + ".");
+    });
 }
 
 void TForm5::CheckBox1Click()
 {
-    storeSwitch(m_ui->CheckBox1, Options.NoScanlines);
+    storeSwitch(0);
 }
 
 void TForm5::CheckBox2Click()
 {
-    storeSwitch(m_ui->CheckBox2, Options.EnableVsync);
+    storeSwitch(1);
 }
 
 void TForm5::CheckBox3Click()
 {
-    storeSwitch(m_ui->CheckBox3, Options.VgaMode);
+    storeSwitch(2);
 }
 
 void TForm5::CheckBox4Click()
 {
-    storeSwitch(m_ui->CheckBox4, Options.FrameSkip);
+    storeSwitch(3);
 }
 
 void TForm5::BitBtn1Click()

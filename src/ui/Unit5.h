@@ -5,10 +5,8 @@
 #include "Host.h"
 #include "SecondaryWindow.h"
 
-#include <cstdint>
 #include <memory>
 
-class QCheckBox;
 namespace Ui {
 class TForm5;
 }
@@ -31,13 +29,15 @@ private:
     void fitLabelsToText();
     void connectHandlers();
     void FormCreate();
-    void setFromRecord(QCheckBox* box, std::uint8_t value, void (TForm5::*clickHandler)());
-    void storeSwitch(const QCheckBox* box, std::uint8_t& field);
+    void showRecord();
+    void showSwitches(bool shown);
+    void setFromRecord(int index);
+    void storeSwitch(int index);
     void saveOptions();
 
     Host& m_host;
     std::unique_ptr<Ui::TForm5> m_ui;
-    bool m_created = false;
+    bool m_shown = false; // the record is read and shown: from then on a failed save is said
 };
 
 extern TForm5* Form5;

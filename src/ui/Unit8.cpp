@@ -8,14 +8,6 @@ TForm8* Form8 = nullptr;
 
 namespace {
 
-// What the window keeps for the whole run, shared by every instance: the switches as last
-// loaded (a lost settings file leaves them as they were), the chosen path, its three parts
-// and the parameter text of the latest launch.
-OptionsRecord Options;
-std::string ChosenPath;
-GamePath WorkTexts;
-std::string LaunchParams;
-
 const OpenFileRequest OpenDialog1{QStringLiteral("Files of NEO-GEO"),
                                   {QStringLiteral("*.ROM"), QStringLiteral("*.038")}};
 
@@ -37,38 +29,33 @@ TForm8::~TForm8() = default;
 
 void TForm8::BitBtn1Click()
 {
-    ChosenPath.clear();
-    WorkTexts = {};
-
     const std::optional<std::string> chosen = m_host.chooseOpenFile(this, OpenDialog1);
     // A cancelled dialog starts nothing: no emulator is looked for in the root of the drive.
     if (!chosen || chosen->empty())
         return;
     m_ui->Label1->clear();
-    ChosenPath = *chosen;
 
-    const std::optional<GamePath> split = splitGamePath(ChosenPath, m_host.pathSeparator());
+    const std::optional<GamePath> split = splitGamePath(*chosen, m_host.pathSeparator());
     if (!split) {
         refuseGamePath();
         return;
     }
-    WorkTexts = *split;
-    launchChosenGame();
+    launchChosenGame(*split);
 }
 
-void TForm8::launchChosenGame()
+void TForm8::launchChosenGame(const GamePath& game)
 {
-    // The switches are read once a game is chosen, so a change made in the configuration
-    // window while the dialog was open still counts.
-    m_host.loadOptions(Options);
-    const StartRequest request = neoRageRequest(WorkTexts, Options, m_host.pathSeparator());
+    StartRequest request = neoRageRequest(game, OptionsRecord(), m_host.pathSeparator());
+    // The switches are read once a game is chosen, where the start is prepared, after the
+    // saves of any click made before: a change made in the configuration window while the
+    // dialog was open still counts.
+    request.readOptions = m_host.options().launchOptionsReader();
     startProgram(m_host, request);
 }
 
 // "Loading ..." stands for an emulator that was started: it shows once the process exists.
 void TForm8::showStarted(const StartOutcome& outcome)
 {
-    LaunchParams = outcome.parameters;
     showCaption(m_ui->Label1, "Loading ...");
     showCaption(m_ui->Label3, outcome.directoryCaption);
 }

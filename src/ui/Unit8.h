@@ -2,6 +2,7 @@
 // Opened modally by the main window as a fresh instance each time.
 #pragma once
 
+#include "GameLaunch.h"
 #include "Host.h"
 #include "SecondaryWindow.h"
 
@@ -27,7 +28,7 @@ protected:
     void showStarted(const StartOutcome& outcome) override;
 
 private:
-    void launchChosenGame();
+    void launchChosenGame(const GamePath& game);
     void refuseGamePath();
     static void showCaption(QLabel* label, const std::string& text);
 

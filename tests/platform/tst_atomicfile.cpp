@@ -48,7 +48,7 @@ std::filesystem::path fsPath(const QString& path)
 // Settings records make distinct contents of 35 bytes, no bigger than a temporary of theirs.
 WriteResult replaceWith(const QString& path, const OptionsRecord& record)
 {
-    return replaceFileAtomically(fsPath(path), encodeOptions(record));
+    return replaceFileAtomically(fsPath(path), encodeOptions(record), {isSettingsFile, "a settings file"});
 }
 
 // How many bytes of the file at `path` could be read; nothing when it cannot be.
@@ -248,20 +248,30 @@ void TestAtomicFile::linksAreFollowedOnlyToFilesTheirOwnersCouldWrite_data()
     QTest::addColumn<uid_t>("fileOwner");
     QTest::addColumn<int>("folderMode");
     QTest::addColumn<bool>("followed");
+    QTest::addColumn<QByteArray>("content"); // the file's, before
+    QTest::addColumn<bool>("inFolder");      // beside the link rather than out of its folder
     const uid_t root = 0;
-    QTest::newRow("your own link") << QList{kMember} << kMember << 0755 << true;
-    QTest::newRow("root's link") << QList{root} << kMember << 0755 << true;
-    QTest::newRow("another user's link to their own file") << QList{kStranger} << kStranger << 0755 << true;
-    QTest::newRow("another user's link to your file") << QList{kStranger} << kMember << 0755 << false;
-    QTest::newRow("your link to another user's link to your file")
-        << QList{kMember, kStranger} << kMember << 0755 << false;
-    QTest::newRow("another user's link to root's link to their own file")
-        << QList{kStranger, root} << kStranger << 0755 << true;
+    const QByteArray settings = toByteArray(encodeOptions(switches(0, 0, 0, 0)));
+    const auto row = [&settings](const char* name, QList<uid_t> owners, uid_t fileOwner, int mode,
+                                 bool followed, const QByteArray& content = {}, bool inFolder = false) {
+        QTest::newRow(name) << owners << fileOwner << mode << followed
+                            << (content.isNull() ? settings : content) << inFolder;
+    };
+    // A link, even your own, leads a save out of its folder only onto a settings file.
+    row("your own link, out of the folder to a file that is no settings file", {kMember}, kMember, 0755,
+        false, "the user's shell profile");
+    row("your own link, within the folder to a file that is no settings file", {kMember}, kMember, 0755, true,
+        "a file of the user's", true);
+    row("your own link, out of the folder to a settings file", {kMember}, kMember, 0755, true);
+    row("root's link", {root}, kMember, 0755, true);
+    row("another user's link to their own file", {kStranger}, kStranger, 0755, true);
+    row("another user's link to your file", {kStranger}, kMember, 0755, false);
+    row("your link to another user's link to your file", {kMember, kStranger}, kMember, 0755, false);
+    row("another user's link to root's link to their own file", {kStranger, root}, kStranger, 0755, true);
     // In a sticky, world-writable folder the kernel's own rule applies as well.
-    QTest::newRow("another user's link to their own file, in a sticky folder")
-        << QList{kStranger} << kStranger << 01777 << false;
-    QTest::newRow("your own link there") << QList{kMember} << kMember << 01777 << true;
-    QTest::newRow("the folder owner's link there") << QList{root} << kMember << 01777 << true;
+    row("another user's link to their own file, in a sticky folder", {kStranger}, kStranger, 01777, false);
+    row("your own link there", {kMember}, kMember, 01777, true);
+    row("the folder owner's link there", {root}, kMember, 01777, true);
 }
 
 // Another user plants "ORVELANE.DAT" as a link to a file of ours; saving through it must not
@@ -272,16 +282,19 @@ void TestAtomicFile::linksAreFollowedOnlyToFilesTheirOwnersCouldWrite()
     QFETCH(uid_t, fileOwner);
     QFETCH(int, folderMode);
     QFETCH(bool, followed);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, inFolder);
     if (::geteuid() != 0)
         QSKIP("needs root, to give the links, the file and the saving user different owners");
     QTemporaryDir dir; // the saving user's own folder, the shared one inside it
-    const QByteArray mine = QFile::encodeName(dir.filePath("mine.dat"));
     const QByteArray shared = QFile::encodeName(dir.filePath("shared"));
+    const QByteArray mine = (inFolder ? shared : QFile::encodeName(dir.path())) + "/mine.dat";
     const QByteArray link = shared + "/ORVELANE.DAT";
-    writeFile(dir.filePath("mine.dat"), "the file the links lead to");
+    QVERIFY(::mkdir(shared.constData(), 0755) == 0);
+    writeFile(QFile::decodeName(mine), content);
     QVERIFY(::chown(QFile::encodeName(dir.path()).constData(), kMember, kMember) == 0 &&
             ::chown(mine.constData(), fileOwner, fileOwner) == 0 && ::chmod(mine.constData(), 0666) == 0);
-    QVERIFY(::mkdir(shared.constData(), 0755) == 0 && ::chmod(shared.constData(), mode_t(folderMode)) == 0);
+    QVERIFY(::chmod(shared.constData(), mode_t(folderMode)) == 0);
     for (qsizetype at = 0; at < linkOwners.size(); ++at) {
         const QByteArray name = at == 0 ? link : shared + "/link" + QByteArray::number(at);
         const QByteArray next =
@@ -306,8 +319,7 @@ void TestAtomicFile::linksAreFollowedOnlyToFilesTheirOwnersCouldWrite()
     if (!saved)
         QSKIP("cannot switch the kernel's link protection on for a child here");
     QCOMPARE(*saved, followed);
-    QCOMPARE(readFile(QFile::decodeName(mine)),
-             followed ? toByteArray(encodeOptions(record)) : QByteArray("the file the links lead to"));
+    QCOMPARE(readFile(QFile::decodeName(mine)), followed ? toByteArray(encodeOptions(record)) : content);
     QVERIFY(QFileInfo(QFile::decodeName(link)).isSymLink());
     QVERIFY(readStart(QFile::decodeName(link)));
 }

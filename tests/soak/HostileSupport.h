@@ -182,12 +182,16 @@ inline void click(const QWidget* form, const char* name)
 }
 
 // Clicks `button` and returns the text of any message box it brought up, closing it, once
-// the press has been answered and the button is ready again.
-inline QString messageFrom(const QWidget* form, const char* button)
+// the press has been answered and the button is ready again (and the saves of `host` have run).
+inline QString messageFrom(const QWidget* form, const char* button, Host* host = nullptr)
 {
     const auto* pressed = form->findChild<QAbstractButton*>(button);
-    const QString text =
-        support::catchBoxUntil([&] { click(form, button); }, [&] { return pressed->isEnabled(); }).text;
+    const auto clickAndSettle = [&] {
+        click(form, button);
+        if (host)
+            support::settle(*host);
+    };
+    const QString text = support::catchBoxUntil(clickAndSettle, [&] { return pressed->isEnabled(); }).text;
     QCoreApplication::processEvents();
     return text;
 }

@@ -73,8 +73,8 @@ inline std::optional<Switches> switchesOf(const QByteArray& bytes, std::uint8_t 
 // The recording host over the real settings file in the working directory.
 class SettingsFileHost : public FakeHost {
 public:
-    void loadOptions(OptionsRecord& record) override { LoadOptions(record); }
-    WriteResult saveOptions(OptionsRecord& record) override { return SaveOptions(record); }
+    void loadFile(OptionsRecord& record) override { LoadOptions(record); }
+    WriteResult saveFile(OptionsRecord& record) override { return SaveOptions(record); }
 };
 
 using support::readFile;

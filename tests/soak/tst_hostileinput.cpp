@@ -110,6 +110,7 @@ private:
         QCOMPARE(playArguments("/EMU/GAME/GAME.ROM"),
                  (QByteArrayList{"/EMU/GAME", "GAME.ROM", "-n", "-vga"}));
         TForm5 form(m_host);
+        support::settle(m_host);
         QCOMPARE(boxStates(&form), QString("1010"));
         QCOMPARE(::unlink("ORVELANE.DAT"), 0);
     }
@@ -271,10 +272,12 @@ void HostileInputTest::checkSettingsBytes(const QByteArray& bytes)
 
     TForm5 form(m_host);
     form.show();
+    support::settle(m_host);
     QCOMPARE(boxStates(&form).toLatin1(), boxesFor(fields));
     // Opening rewrites the file once for each switch on, and only then.
     QCOMPARE(soak::readFile("ORVELANE.DAT"), boxesFor(fields).contains('1') ? encode(fields) : bytes);
     click(&form, "BitBtn1");
+    support::settle(m_host);
     QCOMPARE(soak::readFile("ORVELANE.DAT"), encode(fields));
 }
 
@@ -294,12 +297,13 @@ void HostileInputTest::checkSettingsNode(const QByteArray& kind, const QByteArra
                  QByteArrayList({"/EMU/GAME", "GAME.ROM"}) + switchesFor(fields));
         TForm5 form(m_host);
         form.show();
+        support::settle(m_host);
         QCOMPARE(boxStates(&form).toLatin1(), boxes);
         // A save that cannot be made is said at each click.
         const bool fails = kind != "link to a settings file" && kind != "dangling link";
-        QCOMPARE(!messageFrom(&form, "CheckBox1").isEmpty(), fails);
+        QCOMPARE(!messageFrom(&form, "CheckBox1", &m_host).isEmpty(), fails);
         fields[2] ^= 1;
-        QCOMPARE(!messageFrom(&form, "BitBtn1").isEmpty(), fails);
+        QCOMPARE(!messageFrom(&form, "BitBtn1", &m_host).isEmpty(), fails);
         QCOMPARE(boxStates(&form).toLatin1(), boxesFor(fields));
     }
     QCOMPARE(typeOf("ORVELANE.DAT"), type);

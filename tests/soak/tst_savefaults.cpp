@@ -174,6 +174,7 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
     TForm5 form(host);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    support::settle(host);
     const QStringList entries = entriesOf(folder);
     const std::function<bool()> lift = bringAbout(fault, folder);
     QVERIFY2(lift, std::strerror(errno));
@@ -185,9 +186,13 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
         return inPlace ? soak::settingsBytes(windowSwitches(&form), kReserved1, kReserved2) : before;
     };
     // The texts of the error boxes a click brings up: one per failed save.
-    const auto boxesAfterClicking = [](QAbstractButton* button) {
+    const auto boxesAfterClicking = [&host](QAbstractButton* button) {
         QStringList texts;
-        for (const auto& box : support::catchBoxes([button] { QTest::mouseClick(button, Qt::LeftButton); }))
+        const auto click = [&] {
+            QTest::mouseClick(button, Qt::LeftButton);
+            support::settle(host);
+        };
+        for (const auto& box : support::catchBoxes(click))
             texts.append(box.text);
         return texts;
     };
@@ -212,6 +217,7 @@ void SaveFaultsTest::aFailedSaveTouchesNothingAndTheWindowGoesOn()
 
     QVERIFY(lift());
     QTest::mouseClick(box(&form, 0), Qt::LeftButton);
+    support::settle(host);
     QCOMPARE(soak::readFile(settings), soak::settingsBytes(windowSwitches(&form), kReserved1, kReserved2));
     QCOMPARE(entriesOf(folder), entries);
 }

@@ -2,6 +2,9 @@
 // saves on every click sees only whole files the window really wrote, and killing the
 // program at any moment leaves the old file or the new one, never a short or mixed one.
 //
+// Another user swapping a folder of theirs for a link to one of ours, over and over, never
+// gets a save to land in our folder.
+//
 // The program runs itself again as its helpers:
 //   --reader FILE RESERVED1 RESERVED2 LOG   reads FILE in a loop until SIGTERM
 //   --clicker                               clicks the window's boxes until killed
@@ -12,13 +15,19 @@
 #include <QCheckBox>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <grp.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -29,6 +38,10 @@ namespace {
 
 const int kClicks = soak::soakCount(20000);
 const int kKills = soak::soakCount(200);
+const int kSwappedSaves = soak::soakCount(5000, 500);
+// Users that exist nowhere else on the machine; root makes files theirs.
+constexpr uid_t kVictim = 4251;
+constexpr uid_t kSwapper = 4252;
 constexpr int kLongestKillDelayMicroseconds = 30000;
 constexpr std::uint8_t kReserved1 = 0x5a;
 constexpr std::uint8_t kReserved2 = 0xa5;
@@ -110,12 +123,14 @@ int runClicker(int argc, char** argv)
     soak::SettingsFileHost host;
     TForm5 form(host);
     form.show();
+    support::settle(host);
     announce(windowSwitches(&form));
     QRandomGenerator random(static_cast<quint32>(::getpid()));
     for (;;) {
         const int box = random.bounded(4);
         announce(windowSwitches(&form) ^ (1 << box));
         QTest::mouseClick(form.findChild<QCheckBox*>(boxName(box)), Qt::LeftButton);
+        support::settle(host);
     }
 }
 
@@ -169,6 +184,7 @@ private slots:
 
     void aReaderSeesOnlyWholeFilesTheWindowWrote();
     void aKillAtAnyMomentLeavesTheOldFileOrTheNew();
+    void anotherUsersSwapLoopNeverWinsASave();
 };
 
 void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
@@ -184,11 +200,13 @@ void SettingsUnderFireTest::aReaderSeesOnlyWholeFilesTheWindowWrote()
     TForm5 form(m_host);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
+    support::settle(m_host);
     QByteArray had(1, char(windowSwitches(&form)));
     QCOMPARE(int(had[0]), 0b0101);
     QRandomGenerator random(kSeed);
     for (int click = 0; click < kClicks; ++click) {
         QTest::mouseClick(form.findChild<QCheckBox*>(boxName(random.bounded(4))), Qt::LeftButton);
+        support::settle(m_host);
         had.append(char(windowSwitches(&form)));
     }
 
@@ -267,11 +285,77 @@ void SettingsUnderFireTest::aKillAtAnyMomentLeavesTheOldFileOrTheNew()
     // Whatever a kill left behind must not outlast the next save.
     TForm5 form(m_host);
     form.show();
+    support::settle(m_host);
     QTest::mouseClick(form.findChild<QCheckBox*>(boxName(0)), Qt::LeftButton);
+    support::settle(m_host);
     QCOMPARE(strayEntries(), QStringList());
     qInfo("soak: kills survived: %d/%d (the old file kept %d times, the new one %d; %d kills left a "
           "temporary, all cleared by the saves that followed)",
           survived, kKills, oldKept, survived - oldKept, leftTemporary);
+}
+
+// Runs `work` in a child that has become `uid`; the child's pid.
+pid_t runAs(uid_t uid, const std::function<int()>& work)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(uid) == 0 && ::setuid(uid) == 0 ? work() : 2);
+    return child;
+}
+
+// In a shared folder that is not sticky, the swapper plants ORVELANE.DAT as a link to a file
+// in a folder of theirs, which they may well do, and swaps that folder with a link to ours
+// while we save through the link.
+void SettingsUnderFireTest::anotherUsersSwapLoopNeverWinsASave()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root, to save as one user while another swaps folders");
+    const QByteArray root = QFile::encodeName(m_workDir->path());
+    const QByteArray mine = root + "/mine";
+    const QByteArray shared = root + "/shared";
+    QVERIFY(::chmod(root.constData(), 0755) == 0 && ::mkdir(mine.constData(), 0755) == 0 &&
+            ::mkdir(shared.constData(), 0777) == 0 && ::chmod(shared.constData(), 0777) == 0);
+    QVERIFY(soak::writeFile(QFile::decodeName(mine + "/file"), "important"));
+    QVERIFY(::chown(mine.constData(), kVictim, kVictim) == 0 &&
+            ::chown((mine + "/file").constData(), kVictim, kVictim) == 0);
+
+    const pid_t swapper = runAs(kSwapper, [&] {
+        const QByteArray folder = shared + "/d";
+        const QByteArray other = shared + "/x";
+        if (::mkdir(folder.constData(), 0777) != 0 || ::chmod(folder.constData(), 0777) != 0 ||
+            !soak::writeFile(QFile::decodeName(folder + "/file"), "theirs") ||
+            ::chmod((folder + "/file").constData(), 0666) != 0 ||
+            ::symlink("d/file", (shared + "/ORVELANE.DAT").constData()) != 0 ||
+            ::symlink(mine.constData(), other.constData()) != 0)
+            return 2;
+        for (;;)
+            ::renameat2(AT_FDCWD, folder.constData(), AT_FDCWD, other.constData(), RENAME_EXCHANGE);
+    });
+    QVERIFY(swapper > 0);
+    const auto stopSwapper = qScopeGuard([swapper] {
+        ::kill(swapper, SIGKILL);
+        ::waitpid(swapper, nullptr, 0);
+    });
+    QVERIFY(QTest::qWaitFor([&] { return QFileInfo::exists(QFile::decodeName(shared + "/x")); }, 10000));
+    const pid_t saver = runAs(kVictim, [&] {
+        OptionsRecord record;
+        int written = 0;
+        for (int save = 0; save < kSwappedSaves; ++save) {
+            record.FrameSkip = std::uint8_t(save & 1);
+            written += saveOptionsTo(std::filesystem::path((shared + "/ORVELANE.DAT").toStdString()), record)
+                           ? 1
+                           : 0;
+        }
+        std::printf("soak: %d of %d saves through the swapped link written, into the other user's own file\n",
+                    written, kSwappedSaves);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    });
+    int status = 0;
+    QVERIFY(saver > 0 && ::waitpid(saver, &status, 0) == saver);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QCOMPARE(soak::readFile(QFile::decodeName(mine + "/file")), QByteArray("important"));
+    QCOMPARE(QDir(QFile::decodeName(mine)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"file"});
 }
 
 int main(int argc, char** argv)

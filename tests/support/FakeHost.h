@@ -4,8 +4,10 @@
 #include "Host.h"
 #include "SettingsBytes.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QStringList>
+#include <QTest>
 
 #include <deque>
 #include <functional>
@@ -13,8 +15,8 @@
 #include <utility>
 #include <variant>
 
-class FakeHost : public Host {
-public:
+// What a test scripts and reads back; a fresh one resets a host between tests.
+struct FakeHostScript {
     struct Start {
         std::string program;
         std::vector<std::string> arguments;
@@ -37,12 +39,40 @@ public:
     bool holdAnswers = false;
     std::vector<std::function<void()>> heldAnswers;
     std::multiset<std::string> starting; // programs whose start is not answered yet
+};
+
+namespace support {
+
+// Runs the reads and saves the windows asked of `host` so far, and what they do with the answers.
+inline void settle(Host& host)
+{
+    do {
+        QVERIFY(host.options().waitUntilDone(std::chrono::seconds(10)));
+        QCoreApplication::sendPostedEvents();
+    } while (!host.options().waitUntilDone(std::chrono::milliseconds(0)));
+}
+
+} // namespace support
+
+class FakeHost : public Host, public FakeHostScript {
+public:
+    FakeHost() = default;
+    // Takes a fresh script; the store stays, with its record, as the program's does for a run.
+    FakeHost& operator=(FakeHost&& fresh)
+    {
+        store.waitUntilDone(std::chrono::seconds(10));
+        FakeHostScript::operator=(std::move(fresh));
+        return *this;
+    }
 
     bool isFile(const std::string& name) const override { return files.count(name) > 0; }
 
     // Composes the start as the real host does, records it as created and answers at once.
-    void startProgram(const StartRequest& request, QObject* context, StartAnswer answered) override
+    void startProgram(const StartRequest& asked, QObject* context, StartAnswer answered) override
     {
+        StartRequest request = asked;
+        if (request.readOptions)
+            request.options = request.readOptions();
         requests.push_back(request);
         const auto found = find ? find(request) : std::variant<FoundProgram, StartRefusal>(native(request));
         const ComposedStart composed = std::holds_alternative<StartRefusal>(found)
@@ -83,7 +113,10 @@ public:
         return answer;
     }
 
-    void loadOptions(OptionsRecord& record) override
+    OptionsStore& options() override { return store; }
+
+    // The settings file as the store's thread reads and writes it.
+    virtual void loadFile(OptionsRecord& record)
     {
         if (settingsFile)
             decodeOptions(std::span(reinterpret_cast<const std::uint8_t*>(settingsFile->constData()),
@@ -91,7 +124,7 @@ public:
                           record);
     }
 
-    WriteResult saveOptions(OptionsRecord& record) override
+    virtual WriteResult saveFile(OptionsRecord& record)
     {
         ++settingsSaves;
         record.Header = std::string(kSettingsHeader);
@@ -99,6 +132,8 @@ public:
             settingsFile = support::settingsBytes(record);
         return {"/work/ORVELANE.DAT", saveFailure};
     }
+
+    void settle() { support::settle(*this); }
 
     QDateTime now() const override { return clock; }
 
@@ -118,4 +153,8 @@ public:
     }
     ClockFormats clockFormats() const override { return formats; }
     char pathSeparator() const override { return separator; }
+
+    // Last, so that it goes first: its thread uses the file above.
+    OptionsStore store{[this](OptionsRecord& record) { loadFile(record); },
+                       [this](OptionsRecord& record) { return saveFile(record); }};
 };

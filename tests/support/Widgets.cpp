@@ -29,16 +29,16 @@ QString transientParentOf(const QWidget* window)
 QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action)
 {
     QList<MessageBoxSeen> boxes;
-    // Ends the watch with this call, so a box shown later is left to whoever shows it.
-    QObject watching;
-    std::function<void()> watch = [&] {
+    // Ends the watch with this call, so a box shown later is left to whoever shows it. It
+    // watches all along: a box may come with an answer the action waits for.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&boxes] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             boxes.append({shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown)});
             shown->accept();
-            QTimer::singleShot(0, &watching, watch);
         }
-    };
-    QTimer::singleShot(0, &watching, watch);
+    });
+    watch.start(1);
     action();
     return boxes;
 }

@@ -37,9 +37,17 @@ private:
     FakeHost m_host;
 
     void writeSettings(const QByteArray& bytes) { m_host.settingsFile = bytes; }
-    QByteArray readSettings() const { return m_host.settingsFile.value_or(QByteArray()); }
-    // Saves of the settings file since the last call.
-    int takeWrites() { return std::exchange(m_host.settingsSaves, 0); }
+    // The file, and the saves since the last call, once every save asked for has run.
+    QByteArray readSettings()
+    {
+        m_host.settle();
+        return m_host.settingsFile.value_or(QByteArray());
+    }
+    int takeWrites()
+    {
+        m_host.settle();
+        return std::exchange(m_host.settingsSaves, 0);
+    }
 
     std::unique_ptr<TForm5> openWindow()
     {
@@ -47,6 +55,7 @@ private:
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qFatal("the configuration window did not show");
+        m_host.settle();
         return form;
     }
 
@@ -59,9 +68,10 @@ private:
         return states;
     }
 
-    static void clickBox(const QWidget* form, int number)
+    void clickBox(const QWidget* form, int number)
     {
         QTest::mouseClick(control<QCheckBox>(form, QString("CheckBox%1").arg(number)), Qt::LeftButton);
+        m_host.settle();
     }
 
 private slots:
@@ -180,8 +190,10 @@ private slots:
         QCOMPARE(support::catchBoxes([&] { form = openWindow(); }).size(), 0);
         QCOMPARE(takeWrites(), 1);
 
-        const QList<support::MessageBoxSeen> boxes = support::catchBoxes(
-            [&] { QTest::mouseClick(control<QAbstractButton>(form.get(), name), Qt::LeftButton); });
+        const QList<support::MessageBoxSeen> boxes = support::catchBoxes([&] {
+            QTest::mouseClick(control<QAbstractButton>(form.get(), name), Qt::LeftButton);
+            m_host.settle();
+        });
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].icon, QMessageBox::Critical);
         QCOMPARE(boxes[0].caption, QString("Orvelane"));
@@ -348,6 +360,7 @@ private slots:
         QFETCH(bool, bold);
         QFETCH(QColor, colour);
         TForm5 form(m_host);
+        m_host.settle();
         auto* widget = control<QWidget>(&form, name);
         QCOMPARE(widget->parentWidget()->objectName(), parentName);
         QCOMPARE(widget->font().pixelSize(), pixelSize);

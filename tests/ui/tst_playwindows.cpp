@@ -5,10 +5,12 @@
 #include "OrvelaneApplication.h"
 #include "Programs.h"
 #include "SettingsBytes.h"
+#include "Unit5.h"
 #include "Unit7.h"
 #include "Unit8.h"
 #include "Widgets.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFontInfo>
 #include <QLabel>
@@ -150,6 +152,17 @@ private slots:
     {
         writeSwitches(switches(0, 0, 0, 0));
         m_host.whileDialogOpen = [this] { writeSwitches(switches(0, 0, 0, 1)); };
+        press("/emu/MSLUG/MSLUG.038");
+        QCOMPARE(lastArguments(), (QStringList{"/emu/MSLUG", "MSLUG.038", "-f"}));
+    }
+
+    // The click's save is still queued when the press comes; the press reads after it.
+    void aPressRightAfterAClickStartsWithThatClicksSwitch()
+    {
+        writeSwitches(switches(0, 0, 0, 0));
+        TForm5 configuration(m_host);
+        m_host.settle();
+        QTest::mouseClick(control<QCheckBox>(&configuration, "CheckBox4"), Qt::LeftButton);
         press("/emu/MSLUG/MSLUG.038");
         QCOMPARE(lastArguments(), (QStringList{"/emu/MSLUG", "MSLUG.038", "-f"}));
     }

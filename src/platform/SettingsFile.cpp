@@ -1,5 +1,6 @@
-#include "FileLookup.h"
 #include "SettingsFile.h"
+
+#include "FileLookup.h"
 
 #include <system_error>
 
@@ -15,11 +16,10 @@ bool loadOptionsFrom(const fs::path& path, OptionsRecord& record)
     return true;
 }
 
-WriteResult saveOptionsTo(const fs::path& path, OptionsRecord& record,
-                          const std::vector<std::string>* namesInFolder)
+WriteResult saveOptionsTo(const fs::path& path, OptionsRecord& record)
 {
     record.Header = std::string(kSettingsHeader);
-    return replaceFileAtomically(path, encodeOptions(record), namesInFolder);
+    return replaceFileAtomically(path, encodeOptions(record), {isSettingsFile, "a settings file"});
 }
 
 fs::path settingsFilePath()
@@ -37,15 +37,7 @@ void LoadOptions(OptionsRecord& record)
 
 WriteResult SaveOptions(OptionsRecord& record)
 {
-    // One read of the folder, which may hold thousands of games, serves both the case-blind
-    // lookup and the sweep of temporaries that killed saves left: whatever holds the file's
-    // name in any case.
-    const std::vector<std::string> names = namesIn(fs::path(), [](std::string_view leaf) {
-                                               return containsIgnoringCase(leaf, kSettingsFileName);
-                                           }).value_or(std::vector<std::string>());
-    const fs::path path =
-        findFileIgnoringCase(fs::path(), kSettingsFileName, names).value_or(fs::path(kSettingsFileName));
-    WriteResult result = saveOptionsTo(path, record, &names);
+    WriteResult result = saveOptionsTo(settingsFilePath(), record);
     std::error_code ignored;
     if (fs::path full = fs::absolute(result.file, ignored); !full.empty())
         result.file = full;
