@@ -105,24 +105,10 @@ public:
     // The program's visible top-level window captioned `caption`, or none.
     HWND window(const QString& caption) const
     {
-        struct Search {
-            DWORD pid;
-            std::wstring caption;
-            HWND found = nullptr;
-        } search{m_process.dwProcessId, caption.toStdWString()};
-        ::EnumWindows(
-            [](HWND window, LPARAM parameter) -> BOOL {
-                auto* search = reinterpret_cast<Search*>(parameter);
-                DWORD pid = 0;
-                ::GetWindowThreadProcessId(window, &pid);
-                wchar_t text[256] = {};
-                ::GetWindowTextW(window, text, 256);
-                if (pid == search->pid && ::IsWindowVisible(window) && search->caption == text)
-                    search->found = window;
-                return search->found == nullptr;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        const HWND found = ::FindWindowW(nullptr, caption.toStdWString().c_str());
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(found, &pid);
+        return pid == m_process.dwProcessId && ::IsWindowVisible(found) ? found : nullptr;
     }
 
     // The program's window in front, when it is none of `others`.
