@@ -13,8 +13,9 @@ packages=(
   qt6-qpa-plugins libqt6svg6 fonts-liberation
   # run the emulators: DOS programs through DOSBox, Windows programs through Wine
   dosbox wine wine64
-  # the test emulators and the stand-in of scripts/run.sh: a DOS and a Windows program of ours
-  nasm gcc-mingw-w64-x86-64
+  # the test emulators and the stand-in of scripts/run.sh: a DOS and a Windows program of ours;
+  # the Windows build, cross-built with MinGW-w64 (posix threads, as the Windows Qt is)
+  nasm gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
   # tests: a virtual display and a way to drive it, and a Wayland compositor for the same
   # checks on Wayland; clang and its fuzzer and sanitizer runtime
   xvfb xauth xdotool x11-utils imagemagick weston qt6-wayland clang libclang-rt-dev
@@ -30,10 +31,19 @@ missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-echo "Installing: ${missing[*]}"
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The Windows Qt the Windows build is made against, where the shared folder beside the
+# checkout has it (CI always does): unpacked once to the place its CMake files expect.
+windows_qt="$(dirname "$0")/../../shared/windows-qt/qt-6.4.2-mingw-w64.tar.xz"
+if [ -f "$windows_qt" ] && [ ! -f /opt/qt-6.4.2-mingw-w64/lib/cmake/Qt6/qt.toolchain.cmake ]; then
+  echo "Unpacking the Windows Qt to /opt/qt-6.4.2-mingw-w64"
+  $sudo tar -C /opt -xJf "$windows_qt"
+fi

@@ -4,7 +4,8 @@
 # soak-and-fault suite at full counts and the packaging checks; then the tests labelled
 # "sanitize" again under AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz
 # targets for a fixed number of runs under both; last, the packages, checked without
-# installing them (CI=true installs and removes the .deb).
+# installing them (CI=true installs and removes the .deb); and the Windows build, its tests
+# under Wine and its zip (scripts/test-windows.sh).
 # For the quick loop while editing: cmake --workflow --preset default
 set -euo pipefail
 # The end-to-end tests fail rather than skip where Xvfb, Weston or xdotool is missing.
@@ -21,3 +22,4 @@ cmake --workflow --preset all
 cmake --workflow --preset sanitize
 bash tests/fuzz/run.sh
 bash scripts/check-package.sh
+bash scripts/test-windows.sh

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
@@ -93,7 +92,7 @@ std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const Ope
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(QFileInfo(chosen.first()).absoluteFilePath());
-    return QFile::encodeName(path).toStdString();
+    return path.toStdString();
 }
 
 OptionsStore& SystemHost::options()
@@ -113,5 +112,5 @@ ClockFormats SystemHost::clockFormats() const
 
 char SystemHost::pathSeparator() const
 {
-    return '/';
+    return static_cast<char>(std::filesystem::path::preferred_separator);
 }

@@ -29,7 +29,7 @@ public:
     QDateTime now() const override;
     // clockFormatsFor() the system locale as it stands now.
     ClockFormats clockFormats() const override;
-    // '/'.
+    // The system's own: '/', or '\' on Windows.
     char pathSeparator() const override;
 
 private:

@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPointer>
@@ -92,7 +91,7 @@ void SecondaryWindow::showError(const QString& text)
 
 void SecondaryWindow::showError(const std::string& text)
 {
-    showError(QFile::decodeName(QByteArray::fromStdString(text)));
+    showError(QString::fromStdString(text));
 }
 
 void SecondaryWindow::setPlayButton(QAbstractButton* button, const Host& host, std::string_view name)
@@ -132,6 +131,6 @@ void SecondaryWindow::startProgram(Host& host, const StartRequest& request)
                 open->showError(outcome.message);
             else if (!outcome.started)
                 QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Orvelane"),
-                                      QFile::decodeName(QByteArray::fromStdString(outcome.message)));
+                                      QString::fromStdString(outcome.message));
         });
 }

@@ -4,8 +4,6 @@
 #include "TextFit.h"
 #include "ui_Unit8.h"
 
-#include <QFile>
-
 TForm8* Form8 = nullptr;
 
 namespace {
@@ -74,6 +72,6 @@ void TForm8::refuseGamePath()
 
 void TForm8::showCaption(QLabel* label, const std::string& text)
 {
-    label->setText(QFile::decodeName(QByteArray::fromStdString(text)));
+    label->setText(QString::fromStdString(text));
     label->adjustSize();
 }

@@ -1,0 +1,206 @@
+// Finding an emulator program on Windows: a Windows program runs directly, a DOS program
+// through DOSBox for Windows.
+#include "AsciiCase.h"
+#include "EmulatorPrograms.h"
+#include "FileLookup.h"
+#include "WindowsPrograms.h"
+#include "WindowsText.h"
+
+#include <algorithm>
+#include <array>
+#include <cwchar>
+#include <shlobj.h>
+#include <windows.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kDosbox = "DOSBox.exe";
+constexpr std::string_view kDosboxFolders = "DOSBox-0.74";
+
+StartRefusal refusal(const std::string& folder, std::string_view name, std::string_view why)
+{
+    return StartRefusal{cannotStart(folder, name, why)};
+}
+
+// Why no regular file of that name is there, from what is there instead.
+const char* whyNotFound(const std::string& folder, std::string_view name)
+{
+    if (const std::optional<fs::path> entry = findEntryIgnoringCase(pathFromUtf8(folder), name)) {
+        const DWORD attributes = ::GetFileAttributesW(entry->c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                   ? "it is a folder"
+                   : "it is not a regular file";
+    }
+    return ::GetLastError() == ERROR_ACCESS_DENIED ? "its folder may not be looked into"
+                                                   : "there is no such file";
+}
+
+// The bytes of the open file at `offset`, at most `buffer`'s size of them.
+std::span<const std::uint8_t> readAt(HANDLE file, std::span<std::uint8_t> buffer, std::uint32_t offset)
+{
+    OVERLAPPED at{};
+    at.Offset = offset;
+    DWORD got = 0;
+    if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, &at))
+        got = 0;
+    return buffer.first(got);
+}
+
+// The kind of the file found, or why it cannot be told. Windows runs only "MZ" files, and a
+// Windows program is a program of this machine.
+std::variant<ProgramKind, const char*> kindOf(const fs::path& path)
+{
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return ::GetLastError() == ERROR_ACCESS_DENIED ? "it cannot be read" : "there is no such file";
+    std::array<std::uint8_t, kProgramHeadSize> headBuffer{};
+    std::array<std::uint8_t, 4> signatureBuffer{};
+    const std::span<const std::uint8_t> head = readAt(file, headBuffer, 0);
+    std::span<const std::uint8_t> signature;
+    if (const std::optional<std::uint32_t> offset = newHeaderOffset(head))
+        signature = readAt(file, signatureBuffer, *offset);
+    ::CloseHandle(file);
+    const ProgramKind kind = programKind(head, signature, false);
+    return kind == ProgramKind::Windows ? ProgramKind::Native : kind;
+}
+
+std::optional<fs::path> knownFolder(const KNOWNFOLDERID& id)
+{
+    wchar_t* path = nullptr;
+    std::optional<fs::path> found;
+    if (::SHGetKnownFolderPath(id, 0, nullptr, &path) == S_OK)
+        found = fs::path(path);
+    ::CoTaskMemFree(path);
+    return found;
+}
+
+std::vector<fs::path> programFolders()
+{
+    std::vector<fs::path> folders;
+    for (const KNOWNFOLDERID* id : {&FOLDERID_ProgramFilesX64, &FOLDERID_ProgramFilesX86})
+        if (std::optional<fs::path> folder = knownFolder(*id);
+            folder && std::ranges::find(folders, *folder) == folders.end())
+            folders.push_back(*folder);
+    return folders;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view start)
+{
+    return text.size() >= start.size() && equalIgnoringCase(text.substr(0, start.size()), start);
+}
+
+} // namespace
+
+std::string windowsFolder(const std::string& folder)
+{
+    std::wstring text = toWide(folder);
+    std::ranges::replace(text, L'/', L'\\');
+    if (text.size() == 2 && text[1] == L':')
+        text += L'\\';
+    std::error_code error;
+    fs::path absolute = fs::absolute(fs::path(text), error);
+    if (error)
+        absolute = fs::path(text);
+    std::wstring plain = absolute.lexically_normal().native();
+    const std::size_t rootLength = absolute.root_path().native().size();
+    while (plain.size() > rootLength && plain.ends_with(L'\\'))
+        plain.pop_back();
+    return fromWide(plain);
+}
+
+std::optional<std::string> findDosbox(std::string_view path, const std::vector<fs::path>& programFolders)
+{
+    if (std::optional<std::string> onPath = findOnPath(kDosbox, path))
+        return onPath;
+    std::vector<fs::path> installed;
+    for (const fs::path& folder : programFolders)
+        for (const std::string& name : folderNames(folder, [](std::string_view leaf) {
+                                           return startsWithIgnoringCase(leaf, kDosboxFolders);
+                                       }).value_or(std::vector<std::string>()))
+            installed.push_back(folder / pathFromUtf8(name));
+    // "DOSBox-0.74-3" before "DOSBox-0.74-2" before "DOSBox-0.74".
+    std::ranges::sort(installed,
+                      [](const fs::path& a, const fs::path& b) { return a.filename() > b.filename(); });
+    for (const fs::path& folder : installed)
+        if (std::optional<fs::path> program = findFileIgnoringCase(folder, kDosbox))
+            return utf8Path(*program);
+    return std::nullopt;
+}
+
+ProgramEnvironment ProgramEnvironment::current()
+{
+    ProgramEnvironment environment;
+    wchar_t* const block = ::GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; entry && *entry; entry += std::wcslen(entry) + 1) {
+        const std::string variable = fromWide(entry);
+        environment.variables.append(variable).push_back('\0');
+        // Windows spells its variables in any case: "Path" is PATH.
+        if (startsWithIgnoringCase(variable, "PATH="))
+            environment.path = variable.substr(5);
+    }
+    ::FreeEnvironmentStringsW(block);
+    return environment;
+}
+
+// Windows programs and DOSBox keep their settings where Windows says, not in a HOME: they
+// run with our environment as it is.
+std::vector<std::string> ProgramEnvironment::forProgram(const FoundProgram&) const
+{
+    std::vector<std::string> result;
+    for (std::size_t at = 0; at < variables.size(); at = variables.find('\0', at) + 1)
+        result.emplace_back(variables.c_str() + at);
+    return result;
+}
+
+std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, std::string_view name,
+                                                     const ProgramEnvironment& environment)
+{
+    const std::string where = windowsFolder(folder);
+    const std::optional<fs::path> file = findFileIgnoringCase(pathFromUtf8(where), name);
+    if (!file)
+        return refusal(where, name, whyNotFound(where, name));
+    FoundProgram found;
+    found.program = utf8Path(*file);
+    found.folder = where;
+    found.name = utf8Path(file->filename());
+    const std::variant<ProgramKind, const char*> kind = kindOf(*file);
+    if (const auto* why = std::get_if<const char*>(&kind))
+        return refusal(where, name, *why);
+    found.kind = std::get<ProgramKind>(kind);
+    if (found.kind == ProgramKind::Dos) {
+        const std::optional<std::string> dosbox = findDosbox(environment.path, programFolders());
+        if (!dosbox)
+            return refusal(
+                where, found.name,
+                "it is a DOS program, and DOS programs run through DOSBox for Windows, which is not "
+                "installed (install DOSBox 0.74, or put DOSBox.exe on the PATH)");
+        found.runner = *dosbox;
+        found.spellings = {found.name};
+        // DOSBox keeps the user's own configuration under the user's profile.
+        found.home = utf8Path(knownFolder(FOLDERID_Profile).value_or(fs::path()));
+    }
+    return found;
+}
+
+std::optional<std::string> findOnPath(std::string_view name, std::string_view path)
+{
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        const std::size_t end = std::min(path.find(';', begin), path.size());
+        std::string_view entry = path.substr(begin, end - begin);
+        if (entry.size() >= 2 && entry.front() == '"' && entry.back() == '"')
+            entry = entry.substr(1, entry.size() - 2);
+        const fs::path folder = pathFromUtf8(entry);
+        if (folder.is_absolute()) {
+            const std::string candidate = utf8Path(folder / pathFromUtf8(name));
+            if (isExecutableFile(candidate))
+                return candidate;
+        }
+        begin = end + 1;
+    }
+    return std::nullopt;
+}

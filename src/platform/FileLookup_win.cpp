@@ -1,0 +1,82 @@
+// Windows compares names without regard to case itself: "NEORAGE.EXE" opens as
+// "neorage.exe", and a folder holds one spelling of a name at most. What is left to do here
+// is to tell files from folders and to report each name as the folder spells it.
+#include "AsciiCase.h"
+#include "FileLookup.h"
+#include "WindowsText.h"
+
+#include <algorithm>
+#include <windows.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One name inside the folder: no separator, and no wildcard, which FindFirstFileW would expand.
+bool isPlainName(std::string_view name)
+{
+    return !name.empty() && name.find_first_of("/\\*?:") == std::string_view::npos && name != "." &&
+           name != "..";
+}
+
+// A regular file, or a link to one: the link is followed, and a folder, a device or a pipe
+// does not count.
+bool isRegularFile(const fs::path& path)
+{
+    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool regular = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
+                         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    ::CloseHandle(file);
+    return regular;
+}
+
+// The entry `name` in `folder` as the folder spells it, of any kind, without following a link.
+std::optional<std::string> spelling(const fs::path& folder, std::string_view name)
+{
+    if (!isPlainName(name))
+        return std::nullopt;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileExW((folder / pathFromUtf8(name)).c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    ::FindClose(search);
+    return fromWide(found.cFileName);
+}
+
+} // namespace
+
+bool isExecutableFile(const std::string& path)
+{
+    // Windows runs a program by its name's ending; the emulators are .exe files.
+    const std::string upper = upperAscii(path);
+    return (upper.ends_with(".EXE") || upper.ends_with(".COM")) && isRegularFile(pathFromUtf8(path));
+}
+
+std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)
+{
+    const std::optional<std::string> found = spelling(folder, name);
+    if (!found || !isRegularFile(folder / pathFromUtf8(*found)))
+        return std::nullopt;
+    return folder / pathFromUtf8(*found);
+}
+
+std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
+{
+    const std::optional<std::string> found = spelling(folder, name);
+    if (!found)
+        return std::nullopt;
+    return folder / pathFromUtf8(*found);
+}
+
+std::vector<std::string> fileSpellings(const fs::path& folder, std::string_view name)
+{
+    const std::optional<fs::path> found = findFileIgnoringCase(folder, name);
+    if (!found)
+        return {};
+    return {utf8Path(found->filename())};
+}

@@ -1,0 +1,266 @@
+// End to end on Windows: orvelane.exe in a working folder of its own, driven as a user
+// drives it, starts NEOGEO, a Windows NEO R.A.G.E. and a DOS NEO R.A.G.E. through DOSBox
+// where its installer puts it; stand-ins write down what they received. The program is
+// ORVELANE_WINDOWS_PROGRAM when set (an unpacked zip's copy), else the build's own.
+#include "Files.h"
+#include "OrvelaneScreens.h"
+#include "SettingsBytes.h"
+
+#include <QDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <windows.h>
+
+namespace {
+
+// A path of the build machine as Wine names it; a Windows build machine's path as it is.
+QString onDriveZ(const QString& path)
+{
+    return path.startsWith(u'/') ? QStringLiteral("Z:") + path : path;
+}
+
+QString programPath()
+{
+    const QString chosen = qEnvironmentVariable("ORVELANE_WINDOWS_PROGRAM");
+    return onDriveZ(chosen.isEmpty() ? QStringLiteral(ORVELANE_PROGRAM) : chosen);
+}
+
+// What a stand-in wrote down: its working folder, then each argument.
+QStringList recorded(const QString& file)
+{
+    QStringList lines;
+    for (const QByteArray& line : support::readFile(file).split('\n'))
+        if (line.startsWith("folder=") || line.startsWith("arg="))
+            lines << QString::fromUtf8(line.mid(line.indexOf('=') + 1));
+    return lines;
+}
+
+void send(WORD key, WORD unit, DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki = {key, unit, flags, 0, 0};
+    ::SendInput(1, &input, sizeof input);
+}
+
+// Keys as the Linux tests name them: "alt+p", "n", "Down", "Return".
+void press(const QString& keys)
+{
+    const bool alt = keys.startsWith(QStringLiteral("alt+"));
+    const QString key = alt ? keys.mid(4) : keys;
+    const WORD code = key == QStringLiteral("Return") ? VK_RETURN
+                      : key == QStringLiteral("Down") ? VK_DOWN
+                                                      : static_cast<WORD>(key.toUpper().at(0).unicode());
+    if (alt)
+        send(VK_MENU, 0, 0);
+    send(code, 0, 0);
+    send(code, 0, KEYEVENTF_KEYUP);
+    if (alt)
+        send(VK_MENU, 0, KEYEVENTF_KEYUP);
+}
+
+void type(const QString& text)
+{
+    for (const QChar c : text) {
+        send(0, c.unicode(), KEYEVENTF_UNICODE);
+        send(0, c.unicode(), KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
+    }
+}
+
+void click(HWND window, QPoint at)
+{
+    const LPARAM where = MAKELPARAM(at.x(), at.y());
+    ::PostMessageW(window, WM_MOUSEMOVE, 0, where);
+    ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    ::PostMessageW(window, WM_LBUTTONUP, 0, where);
+}
+
+// orvelane.exe running in `folder`; ended with the session.
+class Session {
+public:
+    explicit Session(const QString& folder)
+    {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        std::wstring line = L"\"" + QDir::toNativeSeparators(programPath()).toStdWString() + L"\"";
+        m_started =
+            ::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             QDir::toNativeSeparators(folder).toStdWString().c_str(), &startup, &m_process);
+    }
+    ~Session()
+    {
+        if (!m_started)
+            return;
+        ::TerminateProcess(m_process.hProcess, 0);
+        ::WaitForSingleObject(m_process.hProcess, 10000);
+        ::CloseHandle(m_process.hThread);
+        ::CloseHandle(m_process.hProcess);
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    bool ended() const { return ::WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0; }
+
+    // The program's visible top-level window captioned `caption`, or none.
+    HWND window(const QString& caption) const
+    {
+        const HWND found = ::FindWindowW(nullptr, caption.toStdWString().c_str());
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(found, &pid);
+        return pid == m_process.dwProcessId && ::IsWindowVisible(found) ? found : nullptr;
+    }
+
+    // The program's window in front, when it is none of `others`.
+    bool inFrontBut(const QStringList& others) const
+    {
+        const HWND front = ::GetForegroundWindow();
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(front, &pid);
+        wchar_t text[256] = {};
+        ::GetWindowTextW(front, text, 256);
+        return pid == m_process.dwProcessId && !others.contains(QString::fromWCharArray(text));
+    }
+
+private:
+    PROCESS_INFORMATION m_process{};
+    bool m_started = false;
+};
+
+constexpr int kWait = 20000;
+
+} // namespace
+
+class TestWindowsStart : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(m_work.isValid()); }
+
+    // The emulator folder, which is the working folder, has blanks and letters no ANSI code
+    // page of the West and the East shares.
+    void init()
+    {
+        QVERIFY(QDir(m_folder).removeRecursively() && QDir().mkpath(m_folder + QStringLiteral("/MSLUG")));
+        QVERIFY(support::writeFile(m_folder + QStringLiteral("/ORVELANE.DAT"),
+                                   support::settingsBytes(0, 0, 0, 0, 0, 0)));
+        QVERIFY(support::writeFile(m_folder + QStringLiteral("/ORVELANE.TXT"), "text"));
+        QVERIFY(support::writeFile(m_folder + QStringLiteral("/MSLUG/MSLUG.038"), "game"));
+    }
+    void cleanup() { QDir(m_dosbox).removeRecursively(); }
+
+    void programIsWindowedWithIconAndVersion()
+    {
+        const std::wstring program = QDir::toNativeSeparators(programPath()).toStdWString();
+        const QByteArray bytes = support::readFile(programPath());
+        QVERIFY(bytes.size() > 0x40);
+        const quint32 header = qFromLittleEndian<quint32>(bytes.constData() + 0x3C);
+        // The optional header's Subsystem field: 2 is a window program, 3 a console one.
+        QCOMPARE(qFromLittleEndian<quint16>(bytes.constData() + header + 24 + 68),
+                 quint16(IMAGE_SUBSYSTEM_WINDOWS_GUI));
+        QVERIFY(::GetFileVersionInfoSizeW(program.c_str(), nullptr) > 0);
+        QVERIFY(::ExtractIconExW(program.c_str(), -1, nullptr, nullptr, 0) > 0);
+    }
+
+    void withoutItsCompanionFileItEndsWithoutAWindow()
+    {
+        QVERIFY(QFile::remove(m_folder + QStringLiteral("/ORVELANE.TXT")));
+        const Session session(m_folder);
+        QTRY_VERIFY_WITH_TIMEOUT(session.ended(), kWait);
+    }
+
+    void startUpRewritesTheSettingsFile()
+    {
+        QByteArray foreign = support::settingsBytes(0, 0, 1, 0, 0, 0);
+        foreign.replace(0, 4, "XXXX");
+        QVERIFY(support::writeFile(m_folder + QStringLiteral("/ORVELANE.DAT"), foreign));
+        const Session session(m_folder);
+        QTRY_VERIFY_WITH_TIMEOUT(session.window(Orvelane::kMainCaption), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(support::readFile(m_folder + QStringLiteral("/ORVELANE.DAT")),
+                                  support::settingsBytes(0, 0, 1, 0, 0, 0), kWait);
+    }
+
+    void startsTheEmulator_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("dos");
+        QTest::addColumn<QStringList>("expected"); // the folder it ran in, then its arguments
+        const QString folder = QDir::toNativeSeparators(m_folder);
+        QTest::newRow("NEOGEO") << "neogeo.exe" << false << QStringList{folder, folder + "\\neogeo.exe"};
+        // The emulator cannot take blanks: its parameter text is split at every one.
+        QTest::newRow("Windows NEO R.A.G.E.") << "neorage.exe" << false
+                                              << QStringList{folder, folder + "\\neorage.exe"} +
+                                                     QString(folder + "\\MSLUG MSLUG.038").split(u' ');
+        QTest::newRow("DOS NEO R.A.G.E. through DOSBox")
+            << "neorage.exe" << true << QStringList{folder,       "dosbox",
+                                                    "-noconsole", "-userconf",
+                                                    "-conf",      "NUL",
+                                                    "-c",         "mount -u c",
+                                                    "-c",         "mount c .",
+                                                    "-c",         "c:",
+                                                    "-c",         "C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038",
+                                                    "-c",         "exit"};
+    }
+    void startsTheEmulator()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, dos);
+        QFETCH(QStringList, expected);
+        const QString recorder = onDriveZ(QStringLiteral(ORVELANE_RECORDER));
+        QString args = m_folder + QStringLiteral("/ARGS.TXT");
+        if (dos) {
+            // An "MZ" program without a newer header is a DOS one.
+            QVERIFY(support::writeFile(m_folder + u'/' + program, QByteArray("MZ").leftJustified(64, '\0')));
+            QVERIFY(QDir().mkpath(m_dosbox));
+            QVERIFY(QFile::copy(recorder, m_dosbox + QStringLiteral("/DOSBox.exe")));
+            args = m_dosbox + QStringLiteral("/ARGS.TXT");
+        } else {
+            QVERIFY(QFile::copy(recorder, m_folder + u'/' + program));
+        }
+        const Session session(m_folder);
+        play(session,
+             program == QStringLiteral("neogeo.exe") ? Orvelane::kNeoGeoPlay : Orvelane::kNeoRagePlay);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_VERIFY_WITH_TIMEOUT(support::readFile(args).contains("end\n"), kWait);
+        QCOMPARE(recorded(args), expected);
+    }
+
+    void dosEmulatorWithoutDosboxShowsABoxAndStartsNothing()
+    {
+        QVERIFY(support::writeFile(m_folder + QStringLiteral("/neorage.exe"),
+                                   QByteArray("MZ").leftJustified(64, '\0')));
+        const Session session(m_folder);
+        play(session, Orvelane::kNeoRagePlay);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_VERIFY_WITH_TIMEOUT(session.window(QStringLiteral("Orvelane")), kWait);
+        QVERIFY(!QFileInfo::exists(m_folder + QStringLiteral("/ARGS.TXT")));
+    }
+
+private:
+    // Opens the play window from the menu, presses its "Play the Game" and, for NEO R.A.G.E.,
+    // types the game's path into the file dialog.
+    void play(const Session& session, const Orvelane::PlayWindow& window)
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(::SetForegroundWindow(session.window(Orvelane::kMainCaption)), kWait);
+        for (const QString& keys : window.keys)
+            press(keys);
+        QTRY_VERIFY_WITH_TIMEOUT(session.window(window.caption), kWait);
+        click(session.window(window.caption), window.button);
+        if (window.caption != Orvelane::kNeoRagePlayCaption)
+            return;
+        // The file dialog.
+        QTRY_VERIFY_WITH_TIMEOUT(session.inFrontBut({Orvelane::kMainCaption, window.caption}), kWait);
+        type(QDir::toNativeSeparators(m_folder + QStringLiteral("/MSLUG/MSLUG.038")));
+        press(QStringLiteral("Return"));
+    }
+
+    support::WorkFolder m_work;
+    const QString m_folder = m_work.filePath(QStringLiteral("NEO Émulateur Ω"));
+    // Where DOSBox's installer puts it.
+    const QString m_dosbox = QStringLiteral("C:/Program Files (x86)/DOSBox-0.74-3");
+};
+
+QTEST_GUILESS_MAIN(TestWindowsStart)
+#include "tst_windowsstart.moc"
