@@ -176,9 +176,65 @@ bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const
 {
     if (!focus(window))
         return false;
+    if (m_wayland)
+        return pressKeysOnWayland(keys);
     // A menu opens on one key and takes the next; the pause lets each land where it should.
     return run(QStringLiteral("xdotool"),
                QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + keys);
+}
+
+// Qt asks Weston for a menu with the serial of the key press that opens it, and Weston grants a
+// menu only for the latest input event's serial. On a busy machine Weston may pass on a press
+// and its release together, before the program has asked: the menu is refused, closes at once,
+// and the keys after it land elsewhere. So each key is held, as a person holds one, until the
+// program has answered its press with a request of its own (or for at most a second, where
+// the key asks for nothing), and only then released. Weston's protocol record tells both.
+bool DesktopDriver::pressKeysOnWayland(const QStringList& keys) const
+{
+    QProcess protocol;
+    protocol.setProcessEnvironment(m_environment);
+    protocol.start(QStringLiteral("weston-debug"), {QStringLiteral("proto")});
+    // The record runs once a round trip of our own shows in it.
+    QByteArray record;
+    const QDeadlineTimer attached(5000);
+    while (protocol.waitForStarted(5000) && !record.contains("(PID ") && !attached.hasExpired()) {
+        run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")});
+        protocol.waitForReadyRead(100);
+        record += protocol.readAllStandardOutput();
+    }
+    const QString program = QStringLiteral("\\(PID %1\\) ").arg(m_program);
+    const QRegularExpression pressEvent(program + QStringLiteral("ev wl_keyboard@\\d+\\.key\\(\\d+, \\d+, \\d+, 1\\)"));
+    const QString request = QStringLiteral("(PID %1) rq ").arg(m_program);
+    bool pressed = true;
+    for (const QString& key : keys) {
+        record.clear();
+        pressed = run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key});
+        if (!pressed)
+            break;
+        // Every key of a chord ("alt+p") goes down, the last one after the others.
+        const qsizetype presses = key.count(u'+') + 1;
+        const auto answered = [&] {
+            const QString text = QString::fromUtf8(record);
+            qsizetype seen = 0, after = -1;
+            for (auto match = pressEvent.globalMatch(text); match.hasNext();) {
+                after = match.next().capturedEnd();
+                ++seen;
+            }
+            return seen >= presses && text.indexOf(request, after) >= 0;
+        };
+        const QDeadlineTimer deadline(1000);
+        while (!answered() && !deadline.hasExpired()) {
+            protocol.waitForReadyRead(50);
+            record += protocol.readAllStandardOutput();
+        }
+        pressed = run(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key});
+        if (!pressed)
+            break;
+    }
+    // Weston stops for a reader that stops reading.
+    protocol.kill();
+    protocol.waitForFinished(3000);
+    return pressed;
 }
 
 bool DesktopDriver::typeText(XWindowId window, const QString& text) const
