@@ -197,14 +197,14 @@ bool DesktopDriver::pressKeysOnWayland(const QStringList& keys) const
     // The record runs once a round trip of our own shows in it.
     QByteArray record;
     const QDeadlineTimer attached(5000);
-    while (protocol.waitForStarted(5000) && !record.contains("(PID ") && !attached.hasExpired()) {
+    while (protocol.waitForStarted(5000) && !record.contains("client 0x") && !attached.hasExpired()) {
         run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")});
         protocol.waitForReadyRead(100);
         record += protocol.readAllStandardOutput();
     }
-    const QString program = QStringLiteral("\\(PID %1\\) ").arg(m_program);
-    const QRegularExpression pressEvent(program + QStringLiteral("ev wl_keyboard@\\d+\\.key\\(\\d+, \\d+, \\d+, 1\\)"));
-    const QString request = QStringLiteral("(PID %1) rq ").arg(m_program);
+    // The program is the client the key goes to ("client 0x…", and from Weston 14 on its PID).
+    static const QRegularExpression pressEvent(
+        QStringLiteral("client (0x[0-9a-f]+) (?:\\(PID \\d+\\) )?ev wl_keyboard@\\d+\\.key\\(\\d+, \\d+, \\d+, 1\\)"));
     bool pressed = true;
     for (const QString& key : keys) {
         record.clear();
@@ -215,12 +215,14 @@ bool DesktopDriver::pressKeysOnWayland(const QStringList& keys) const
         const qsizetype presses = key.count(u'+') + 1;
         const auto answered = [&] {
             const QString text = QString::fromUtf8(record);
-            qsizetype seen = 0, after = -1;
-            for (auto match = pressEvent.globalMatch(text); match.hasNext();) {
-                after = match.next().capturedEnd();
-                ++seen;
-            }
-            return seen >= presses && text.indexOf(request, after) >= 0;
+            qsizetype seen = 0;
+            QRegularExpressionMatch last;
+            for (auto match = pressEvent.globalMatch(text); match.hasNext(); ++seen)
+                last = match.next();
+            if (seen < presses)
+                return false;
+            const QRegularExpression request(QStringLiteral("client %1 (?:\\(PID \\d+\\) )?rq ").arg(last.captured(1)));
+            return request.match(text, last.capturedEnd()).hasMatch();
         };
         const QDeadlineTimer deadline(1000);
         while (!answered() && !deadline.hasExpired()) {
