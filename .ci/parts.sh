@@ -11,7 +11,7 @@ part() {
   local took=$(($(date +%s) - started))
   local result=passed
   [ "$status" -eq 0 ] || result="FAILED (exit $status)"
-  parts_done+=("$(printf '%-52s %4d min %02d s  %s' "$name" $((took / 60)) $((took % 60)) "$result")")
+  parts_done+=("$(printf '%-56s %4d min %02d s  %s' "$name" $((took / 60)) $((took % 60)) "$result")")
   echo "=== ci: $name: $result after $((took / 60)) min $((took % 60)) s"
   return "$status"
 }
