@@ -186,57 +186,26 @@ bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const
 // Qt asks Weston for a menu with the serial of the key press that opens it, and Weston grants a
 // menu only for the latest input event's serial. On a busy machine Weston may pass on a press
 // and its release together, before the program has asked: the menu is refused, closes at once,
-// and the keys after it land elsewhere. So each key is held, as a person holds one, until the
-// program has answered its press with a request of its own (or for at most a second, where
-// the key asks for nothing), and only then released. Weston's protocol record tells both.
+// and the keys after it land elsewhere. So each key is held, as a person holds one, until what
+// Weston shows has changed (the menu, or the window the key opens or closes, is there) or for
+// at most a second where the key changes nothing to see, and only then released.
 bool DesktopDriver::pressKeysOnWayland(const QStringList& keys) const
 {
-    QProcess protocol;
-    protocol.setProcessEnvironment(m_environment);
-    protocol.start(QStringLiteral("weston-debug"), {QStringLiteral("proto")});
-    // The record runs once a round trip of our own shows in it.
-    QByteArray record;
-    const QDeadlineTimer attached(5000);
-    while (protocol.waitForStarted(5000) && !record.contains("client 0x") && !attached.hasExpired()) {
-        run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")});
-        protocol.waitForReadyRead(100);
-        record += protocol.readAllStandardOutput();
-    }
-    // The program is the client the key goes to ("client 0x…", and from Weston 14 on its PID).
-    static const QRegularExpression pressEvent(
-        QStringLiteral("client (0x[0-9a-f]+) (?:\\(PID \\d+\\) )?ev wl_keyboard@\\d+\\.key\\(\\d+, \\d+, \\d+, 1\\)"));
-    bool pressed = true;
     for (const QString& key : keys) {
-        record.clear();
-        pressed = run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key});
-        if (!pressed)
-            break;
-        // Every key of a chord ("alt+p") goes down, the last one after the others.
-        const qsizetype presses = key.count(u'+') + 1;
-        const auto answered = [&] {
-            const QString text = QString::fromUtf8(record);
-            qsizetype seen = 0;
-            QRegularExpressionMatch last;
-            for (auto match = pressEvent.globalMatch(text); match.hasNext(); ++seen)
-                last = match.next();
-            if (seen < presses)
-                return false;
-            const QRegularExpression request(QStringLiteral("client %1 (?:\\(PID \\d+\\) )?rq ").arg(last.captured(1)));
-            return request.match(text, last.capturedEnd()).hasMatch();
-        };
+        QByteArray before;
+        if (!run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &before) ||
+            !run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}))
+            return false;
+        QByteArray now = before;
         const QDeadlineTimer deadline(1000);
-        while (!answered() && !deadline.hasExpired()) {
-            protocol.waitForReadyRead(50);
-            record += protocol.readAllStandardOutput();
+        while (now == before && !deadline.hasExpired()) {
+            QThread::msleep(kPollMs);
+            run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &now);
         }
-        pressed = run(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key});
-        if (!pressed)
-            break;
+        if (!run(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}))
+            return false;
     }
-    // Weston stops for a reader that stops reading.
-    protocol.kill();
-    protocol.waitForFinished(3000);
-    return pressed;
+    return true;
 }
 
 bool DesktopDriver::typeText(XWindowId window, const QString& text) const
