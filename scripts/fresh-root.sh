@@ -25,7 +25,11 @@ if [ "$(id -u)" -ne 0 ]; then
     exec sudo --preserve-env=DISPLAY,XAUTHORITY,CI,ORVELANE_FRESH_ROOTS,ORVELANE_KEEP_ROOT "$0" "$suite" "$@"
 fi
 if ! command -v debootstrap >/dev/null; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap >/dev/null
+    # A machine whose package lists were never fetched knows no debootstrap yet.
+    install_debootstrap() {
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap >/dev/null
+    }
+    install_debootstrap || { apt-get update -q >/dev/null && install_debootstrap; }
 fi
 
 # The archive and its security sibling, as this machine's own apt sources name them.
@@ -80,6 +84,7 @@ debootstrap --variant=minbase --cache-dir="$cache" "$suite" "$root" "$mirror" >"
     exit 1
 }
 rm -f "$root.debootstrap.log"
+echo "fresh-root: debootstrap took $(($(date +%s) - started)) s"
 
 {
     echo "deb $mirror $suite main"

@@ -176,9 +176,36 @@ bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const
 {
     if (!focus(window))
         return false;
+    if (m_wayland)
+        return pressKeysOnWayland(keys);
     // A menu opens on one key and takes the next; the pause lets each land where it should.
     return run(QStringLiteral("xdotool"),
                QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + keys);
+}
+
+// Qt asks Weston for a menu with the serial of the key press that opens it, and Weston grants a
+// menu only for the latest input event's serial. On a busy machine Weston may pass on a press
+// and its release together, before the program has asked: the menu is refused, closes at once,
+// and the keys after it land elsewhere. So each key is held, as a person holds one, until what
+// Weston shows has changed (the menu, or the window the key opens or closes, is there) or for
+// at most a second where the key changes nothing to see, and only then released.
+bool DesktopDriver::pressKeysOnWayland(const QStringList& keys) const
+{
+    for (const QString& key : keys) {
+        QByteArray before;
+        if (!run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &before) ||
+            !run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}))
+            return false;
+        QByteArray now = before;
+        const QDeadlineTimer deadline(1000);
+        while (now == before && !deadline.hasExpired()) {
+            QThread::msleep(kPollMs);
+            run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &now);
+        }
+        if (!run(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}))
+            return false;
+    }
+    return true;
 }
 
 bool DesktopDriver::typeText(XWindowId window, const QString& text) const

@@ -89,6 +89,7 @@ private:
     QList<Shown> shownOnWayland() const;
     std::optional<Shown> shownOnWayland(XWindowId window) const;
     bool clickOnWayland(XWindowId window, QPoint position, bool stay) const;
+    bool pressKeysOnWayland(const QStringList& keys) const;
 
     QString m_displayName;
     bool m_wayland = false;
