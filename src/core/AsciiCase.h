@@ -27,3 +27,9 @@ inline bool equalIgnoringCase(std::string_view a, std::string_view b)
 {
     return std::ranges::equal(a, b, [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
+
+// True when `text` begins with `start`, the case of their letters aside.
+inline bool startsWithIgnoringCase(std::string_view text, std::string_view start)
+{
+    return text.size() >= start.size() && equalIgnoringCase(text.substr(0, start.size()), start);
+}

@@ -2,6 +2,7 @@
 #include "ExtendedAttributes.h"
 #include "LinkResolution.h"
 #include "PosixFiles.h"
+#include "TemporaryNames.h"
 
 #include <array>
 #include <cerrno>
@@ -95,30 +96,6 @@ Attempt failedWith(int error)
     return {cannotReplaceHere(error) ? Replace::NotHere : Replace::Failed, error};
 }
 
-// Temporaries are named ".<name>.<pid of the writer>.<random number>".
-std::string temporaryPrefix(const std::string& name)
-{
-    // Appended piece by piece: g++ 12 at -O2 warns falsely about "." + std::string.
-    std::string prefix(".");
-    prefix.append(name).append(".");
-    return prefix;
-}
-
-// True for a name of our temporaries' shape, so nothing else in the folder is ever removed.
-bool isTemporaryName(std::string_view leaf, std::string_view prefix)
-{
-    const auto isNumber = [](std::string_view text, std::size_t longest) {
-        return !text.empty() && text.size() <= longest &&
-               text.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    if (!leaf.starts_with(prefix))
-        return false;
-    leaf.remove_prefix(prefix.size());
-    const std::size_t dot = leaf.find('.');
-    return dot != std::string_view::npos && isNumber(leaf.substr(0, dot), 7) &&
-           isNumber(leaf.substr(dot + 1), 10);
-}
-
 // Removes the temporary `leaf` if no writer holds it. Every writer keeps its temporary locked
 // while it writes it, and the lock ends with the writer's process however that ends, so a
 // lock we can take marks a temporary nobody is writing (a writer that then finds it gone at
@@ -171,8 +148,7 @@ int createTemporary(int folder, const std::string& name, std::string& temporary)
 {
     std::random_device random;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        temporary = temporaryPrefix(name);
-        temporary.append(std::to_string(::getpid())).append(".").append(std::to_string(random()));
+        temporary = temporaryName(name, static_cast<unsigned long>(::getpid()), random());
         const int fd =
             ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (fd < 0 && errno == EEXIST)

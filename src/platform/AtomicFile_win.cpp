@@ -4,6 +4,7 @@
 // own folder only onto a file the caller accepts there.
 #include "AtomicFile.h"
 #include "FileLookup.h"
+#include "TemporaryNames.h"
 #include "WindowsText.h"
 
 #include <array>
@@ -163,33 +164,14 @@ DWORD writeAll(HANDLE file, std::span<const std::uint8_t> bytes)
     return ::FlushFileBuffers(file) ? 0 : ::GetLastError();
 }
 
-// Temporaries are named ".<name>.<pid of the writer>.<random number>", as on every system.
-std::wstring temporaryPrefix(const fs::path& name)
-{
-    return L"." + name.native() + L".";
-}
-
-bool isTemporaryName(std::wstring_view leaf, std::wstring_view prefix)
-{
-    const auto isNumber = [](std::wstring_view text, std::size_t longest) {
-        return !text.empty() && text.size() <= longest && text.find_first_not_of(L"0123456789") == text.npos;
-    };
-    if (!leaf.starts_with(prefix))
-        return false;
-    leaf.remove_prefix(prefix.size());
-    const std::size_t dot = leaf.find(L'.');
-    return dot != leaf.npos && isNumber(leaf.substr(0, dot), 10) && isNumber(leaf.substr(dot + 1), 10);
-}
-
 // A replace cut short leaves its temporary behind. Each writer holds its temporary open
 // without letting anyone delete it until its replace is over, so a temporary that can be
 // deleted is one nobody is writing.
 void removeAbandonedTemporaries(const fs::path& target)
 {
-    const std::wstring prefix = temporaryPrefix(target.filename());
-    const std::optional<std::vector<std::string>> names =
-        folderNames(target.parent_path(),
-                    [&prefix](std::string_view leaf) { return isTemporaryName(toWide(leaf), prefix); });
+    const std::string prefix = temporaryPrefix(utf8Path(target.filename()));
+    const std::optional<std::vector<std::string>> names = folderNames(
+        target.parent_path(), [&prefix](std::string_view leaf) { return isTemporaryName(leaf, prefix); });
     for (const std::string& leaf : names.value_or(std::vector<std::string>()))
         ::DeleteFileW((target.parent_path() / pathFromUtf8(leaf)).c_str());
 }
@@ -217,9 +199,8 @@ std::optional<DWORD> tryReplace(const fs::path& target, bool exists, std::span<c
     fs::path temporary;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < kMaxTemporaryNameAttempts && created == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = target.parent_path() /
-                    (temporaryPrefix(target.filename()) + std::to_wstring(::GetCurrentProcessId()) + L"." +
-                     std::to_wstring(random()));
+        temporary = target.parent_path() / pathFromUtf8(temporaryName(utf8Path(target.filename()),
+                                                                      ::GetCurrentProcessId(), random()));
         // Shared with no one: no other save can take it for abandoned while it is written.
         created = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);

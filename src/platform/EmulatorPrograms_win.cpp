@@ -88,11 +88,6 @@ std::vector<fs::path> programFolders()
     return folders;
 }
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view start)
-{
-    return text.size() >= start.size() && equalIgnoringCase(text.substr(0, start.size()), start);
-}
-
 } // namespace
 
 std::string windowsFolder(const std::string& folder)
