@@ -4,11 +4,16 @@
 
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QSet>
 #include <QThread>
 
 namespace {
 
 constexpr int kPollMs = 50;
+
+// How Weston names the role of a menu's surface, and of a window's.
+const QString kPopup = QStringLiteral("xdg_popup");
+const QString kTopLevel = QStringLiteral("xdg_toplevel");
 
 QString windowArgument(XWindowId window)
 {
@@ -33,6 +38,8 @@ DesktopDriver::DesktopDriver(const VirtualDisplay& display)
       m_environment(display.clientEnvironment())
 {
     m_environment.insert(QStringLiteral("DISPLAY"), m_displayName);
+    // WAYLAND_DEBUG is meant for the program under test, not for weston-debug.
+    m_environment.remove(QStringLiteral("WAYLAND_DEBUG"));
 }
 
 DesktopDriver::~DesktopDriver()
@@ -187,20 +194,34 @@ bool DesktopDriver::pressKeys(XWindowId window, const QStringList& keys) const
 // menu only for the latest input event's serial. On a busy machine Weston may pass on a press
 // and its release together, before the program has asked: the menu is refused, closes at once,
 // and the keys after it land elsewhere. So each key is held, as a person holds one, until what
-// Weston shows has changed (the menu, or the window the key opens or closes, is there) or for
-// at most a second where the key changes nothing to see, and only then released.
+// it opens is there: a menu, or a window. A key that closes a menu these keys opened, or a
+// window, is let go once it has gone. Only the program's own menus and windows count, by their
+// surfaces; a repaint, a moving pointer or a tooltip going away do not. A key that opens nothing
+// is let go after a moment: up to three seconds for one that may open something (a letter, a
+// chord such as "alt+v", Return), a fifth of a second for one that only moves or cancels.
 bool DesktopDriver::pressKeysOnWayland(const QStringList& keys) const
 {
+    static const QSet<QString> mayOpen{QStringLiteral("Return"), QStringLiteral("KP_Enter"),
+                                       QStringLiteral("space"), QStringLiteral("Right")};
+    QSet<QString> menusOpened;
     for (const QString& key : keys) {
-        QByteArray before;
-        if (!run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &before) ||
-            !run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}))
+        const auto before = surfacesOnWayland();
+        if (!before || !run(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}))
             return false;
-        QByteArray now = before;
-        const QDeadlineTimer deadline(1000);
-        while (now == before && !deadline.hasExpired()) {
+        const bool opening = key.size() == 1 || key.contains(u'+') || mayOpen.contains(key);
+        const QDeadlineTimer deadline(opening ? 3000 : 200);
+        for (bool done = false; !done && !deadline.hasExpired();) {
             QThread::msleep(kPollMs);
-            run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &now);
+            const auto now = surfacesOnWayland();
+            if (!now)
+                continue;
+            for (const QString& surface : *now - *before) {
+                done = true;
+                if (surface.startsWith(kPopup))
+                    menusOpened << surface;
+            }
+            for (const QString& surface : *before - *now)
+                done = done || !surface.startsWith(kPopup) || menusOpened.contains(surface);
         }
         if (!run(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}))
             return false;
@@ -236,9 +257,22 @@ bool DesktopDriver::movePointer(XWindowId window, QPoint position) const
         // the pointer arrives in two steps, the last pixel on its own.
         const auto shown = shownOnWayland(window);
         const QPoint to = shown ? shown->client.topLeft() + position : QPoint();
-        return shown && run(QStringLiteral("xdotool"),
-                            {QStringLiteral("mousemove"), QString::number(to.x() - 1), QString::number(to.y()),
-                             QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
+        const auto from = pointerOnWayland();
+        if (!shown || !run(QStringLiteral("xdotool"),
+                           {QStringLiteral("mousemove"), QString::number(to.x() - 1), QString::number(to.y()),
+                            QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())}))
+            return false;
+        if (!from)
+            return true;
+        // Weston draws the pointer into the screen itself: a picture taken before it has moved
+        // the pointer's image would show it in its old place. So the move ends once Weston has
+        // the image where the pointer now is (the same arrow, moved as far as the pointer).
+        const QPoint expected = from->image + to - from->at;
+        const QDeadlineTimer deadline(1000);
+        for (auto now = from; now && now->image != expected && !deadline.hasExpired();
+             now = pointerOnWayland())
+            QThread::msleep(kPollMs / 5);
+        return true;
     }
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("mousemove"), QStringLiteral("--window"), windowArgument(window),
@@ -370,6 +404,42 @@ std::optional<DesktopDriver::Shown> DesktopDriver::shownOnWayland(XWindowId wind
     }
     m_lastError = QStringLiteral("Weston shows no window %1").arg(window);
     return std::nullopt;
+}
+
+std::optional<DesktopDriver::Pointer> DesktopDriver::pointerOnWayland() const
+{
+    QByteArray report, location;
+    if (!run(QStringLiteral("xdotool"), {QStringLiteral("getmouselocation"), QStringLiteral("--shell")},
+             &location) ||
+        !run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &report))
+        return std::nullopt;
+    static const QRegularExpression at(QStringLiteral("X=(-?\\d+)\\s+Y=(-?\\d+)"));
+    static const QRegularExpression image(
+        QStringLiteral("\\(role wl_pointer-cursor,.*\\n\\s*position: \\((-?\\d+), (-?\\d+)\\)"));
+    const QRegularExpressionMatch place = at.match(QString::fromLatin1(location));
+    const QRegularExpressionMatch drawn = image.match(QString::fromUtf8(report));
+    if (!place.hasMatch() || !drawn.hasMatch())
+        return std::nullopt;
+    return Pointer{{place.captured(1).toInt(), place.captured(2).toInt()},
+                   {drawn.captured(1).toInt(), drawn.captured(2).toInt()}};
+}
+
+std::optional<QSet<QString>> DesktopDriver::surfacesOnWayland() const
+{
+    QByteArray report;
+    if (!run(QStringLiteral("weston-debug"), {QStringLiteral("scene-graph")}, &report))
+        return std::nullopt;
+    static const QRegularExpression view(
+        QStringLiteral("\\(role (%1|%2), PID (\\d+), surface ID (\\d+),.*\\n\\s*position: (.*)\\n")
+            .arg(kPopup, kTopLevel));
+    QSet<QString> surfaces;
+    auto matches = view.globalMatch(QString::fromUtf8(report));
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        if (m_program == 0 || match.captured(2).toLongLong() == m_program)
+            surfaces << match.captured(1) + u' ' + match.captured(3) + u' ' + match.captured(4);
+    }
+    return surfaces;
 }
 
 void DesktopDriver::watchNewWindows()

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -88,6 +89,15 @@ private:
              int timeoutMs = 5000) const;
     QList<Shown> shownOnWayland() const;
     std::optional<Shown> shownOnWayland(XWindowId window) const;
+    // The program's menus and windows that Weston shows, each as its role, surface number and
+    // place; nothing when Weston does not answer.
+    std::optional<QSet<QString>> surfacesOnWayland() const;
+    // Where the pointer is, and where Weston draws its image (the image's top-left corner);
+    // nothing where Weston draws none or does not answer.
+    struct Pointer {
+        QPoint at, image;
+    };
+    std::optional<Pointer> pointerOnWayland() const;
     bool clickOnWayland(XWindowId window, QPoint position, bool stay) const;
     bool pressKeysOnWayland(const QStringList& keys) const;
 

@@ -4,6 +4,7 @@
 #include "OrvelaneScreens.h"
 #include "VirtualDisplay.h"
 
+#include <QFile>
 #include <QProcessEnvironment>
 #include <QTest>
 
@@ -33,7 +34,12 @@ bool E2eSession::start()
                            QStringLiteral("suppressions=" ORVELANE_E2E_LSAN_SUPPRESSIONS));
     m_program.setProcessEnvironment(environment);
     m_program.setWorkingDirectory(m_workingDirectory);
+    // What the program writes goes to a file, not a pipe: a pipe read only now and then fills
+    // (WAYLAND_DEBUG=1 writes a line per message) and stops the program mid-write.
+    if (!m_outputFile.open())
+        return false;
     m_program.setProcessChannelMode(QProcess::MergedChannels);
+    m_program.setStandardOutputFile(m_outputFile.fileName(), QIODevice::Append);
     E2e::endWithThisProcess(m_program);
     m_program.start(QStringLiteral(ORVELANE_PROGRAM), {});
     if (!m_program.waitForStarted(10000))
@@ -60,8 +66,8 @@ bool E2eSession::keepsRunningFor(int ms)
 
 QString E2eSession::output()
 {
-    m_output += m_program.readAll();
-    return QString::fromLocal8Bit(m_output);
+    QFile written(m_outputFile.fileName());
+    return written.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(written.readAll()) : QString();
 }
 
 QString E2eSession::howItEnded()
@@ -116,7 +122,8 @@ std::optional<XWindowId> E2eSession::pressPlay(XWindowId main, const Orvelane::P
 bool E2eSession::chooseInOpenDialog(const QString& path) const
 {
     const auto dialog = m_desktop.waitForWindow(QStringLiteral("Open"));
-    if (!dialog || !m_desktop.typeText(*dialog, path) || !m_desktop.pressKeys(*dialog, {QStringLiteral("Return")}))
+    if (!dialog || !m_desktop.typeText(*dialog, path) ||
+        !m_desktop.pressKeys(*dialog, {QStringLiteral("Return")}))
         return false;
     // Return may first only close the name box's completion list.
     if (!m_desktop.waitUntilGone(*dialog, 2000) && !m_desktop.pressKeys(*dialog, {QStringLiteral("Return")}))

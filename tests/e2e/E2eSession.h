@@ -7,6 +7,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <optional>
 
@@ -43,7 +44,8 @@ public:
     std::optional<XWindowId> waitForMainWindow(int timeoutMs = 10000) const;
     // Presses `keys` on `main` and waits for the window captioned `caption`; nothing, with
     // the reason in desktop().lastError(), when it does not show.
-    std::optional<XWindowId> openWindow(XWindowId main, const QStringList& keys, const QString& caption) const;
+    std::optional<XWindowId> openWindow(XWindowId main, const QStringList& keys,
+                                        const QString& caption) const;
     // Opens `window` from `main` and presses its "Play the Game"; the play window, or nothing
     // after failing the running test with the desktop's reason.
     std::optional<XWindowId> pressPlay(XWindowId main, const Orvelane::PlayWindow& window) const;
@@ -57,5 +59,5 @@ private:
     const VirtualDisplay& m_display;
     QString m_workingDirectory;
     DesktopDriver m_desktop;
-    QByteArray m_output;
+    QTemporaryFile m_outputFile;
 };
