@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs COMMAND in a brand-new Debian root, as a new user of that release would: debootstrap
 # makes a minimal SUITE root from the package archive this machine's apt is set up with, the
-# committed tree (HEAD, nothing uncommitted) is cloned into it, and COMMAND runs there as root
-# with nothing else installed. Proof that the README's commands need nothing done by hand.
+# committed tree (HEAD, nothing uncommitted) is copied into it, with ../shared beside it as CI
+# has it, and COMMAND runs there as root with nothing else installed. Proof that the README's
+# commands need nothing done by hand. It runs inside such a root too (CI's Debian 13 part, when
+# the whole of .ci/run is tried in a fresh root): the nested root has a cache of its own.
 #
 # Usage: scripts/fresh-root.sh SUITE COMMAND...      e.g. scripts/fresh-root.sh trixie scripts/test.sh
 #
@@ -106,9 +108,24 @@ if [ -n "${XAUTHORITY:-}" ] && [ -f "$XAUTHORITY" ]; then
     cp "$XAUTHORITY" "$root/root/.Xauthority"
 fi
 
-# The committed tree, as a clone would give it to a new user.
-git -C "$source_tree" archive --format=tar --prefix=orvelane/ HEAD | tar -x -C "$root/root"
-echo "fresh-root: $(git -C "$source_tree" rev-parse --short HEAD) in $root/root/orvelane; running: $*"
+# The committed tree, as a clone would give it to a new user. Without git, or from a tree that is
+# no checkout (an unpacked source archive, or the tree in a root this script made), the tree as
+# it stands, without what builds and runs leave in it.
+if command -v git >/dev/null && git -C "$source_tree" rev-parse --verify -q HEAD >/dev/null 2>&1; then
+    git -C "$source_tree" archive --format=tar --prefix=orvelane/ HEAD | tar -x -C "$root/root"
+    tree="$(git -C "$source_tree" rev-parse --short HEAD)"
+else
+    mkdir "$root/root/orvelane"
+    tar -C "$source_tree" --exclude=./.git --exclude=./build --exclude=./run -c . | tar -x -C "$root/root/orvelane"
+    tree="the tree of $source_tree"
+fi
+# The shared folder CI has beside its checkout (the Windows Qt, the house style), where there is one.
+shared="$source_tree/../shared"
+if [ -d "$shared" ]; then
+    cp -a "$shared" "$root/root/shared"
+    tree="$tree, with ../shared beside it"
+fi
+echo "fresh-root: $tree in $root/root/orvelane; running: $*"
 
 environment=(HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8
              TERM="${TERM:-dumb}")

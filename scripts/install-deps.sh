@@ -23,6 +23,7 @@ packages=(
   desktop-file-utils appstream groff-base  # packaging: validating the desktop entry, metainfo, manual page
   dpkg-dev file                  # dpkg-shlibdeps: the .deb depends on the libraries as this release names
                                  # them; CPack finds the programs to give it with file
+  debootstrap git                # CI: a brand-new root of the other release, the committed tree copied in
   # benchmarks: watching the first paint of a window
   libx11-dev libxdamage-dev
 )
