@@ -8,8 +8,13 @@
 #include "SettingsBytes.h"
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QSize>
 #include <QTest>
 #include <QtEndian>
+
+#include <cmath>
+#include <vector>
 
 // tlhelp32.h needs windows.h before it.
 // clang-format off
@@ -134,6 +139,60 @@ private:
 
 constexpr int kWait = 20000;
 
+// The screen's dots per inch for programs started from now on, as Windows' display settings
+// set it (Wine reads it when a program starts).
+bool setScreenDpi(DWORD dpi)
+{
+    return ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                             sizeof dpi) == ERROR_SUCCESS;
+}
+
+// The size of `window`'s client area in the screen's own pixels.
+QSize clientPixels(HWND window)
+{
+    RECT client{};
+    ::GetClientRect(window, &client);
+    return {int(client.right), int(client.bottom)};
+}
+
+// How sharply the brightness of `window`'s client area, as the screen shows it, changes from
+// pixel to pixel: the sum over neighbours of their difference squared. Drawn one and a half
+// times larger and as sharp, a window has about one and a half times as much (each edge as
+// steep, and one and a half times as long); stretched from a smaller drawing, about as much
+// as before, each edge smeared over more pixels.
+double sharpness(HWND window)
+{
+    const QSize size = clientPixels(window);
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    const HDC screen = ::GetDC(nullptr);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size.width(), size.height());
+    const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, size.width(), size.height(), screen, origin.x, origin.y, SRCCOPY);
+    ::SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size.width(), -size.height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<quint32> pixels(std::size_t(size.width()) * std::size_t(size.height()));
+    ::GetDIBits(memory, bitmap, 0, UINT(size.height()), pixels.data(), &info, DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    const auto brightness = [](quint32 pixel) {
+        return double((pixel >> 16) & 0xFF) + double((pixel >> 8) & 0xFF) + double(pixel & 0xFF);
+    };
+    const std::size_t width = std::size_t(size.width());
+    double sum = 0;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const double here = brightness(pixels[i]);
+        if (i % width != 0)
+            sum += std::pow(here - brightness(pixels[i - 1]), 2);
+        if (i >= width)
+            sum += std::pow(here - brightness(pixels[i - width]), 2);
+    }
+    return sum;
+}
+
 // Whether a process of that program file name runs.
 bool running(const wchar_t* name)
 {
@@ -190,6 +249,37 @@ private slots:
                  quint16(IMAGE_SUBSYSTEM_WINDOWS_GUI));
         QVERIFY(::GetFileVersionInfoSizeW(program.c_str(), nullptr) > 0);
         QVERIFY(::ExtractIconExW(program.c_str(), -1, nullptr, nullptr, 0) > 0);
+    }
+
+    // At 144 dpi the main window is drawn at one and a half times its size, its pictures and
+    // texts as sharp as at 96 dpi.
+    void atHighDpiTheMainWindowIsDrawnLargerAndSharp()
+    {
+        const auto restore = qScopeGuard([] { setScreenDpi(96); });
+        QSize at96;
+        double sharpnessAt96 = 0;
+        for (const DWORD dpi : {96, 144}) {
+            QVERIFY(setScreenDpi(dpi));
+            const Session session(m_folder);
+            QTRY_VERIFY_WITH_TIMEOUT(session.window(Orvelane::kMainCaption), kWait);
+            const HWND main = session.window(Orvelane::kMainCaption);
+            QTRY_VERIFY_WITH_TIMEOUT(::SetForegroundWindow(main), kWait);
+            // Drawn, and drawn alike twice in a row.
+            double sharp = 0;
+            QTRY_VERIFY_WITH_TIMEOUT((sharp = sharpness(main)) > 0 && sharp == sharpness(main), kWait);
+            const QSize seen = clientPixels(main);
+            if (dpi == 96) {
+                at96 = seen;
+                sharpnessAt96 = sharp;
+                continue;
+            }
+            const QSize expected = at96 * 1.5;
+            QVERIFY2(std::abs(seen.width() - expected.width()) <= 1 &&
+                         std::abs(seen.height() - expected.height()) <= 1,
+                     qPrintable(QStringLiteral("%1 x %2 at 144 dpi").arg(seen.width()).arg(seen.height())));
+            QVERIFY2(sharp > 1.2 * sharpnessAt96,
+                     qPrintable(QStringLiteral("%1 times as sharp at 144 dpi").arg(sharp / sharpnessAt96)));
+        }
     }
 
     void withoutItsCompanionFileItEndsWithoutAWindow()
