@@ -181,7 +181,8 @@ ComposedStart throughDosbox(const FoundProgram& found, const StartRequest& reque
     // one still stands in the folder's way. DOSBox runs in the folder and mounts "." as C:,
     // so the folder's own path, which may hold any character, never reaches its command
     // interpreter; a C: mounted by the user's configuration is let go first, and "exit"
-    // closes DOSBox when the program ends instead of leaving a DOS prompt.
+    // closes DOSBox when the program ends instead of leaving a DOS prompt (DOSBox runs at
+    // most 11 -c options).
     // Without a home DOSBox would look for the user's file in a folder named "~" in its own.
     std::vector<std::string> argv{"dosbox", "-userconf",  "-conf", windows ? "NUL" : "/dev/null",
                                   "-c",     "mount -u c", "-c",    "mount c .",
