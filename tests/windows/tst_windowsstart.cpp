@@ -264,9 +264,9 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(session.window(Orvelane::kMainCaption), kWait);
             const HWND main = session.window(Orvelane::kMainCaption);
             QTRY_VERIFY_WITH_TIMEOUT(::SetForegroundWindow(main), kWait);
-            // Drawn, and drawn alike twice in a row.
+            // Drawn: Qt puts the whole window on the screen at once.
             double sharp = 0;
-            QTRY_VERIFY_WITH_TIMEOUT((sharp = sharpness(main)) > 0 && sharp == sharpness(main), kWait);
+            QTRY_VERIFY_WITH_TIMEOUT((sharp = sharpness(main)) > 0, kWait);
             const QSize seen = clientPixels(main);
             if (dpi == 96) {
                 at96 = seen;
@@ -333,6 +333,8 @@ private slots:
         QTest::addColumn<QString>("game");
         QTest::addColumn<QByteArray>("tail"); // empty: a box, and nothing starts
         QTest::newRow("a game") << "MSLUG/MSLUG.038" << QByteArray(" C:\\MSLUG MSLUG.038\r\n");
+        QTest::newRow("every mark a DOS name may hold but '")
+            << "#$&(-@)!/^_{}~.ROM" << QByteArray(" C:\\#$&(-@)! ^_{}~.ROM\r\n");
         QTest::newRow("a ' in the game's names, which DOSBox would make a quote")
             << "KOF'98/KOF'98.ROM" << QByteArray();
     }
