@@ -47,10 +47,16 @@ printf 'MZ' >"$emulators/neorage.exe"
 cp "$setup" "$WINEPREFIX/drive_c/setup.exe"
 # Typed as in cmd: the folder with its blank in quotes.
 printf '"C:\\setup.exe" /S /FOLDER="C:\\NEO GEO"\r\nexit /b %%errorlevel%%\r\n' >"$WINEPREFIX/drive_c/install.bat"
-silent_install() { scripts/wine-run.sh cmd /c 'C:\install.bat' >/dev/null || fail "the silent install failed"; }
-silent_install
 user=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public)
 program="$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Orvelane"
+# Without an emulator folder a silent install installs nothing and says so in its status.
+printf '"C:\\setup.exe" /S\r\nexit /b %%errorlevel%%\r\n' >"$WINEPREFIX/drive_c/no-folder.bat"
+status=0
+scripts/wine-run.sh cmd /c 'C:\no-folder.bat' >/dev/null || status=$?
+[ "$status" = 2 ] && [ ! -e "$program" ] ||
+  fail "a silent install without an emulator folder ended with status $status"
+silent_install() { scripts/wine-run.sh cmd /c 'C:\install.bat' >/dev/null || fail "the silent install failed"; }
+silent_install
 shortcut="$WINEPREFIX/drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Orvelane.lnk"
 [ -f "$program/orvelane.exe" ] && [ -f "$program/uninstall.exe" ] || fail "no program in $program"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
@@ -65,7 +71,7 @@ done
 # another header (a switch on) with its own.
 { printf 'XXXXXXXXXXXXXXXXXXXX\0\0\1\0\0\0'; head -c 9 /dev/zero; } >"$emulators/ORVELANE.DAT"
 scripts/wine-run.sh start /unix "$shortcut"
-for _ in $(seq 100); do head -c 7 "$emulators/ORVELANE.DAT" | grep -q KELMOR && break; sleep 0.2; done
+for _ in $(seq 100); do head -c 7 "$emulators/ORVELANE.DAT" 2>/dev/null | grep -q KELMOR && break; sleep 0.2; done
 head -c 7 "$emulators/ORVELANE.DAT" | grep -q KELMOR || fail "the shortcut did not start Orvelane in the emulator folder"
 scripts/wine-run.sh taskkill /f /im orvelane.exe >/dev/null 2>&1 || true
 
