@@ -16,6 +16,7 @@ packages=(
   # the test emulators and the stand-in of scripts/run.sh: a DOS and a Windows program of ours;
   # the Windows build, cross-built with MinGW-w64 (posix threads, as the Windows Qt is)
   nasm gcc-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix
+  nsis                           # makensis: the Windows installer
   # tests: a virtual display and a way to drive it, and a Wayland compositor for the same
   # checks on Wayland; clang and its fuzzer and sanitizer runtime
   xvfb xauth xdotool x11-utils imagemagick weston qt6-wayland clang libclang-rt-dev

@@ -35,11 +35,14 @@ struct StartRefusal {
 };
 
 // What the process is made from: the file executed, its whole argument vector (argv[0] on)
-// and the folder it runs in (empty: ours).
+// and the folder it runs in (empty: ours). Windows hands a program one command line, not a
+// vector: `commandLine` is that line where the program splits it its own way (DOSBox for
+// Windows); empty, the system writes `argv` for the C runtime's split.
 struct Command {
     std::string file;
     std::vector<std::string> argv;
     std::string workingDirectory;
+    std::string commandLine{};
 
     friend bool operator==(const Command&, const Command&) = default;
 };

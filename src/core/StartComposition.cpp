@@ -3,6 +3,7 @@
 #include "AsciiCase.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -123,6 +124,48 @@ std::optional<StartRefusal> refusedByDos(const FoundProgram& found, const StartR
     return std::nullopt;
 }
 
+// The first character DOSBox for Windows cannot hand on as it is, or none. SDL 1.2 splits its
+// command line: at white space, or from a quote to the next quote with no "\" before it, so a
+// word in quotes may not end in "\"; it reads the line through the ANSI code page, which only
+// ASCII survives everywhere; and DOSBox makes a quote of every "'" in a -c text. So a word goes
+// bare, or in quotes where it holds a blank or is empty, and never holds a quote.
+std::optional<char> uncarriedByWindowsDosbox(const std::vector<std::string>& argv)
+{
+    for (const std::string& word : argv) {
+        for (const char c : word)
+            if (c < ' ' || c > '~' || c == '"' || c == '\'')
+                return c;
+        if (word.find(' ') != std::string::npos && word.ends_with('\\'))
+            return '\\';
+    }
+    return std::nullopt;
+}
+
+std::string windowsDosboxLine(const std::vector<std::string>& argv)
+{
+    std::string line;
+    for (const std::string& word : argv) {
+        line.append(line.empty() ? "" : " ");
+        const bool quoted = word.empty() || word.find(' ') != std::string::npos;
+        line.append(quoted ? "\"" : "").append(word).append(quoted ? "\"" : "");
+    }
+    return line;
+}
+
+// Why the DOS command line `dos` cannot be handed to DOSBox for Windows, naming `c`.
+std::string uncarriedReason(char c, const std::string& dos)
+{
+    std::string why("DOSBox for Windows cannot hand ");
+    if (c < ' ' || c > '~')
+        why.append("a character outside ASCII");
+    else
+        why.append("\"").append(1, c).append("\"");
+    why.append(" on to the DOS program in \"").append(dos).append("\"");
+    if (c == '\'')
+        why.append(" (it makes a quote of every \"'\")");
+    return why.append("; rename the game's folder and file without it");
+}
+
 ComposedStart throughDosbox(const FoundProgram& found, const StartRequest& request)
 {
     if (std::optional<StartRefusal> refusal = refusedByDos(found, request))
@@ -131,20 +174,31 @@ ComposedStart throughDosbox(const FoundProgram& found, const StartRequest& reque
     std::string commandLine = "C:\\" + upperAscii(found.name);
     for (const std::string& word : splitParameters(plan.parameters))
         commandLine.append(" ").append(word);
+    const bool windows = found.system == HostSystem::Windows;
     // Only the user's own configuration is read: DOSBox would otherwise take a dosbox.conf
     // from the emulator folder, where an old archive may have left one whose [autoexec]
     // reaches outside it. Where the user's own file can be neither read nor made, the empty
     // one still stands in the folder's way. DOSBox runs in the folder and mounts "." as C:,
     // so the folder's own path, which may hold any character, never reaches its command
     // interpreter; a C: mounted by the user's configuration is let go first, and "exit"
-    // closes DOSBox when the program ends instead of leaving a DOS prompt.
+    // closes DOSBox when the program ends instead of leaving a DOS prompt (DOSBox runs at
+    // most 11 -c options).
     // Without a home DOSBox would look for the user's file in a folder named "~" in its own.
-    std::vector<std::string> argv{
-        "dosbox",    "-userconf", "-conf", "/dev/null", "-c",        "mount -u c", "-c",
-        "mount c .", "-c",        "c:",    "-c",        commandLine, "-c",         "exit"};
+    std::vector<std::string> argv{"dosbox", "-userconf",  "-conf", windows ? "NUL" : "/dev/null",
+                                  "-c",     "mount -u c", "-c",    "mount c .",
+                                  "-c",     "c:",         "-c",    commandLine,
+                                  "-c",     "exit"};
     if (found.home.empty())
         argv.erase(argv.begin() + 1);
-    plan.command = {.file = found.runner, .argv = std::move(argv), .workingDirectory = found.folder};
+    plan.command = {.file = found.runner, .argv = {}, .workingDirectory = found.folder};
+    if (windows) {
+        // A console window of its own would open beside DOSBox's.
+        argv.insert(argv.begin() + 1, "-noconsole");
+        if (const std::optional<char> c = uncarriedByWindowsDosbox(argv))
+            return refused(found, uncarriedReason(*c, commandLine));
+        plan.command.commandLine = windowsDosboxLine(argv);
+    }
+    plan.command.argv = std::move(argv);
     return plan;
 }
 

@@ -23,6 +23,10 @@ enum class WinePrefixState {
     NoHome,     // WINEPREFIX is unset and the user has no home folder to keep one in
 };
 
+// The system the program runs on, where DOSBox's words differ: DOSBox for Windows gets the
+// null device "NUL" and no console, and reads its command line another way (see composeStart).
+enum class HostSystem { Linux, Windows };
+
 // What the platform found of an emulator program on this machine.
 struct FoundProgram {
     ProgramKind kind = ProgramKind::NotAProgram;
@@ -36,6 +40,7 @@ struct FoundProgram {
     std::string home{};                 // DOS, Windows: the user's absolute home; empty when none
     std::string winePrefix{};           // Windows: the prefix Wine would use
     WinePrefixState winePrefixState = WinePrefixState::Usable;
+    HostSystem system = HostSystem::Linux; // DOS: whose DOSBox runs it
 };
 
 // What one press of "Play the Game" asks to start.
@@ -86,6 +91,8 @@ StartRequest neoGeoRequest();
 // DOSBox, reading only the user's own configuration (none where the user has no home), mounts the folder (its
 // working directory) as C:, runs the program in DOS capitals with the text as its command line, and closes
 // when it ends; DOS must be able to use the program's and the game's names and tell the program's apart.
+// DOSBox for Windows gets its command line written for its own reader, and nothing starts where
+// that reader would hand the DOS program other bytes than composed: the refusal names the character.
 ComposedStart composeStart(const FoundProgram& found, const StartRequest& request);
 
 // "Cannot start NAME in FOLDER: WHY."

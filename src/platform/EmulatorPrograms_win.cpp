@@ -16,9 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kDosbox = "DOSBox.exe";
-constexpr std::string_view kDosboxFolders = "DOSBox-0.74";
-
 StartRefusal refusal(const std::string& folder, std::string_view name, std::string_view why)
 {
     return StartRefusal{cannotStart(folder, name, why)};
@@ -90,42 +87,6 @@ std::vector<fs::path> programFolders()
 
 } // namespace
 
-std::string windowsFolder(const std::string& folder)
-{
-    std::wstring text = toWide(folder);
-    std::ranges::replace(text, L'/', L'\\');
-    if (text.size() == 2 && text[1] == L':')
-        text += L'\\';
-    std::error_code error;
-    fs::path absolute = fs::absolute(fs::path(text), error);
-    if (error)
-        absolute = fs::path(text);
-    std::wstring plain = absolute.lexically_normal().native();
-    const std::size_t rootLength = absolute.root_path().native().size();
-    while (plain.size() > rootLength && plain.ends_with(L'\\'))
-        plain.pop_back();
-    return fromWide(plain);
-}
-
-std::optional<std::string> findDosbox(std::string_view path, const std::vector<fs::path>& programFolders)
-{
-    if (std::optional<std::string> onPath = findOnPath(kDosbox, path))
-        return onPath;
-    std::vector<fs::path> installed;
-    for (const fs::path& folder : programFolders)
-        for (const std::string& name : folderNames(folder, [](std::string_view leaf) {
-                                           return startsWithIgnoringCase(leaf, kDosboxFolders);
-                                       }).value_or(std::vector<std::string>()))
-            installed.push_back(folder / pathFromUtf8(name));
-    // "DOSBox-0.74-3" before "DOSBox-0.74-2" before "DOSBox-0.74".
-    std::ranges::sort(installed,
-                      [](const fs::path& a, const fs::path& b) { return a.filename() > b.filename(); });
-    for (const fs::path& folder : installed)
-        if (std::optional<fs::path> program = findFileIgnoringCase(folder, kDosbox))
-            return utf8Path(*program);
-    return std::nullopt;
-}
-
 ProgramEnvironment ProgramEnvironment::current()
 {
     ProgramEnvironment environment;
@@ -174,6 +135,7 @@ std::variant<FoundProgram, StartRefusal> findProgram(const std::string& folder, 
                 "it is a DOS program, and DOS programs run through DOSBox for Windows, which is not "
                 "installed (install DOSBox 0.74, or put DOSBox.exe on the PATH)");
         found.runner = *dosbox;
+        found.system = HostSystem::Windows;
         found.spellings = {found.name};
         // DOSBox keeps the user's own configuration under the user's profile.
         found.home = utf8Path(knownFolder(FOLDERID_Profile).value_or(fs::path()));

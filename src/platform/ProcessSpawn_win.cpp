@@ -1,5 +1,6 @@
 // Starting a program on Windows: CreateProcessW on the program file itself, no shell and no
-// search of PATH, every text in UTF-16, the command line quoted for the C runtime's split.
+// search of PATH, every text in UTF-16, the command line as the command has it or else
+// quoted for the C runtime's split.
 // The process handle is the program's: the exit is watched by it.
 #include "ProcessSpawn.h"
 #include "WindowsPrograms.h"
@@ -37,66 +38,20 @@ std::wstring environmentBlock(const std::vector<std::string>& environment)
     return block;
 }
 
-void appendQuoted(std::string& line, const std::string& word)
-{
-    if (!word.empty() && word.find_first_of(" \t\n\v\"") == std::string::npos) {
-        line += word;
-        return;
-    }
-    line += '"';
-    std::size_t backslashes = 0;
-    for (const char c : word) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        // Backslashes are literal unless a quote follows them: then each is doubled.
-        line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        backslashes = 0;
-        line += c;
-    }
-    line.append(2 * backslashes, '\\');
-    line += '"';
-}
-
 } // namespace
-
-std::vector<std::string> windowsArguments(const Command& command)
-{
-    std::vector<std::string> words = command.argv;
-    if (words.empty() || words.front() != "dosbox")
-        return words;
-    for (std::size_t i = 1; i + 1 < words.size(); ++i)
-        if (words[i] == "-conf" && words[i + 1] == "/dev/null")
-            words[i + 1] = "NUL";
-    words.insert(words.begin() + 1, "-noconsole");
-    return words;
-}
-
-std::optional<std::wstring> windowsCommandLine(const std::vector<std::string>& argv)
-{
-    if (argv.empty() || argv.front().find('"') != std::string::npos)
-        return std::nullopt;
-    const std::string& program = argv.front();
-    std::string line =
-        program.empty() || program.find_first_of(" \t") != std::string::npos ? '"' + program + '"' : program;
-    for (std::size_t i = 1; i < argv.size(); ++i) {
-        line += ' ';
-        appendQuoted(line, argv[i]);
-    }
-    return toWide(line);
-}
 
 Spawned spawnDetached(const Launch& launch)
 {
     const Command& command = launch.command;
     if (command.file.empty() || command.argv.empty() || holdsNul(command.file) ||
-        holdsNul(command.workingDirectory) || std::ranges::any_of(command.argv, holdsNul))
+        holdsNul(command.workingDirectory) || holdsNul(command.commandLine) ||
+        std::ranges::any_of(command.argv, holdsNul))
         return {0, "its command holds a character no command line can carry"};
     // A bare name means the file in our working directory, never one found on PATH.
     std::error_code error;
     const fs::path file = fs::absolute(pathFromUtf8(command.file), error);
-    std::optional<std::wstring> line = windowsCommandLine(windowsArguments(command));
+    std::optional<std::wstring> line =
+        command.commandLine.empty() ? windowsCommandLine(command.argv) : toWide(command.commandLine);
     if (error || !line)
         return {0, "its command holds a character no command line can carry"};
     std::wstring environment = environmentBlock(launch.environment);

@@ -1,7 +1,6 @@
-// The Windows rules of a start, apart from the system calls so they can be checked alone.
+// The Windows rules of a start, apart from creating the process so they can be checked alone
+// (WindowsPrograms_win.cpp).
 #pragma once
-
-#include "ProgramStart.h"
 
 #include <filesystem>
 #include <optional>
@@ -19,11 +18,6 @@ std::string windowsFolder(const std::string& folder);
 // Files and Program Files (x86)), where its installer puts it.
 std::optional<std::string> findDosbox(std::string_view path,
                                       const std::vector<std::filesystem::path>& programFolders);
-
-// The argument words Windows gets for `command`: core's words, but DOSBox reads no
-// configuration file from the device "NUL" rather than "/dev/null", and runs without a
-// console window of its own.
-std::vector<std::string> windowsArguments(const Command& command);
 
 // The command line CreateProcessW gets, quoted so that the C runtime splits it into exactly
 // `argv`: words with a blank, a tab or a quote, and empty words, in quotes; a quote inside,

@@ -106,7 +106,8 @@ void TForm5::saveOptions()
     // save failed is said: the box shows the switch, and the next start would not have it.
     // Box and record keep the new value, so the next click writes it once the cause is gone.
     m_host.options().save(m_shown ? this : nullptr, [this](const WriteResult& saved) {
-        showError("The launch switches could not be saved in \"" + saved.file.string() +
+        showError("The launch switches could not be saved in \"" +
+                  std::string(reinterpret_cast<const char*>(saved.file.u8string().c_str())) +
                   "\": " + saved.failure + ".");
     });
 }

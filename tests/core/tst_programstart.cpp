@@ -138,17 +138,19 @@ void TestProgramStart::composesEachKindOfStart_data()
     QTest::addColumn<QStringList>("command"); // the file, then the whole argv
     QTest::addColumn<QString>("workingDirectory");
     QTest::addColumn<QString>("refusal"); // the start of the refusal's reason
+    QTest::addColumn<QString>("line");    // the command line written for the program's own reader
     const QString game = "/home/ana/EMU/MSLUG/MSLUG.038";
     const QString wine = "/usr/bin/wine", dosbox = "/usr/bin/dosbox";
     const QStringList dosboxStart{dosbox,       "dosbox", "-userconf", "-conf", "/dev/null", "-c",
                                   "mount -u c", "-c",     "mount c .", "-c",    "c:",        "-c"};
     const auto started = [](const char* name, ProgramKind kind, const QString& chosen,
                             const QStringList& command, const QString& workingDirectory = {}) {
-        QTest::newRow(name) << kind << chosen << QString() << command << workingDirectory << QString();
+        QTest::newRow(name) << kind << chosen << QString() << command << workingDirectory << QString()
+                            << QString();
     };
     const auto refused = [](const char* name, ProgramKind kind, const QString& chosen, const char* finding,
                             const char* reason) {
-        QTest::newRow(name) << kind << chosen << finding << QStringList() << QString() << reason;
+        QTest::newRow(name) << kind << chosen << finding << QStringList() << QString() << reason << QString();
     };
     // NoScanlines and EnableVsync on, as in the first worked example.
     started("this machine's program", ProgramKind::Native, game,
@@ -165,6 +167,26 @@ void TestProgramStart::composesEachKindOfStart_data()
             "/home/ana/NEO RAGE/MSLUG/MSLUG.038",
             dosboxStart + QStringList{"C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038 -n -v", "-c", "exit"},
             "/home/ana/NEO RAGE");
+    started("DOS on Linux: a ' reaches DOS as it is", ProgramKind::Dos, "/e/KOF'98/KOF'98.ROM",
+            dosboxStart + QStringList{"C:\\NEORAGE.EXE C:\\KOF'98 KOF'98.ROM -n -v", "-c", "exit"}, "/e");
+    // SDL 1.2 splits DOSBox for Windows' command line; DOSBox then makes a quote of every "'".
+    QTest::newRow("DOS through DOSBox for Windows: NUL, no console, a line for its reader")
+        << ProgramKind::Dos << game << QString("windows")
+        << QStringList{dosbox,       "dosbox",
+                       "-noconsole", "-userconf",
+                       "-conf",      "NUL",
+                       "-c",         "mount -u c",
+                       "-c",         "mount c .",
+                       "-c",         "c:",
+                       "-c",         "C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038 -n -v",
+                       "-c",         "exit"}
+        << QString("/home/ana/EMU") << QString()
+        << QString("dosbox -noconsole -userconf -conf NUL -c \"mount -u c\" -c \"mount c .\" -c c: -c "
+                   "\"C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038 -n -v\" -c exit");
+    refused("DOS through DOSBox for Windows, a ' in the game's names", ProgramKind::Dos,
+            "/e/KOF'98/KOF'98.ROM", "windows",
+            "Cannot start neorage.exe in /e: DOSBox for Windows cannot hand \"'\" on to the DOS program in "
+            "\"C:\\NEORAGE.EXE C:\\KOF'98 KOF'98.ROM -n -v\" (it makes a quote of every \"'\")");
     started("NEOGEO, this machine's, bare", ProgramKind::Native, {}, {"./neogeo.exe", "./neogeo.exe"});
     started("NEOGEO, DOS, bare", ProgramKind::Dos, {},
             dosboxStart + QStringList{"C:\\NEOGEO.EXE", "-c", "exit"}, ".");
@@ -182,7 +204,7 @@ void TestProgramStart::composesEachKindOfStart_data()
     QTest::newRow("DOS, no home folder: no user configuration")
         << ProgramKind::Dos << QString() << QString("no home")
         << QStringList{dosbox, "dosbox"} + dosboxStart.mid(3) + QStringList{"C:\\NEOGEO.EXE", "-c", "exit"}
-        << QString(".") << QString();
+        << QString(".") << QString() << QString();
     refused("DOS, a device's name for the game", ProgramKind::Dos, "/e/NUL/MSLUG.038", "",
             "DOS cannot use the name \"NUL\": DOS takes it for a device");
     refused(
@@ -231,7 +253,8 @@ void TestProgramStart::composesEachKindOfStart()
                                           : finding == "prefix a file"     ? WinePrefixState::NotAFolder
                                           : finding == "prefix unreadable" ? WinePrefixState::Unreadable
                                           : finding == "no home"           ? WinePrefixState::NoHome
-                                                                           : WinePrefixState::Usable};
+                                                                           : WinePrefixState::Usable,
+                       .system = finding == "windows" ? HostSystem::Windows : HostSystem::Linux};
     if (finding != "no drive")
         found.wineDrives = {{'z', "/"}};
     if (finding == "two spellings")
@@ -249,7 +272,8 @@ void TestProgramStart::composesEachKindOfStart()
     QTEST(QStringList(QString::fromStdString(plan.command.file)) + support::toQStringList(plan.command.argv),
           "command");
     QTEST(QString::fromStdString(plan.command.workingDirectory), "workingDirectory");
-    QCOMPARE(QString::fromStdString(plan.directoryCaption), chosen.isEmpty() ? QString() : QString("MSLUG"));
+    QTEST(QString::fromStdString(plan.command.commandLine), "line");
+    QCOMPARE(QString::fromStdString(plan.directoryCaption), chosen.section(u'/', -2, -2));
 }
 
 QTEST_APPLESS_MAIN(TestProgramStart)

@@ -1,6 +1,6 @@
-// The Windows halves' own rules: the command line CreateProcessW gets, DOSBox's words and
-// where it is found, the folder of a game in a drive's root, the replace of the settings file
-// and the lookup of names. The rules both systems share are tested on Linux.
+// The Windows halves' own rules: the command line CreateProcessW gets, where DOSBox is found,
+// the folder of a game in a drive's root, the replace of the settings file and the lookup of
+// names. The rules both systems share are tested on Linux.
 #include "AtomicFile.h"
 #include "FileLookup.h"
 #include "Files.h"
@@ -78,18 +78,6 @@ private slots:
     }
 
     void programNameWithAQuoteHasNoCommandLine() { QVERIFY(!windowsCommandLine({"C:\\a\"b.exe"})); }
-
-    void dosboxReadsNoConfigurationOfTheFolderAndOpensNoConsole()
-    {
-        const Command dosbox{"C:\\DOSBox\\DOSBox.exe",
-                             {"dosbox", "-userconf", "-conf", "/dev/null", "-c", "mount c .", "-c", "exit"},
-                             "C:\\EMU"};
-        QCOMPARE(windowsArguments(dosbox),
-                 (std::vector<std::string>{"dosbox", "-noconsole", "-userconf", "-conf", "NUL", "-c",
-                                           "mount c .", "-c", "exit"}));
-        const Command other{"C:\\EMU\\neorage.exe", {"C:\\EMU\\neorage.exe", "-conf", "/dev/null"}, {}};
-        QCOMPARE(windowsArguments(other), other.argv);
-    }
 
     void folderOfAGameIsAbsolute_data()
     {

@@ -130,7 +130,8 @@ public:
         record.Header = std::string(kSettingsHeader);
         if (saveFailure.empty())
             settingsFile = support::settingsBytes(record);
-        return {"/work/ORVELANE.DAT", saveFailure};
+        // A folder named in another script: the box names it as it is, on every system.
+        return {std::filesystem::path(u8"/work/Ωμέγα/ORVELANE.DAT"), saveFailure};
     }
 
     void settle() { support::settle(*this); }

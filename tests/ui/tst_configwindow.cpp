@@ -197,10 +197,9 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].icon, QMessageBox::Critical);
         QCOMPARE(boxes[0].caption, QString("Orvelane"));
-        QCOMPARE(
-            boxes[0].text,
-            QString(
-                "The launch switches could not be saved in \"/work/ORVELANE.DAT\": Read-only file system."));
+        QCOMPARE(boxes[0].text,
+                 QString("The launch switches could not be saved in \"/work/Ωμέγα/ORVELANE.DAT\": "
+                         "Read-only file system."));
         QCOMPARE(readSettings(), before);
 
         m_host.saveFailure.clear();

@@ -1,16 +1,26 @@
 // End to end on Windows: orvelane.exe in a working folder of its own, driven as a user
-// drives it, starts NEOGEO, a Windows NEO R.A.G.E. and a DOS NEO R.A.G.E. through DOSBox
-// where its installer puts it; stand-ins write down what they received. The program is
-// ORVELANE_WINDOWS_PROGRAM when set (an unpacked zip's copy), else the build's own.
+// drives it, starts NEOGEO and a Windows NEO R.A.G.E., whose stand-ins write down what they
+// received, and a DOS NEO R.A.G.E. through the real DOSBox where its installer puts it, a
+// DOS program that writes down its command tail. The program is ORVELANE_WINDOWS_PROGRAM
+// when set (an unpacked zip's copy), else the build's own.
 #include "Files.h"
 #include "OrvelaneScreens.h"
 #include "SettingsBytes.h"
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QSize>
 #include <QTest>
 #include <QtEndian>
 
+#include <cmath>
+#include <vector>
+
+// tlhelp32.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 
 namespace {
 
@@ -129,13 +139,88 @@ private:
 
 constexpr int kWait = 20000;
 
+// The screen's dots per inch for programs started from now on, as Windows' display settings
+// set it (Wine reads it when a program starts).
+bool setScreenDpi(DWORD dpi)
+{
+    return ::RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi,
+                             sizeof dpi) == ERROR_SUCCESS;
+}
+
+// The size of `window`'s client area in the screen's own pixels.
+QSize clientPixels(HWND window)
+{
+    RECT client{};
+    ::GetClientRect(window, &client);
+    return {int(client.right), int(client.bottom)};
+}
+
+// How sharply the brightness of `window`'s client area, as the screen shows it, changes from
+// pixel to pixel: the sum over neighbours of their difference squared. Drawn one and a half
+// times larger and as sharp, a window has about one and a half times as much (each edge as
+// steep, and one and a half times as long); stretched from a smaller drawing, about as much
+// as before, each edge smeared over more pixels.
+double sharpness(HWND window)
+{
+    const QSize size = clientPixels(window);
+    POINT origin{0, 0};
+    ::ClientToScreen(window, &origin);
+    const HDC screen = ::GetDC(nullptr);
+    const HDC memory = ::CreateCompatibleDC(screen);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size.width(), size.height());
+    const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, size.width(), size.height(), screen, origin.x, origin.y, SRCCOPY);
+    ::SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size.width(), -size.height(), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<quint32> pixels(std::size_t(size.width()) * std::size_t(size.height()));
+    ::GetDIBits(memory, bitmap, 0, UINT(size.height()), pixels.data(), &info, DIB_RGB_COLORS);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    const auto brightness = [](quint32 pixel) {
+        return double((pixel >> 16) & 0xFF) + double((pixel >> 8) & 0xFF) + double(pixel & 0xFF);
+    };
+    const std::size_t width = std::size_t(size.width());
+    double sum = 0;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        const double here = brightness(pixels[i]);
+        if (i % width != 0)
+            sum += std::pow(here - brightness(pixels[i - 1]), 2);
+        if (i >= width)
+            sum += std::pow(here - brightness(pixels[i - width]), 2);
+    }
+    return sum;
+}
+
+// Whether a process of that program file name runs.
+bool running(const wchar_t* name)
+{
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found;
+         more = ::Process32NextW(snapshot, &entry))
+        found = ::lstrcmpiW(entry.szExeFile, name) == 0;
+    ::CloseHandle(snapshot);
+    return found;
+}
+
 } // namespace
 
 class TestWindowsStart : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_work.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_work.isValid());
+        QVERIFY2(QFileInfo::exists(m_dosbox + QStringLiteral("/DOSBox.exe")),
+                 "DOSBox for Windows is not installed");
+        // No sound device is looked for; DOSBox's environment is ours.
+        qputenv("SDL_AUDIODRIVER", "dummy");
+    }
 
     // The emulator folder, which is the working folder, has blanks and letters no ANSI code
     // page of the West and the East shares.
@@ -147,7 +232,11 @@ private slots:
         QVERIFY(support::writeFile(m_folder + QStringLiteral("/ORVELANE.TXT"), "text"));
         QVERIFY(support::writeFile(m_folder + QStringLiteral("/MSLUG/MSLUG.038"), "game"));
     }
-    void cleanup() { QDir(m_dosbox).removeRecursively(); }
+    void cleanup()
+    {
+        if (QFileInfo::exists(m_dosboxAway))
+            QVERIFY(QDir().rename(m_dosboxAway, m_dosbox));
+    }
 
     void programIsWindowedWithIconAndVersion()
     {
@@ -160,6 +249,37 @@ private slots:
                  quint16(IMAGE_SUBSYSTEM_WINDOWS_GUI));
         QVERIFY(::GetFileVersionInfoSizeW(program.c_str(), nullptr) > 0);
         QVERIFY(::ExtractIconExW(program.c_str(), -1, nullptr, nullptr, 0) > 0);
+    }
+
+    // At 144 dpi the main window is drawn at one and a half times its size, its pictures and
+    // texts as sharp as at 96 dpi.
+    void atHighDpiTheMainWindowIsDrawnLargerAndSharp()
+    {
+        const auto restore = qScopeGuard([] { setScreenDpi(96); });
+        QSize at96;
+        double sharpnessAt96 = 0;
+        for (const DWORD dpi : {96, 144}) {
+            QVERIFY(setScreenDpi(dpi));
+            const Session session(m_folder);
+            QTRY_VERIFY_WITH_TIMEOUT(session.window(Orvelane::kMainCaption), kWait);
+            const HWND main = session.window(Orvelane::kMainCaption);
+            QTRY_VERIFY_WITH_TIMEOUT(::SetForegroundWindow(main), kWait);
+            // Drawn: Qt puts the whole window on the screen at once.
+            double sharp = 0;
+            QTRY_VERIFY_WITH_TIMEOUT((sharp = sharpness(main)) > 0, kWait);
+            const QSize seen = clientPixels(main);
+            if (dpi == 96) {
+                at96 = seen;
+                sharpnessAt96 = sharp;
+                continue;
+            }
+            const QSize expected = at96 * 1.5;
+            QVERIFY2(std::abs(seen.width() - expected.width()) <= 1 &&
+                         std::abs(seen.height() - expected.height()) <= 1,
+                     qPrintable(QStringLiteral("%1 x %2 at 144 dpi").arg(seen.width()).arg(seen.height())));
+            QVERIFY2(sharp > 1.2 * sharpnessAt96,
+                     qPrintable(QStringLiteral("%1 times as sharp at 144 dpi").arg(sharp / sharpnessAt96)));
+        }
     }
 
     void withoutItsCompanionFileItEndsWithoutAWindow()
@@ -183,51 +303,66 @@ private slots:
     void startsTheEmulator_data()
     {
         QTest::addColumn<QString>("program");
-        QTest::addColumn<bool>("dos");
         QTest::addColumn<QStringList>("expected"); // the folder it ran in, then its arguments
         const QString folder = QDir::toNativeSeparators(m_folder);
-        QTest::newRow("NEOGEO") << "neogeo.exe" << false << QStringList{folder, folder + "\\neogeo.exe"};
+        QTest::newRow("NEOGEO") << "neogeo.exe" << QStringList{folder, folder + "\\neogeo.exe"};
         // The emulator cannot take blanks: its parameter text is split at every one.
-        QTest::newRow("Windows NEO R.A.G.E.") << "neorage.exe" << false
+        QTest::newRow("Windows NEO R.A.G.E.") << "neorage.exe"
                                               << QStringList{folder, folder + "\\neorage.exe"} +
                                                      QString(folder + "\\MSLUG MSLUG.038").split(u' ');
-        QTest::newRow("DOS NEO R.A.G.E. through DOSBox")
-            << "neorage.exe" << true << QStringList{folder,       "dosbox",
-                                                    "-noconsole", "-userconf",
-                                                    "-conf",      "NUL",
-                                                    "-c",         "mount -u c",
-                                                    "-c",         "mount c .",
-                                                    "-c",         "c:",
-                                                    "-c",         "C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038",
-                                                    "-c",         "exit"};
     }
     void startsTheEmulator()
     {
         QFETCH(QString, program);
-        QFETCH(bool, dos);
         QFETCH(QStringList, expected);
-        const QString recorder = onDriveZ(QStringLiteral(ORVELANE_RECORDER));
-        QString args = m_folder + QStringLiteral("/ARGS.TXT");
-        if (dos) {
-            // An "MZ" program without a newer header is a DOS one.
-            QVERIFY(support::writeFile(m_folder + u'/' + program, QByteArray("MZ").leftJustified(64, '\0')));
-            QVERIFY(QDir().mkpath(m_dosbox));
-            QVERIFY(QFile::copy(recorder, m_dosbox + QStringLiteral("/DOSBox.exe")));
-            args = m_dosbox + QStringLiteral("/ARGS.TXT");
-        } else {
-            QVERIFY(QFile::copy(recorder, m_folder + u'/' + program));
-        }
+        QVERIFY(QFile::copy(onDriveZ(QStringLiteral(ORVELANE_RECORDER)), m_folder + u'/' + program));
         const Session session(m_folder);
         play(session,
              program == QStringLiteral("neogeo.exe") ? Orvelane::kNeoGeoPlay : Orvelane::kNeoRagePlay);
         if (QTest::currentTestFailed())
             return;
+        const QString args = m_folder + QStringLiteral("/ARGS.TXT");
         QTRY_VERIFY_WITH_TIMEOUT(support::readFile(args).contains("end\n"), kWait);
         QCOMPARE(recorded(args), expected);
     }
 
+    // The DOS program gets its command tail byte for byte, DOSBox closes when it ends, and
+    // what DOSBox for Windows would hand on changed starts nothing.
+    void dosEmulatorRunsInTheRealDosbox_data()
+    {
+        QTest::addColumn<QString>("game");
+        QTest::addColumn<QByteArray>("tail"); // empty: a box, and nothing starts
+        QTest::newRow("a game") << "MSLUG/MSLUG.038" << QByteArray(" C:\\MSLUG MSLUG.038\r\n");
+        QTest::newRow("every mark a DOS name may hold but '")
+            << "#$&(-@)!/^_{}~.ROM" << QByteArray(" C:\\#$&(-@)! ^_{}~.ROM\r\n");
+        QTest::newRow("a ' in the game's names, which DOSBox would make a quote")
+            << "KOF'98/KOF'98.ROM" << QByteArray();
+    }
+    void dosEmulatorRunsInTheRealDosbox()
+    {
+        QFETCH(QString, game);
+        QFETCH(QByteArray, tail);
+        QVERIFY(QDir().mkpath(m_folder + u'/' + game.section(u'/', 0, 0)));
+        QVERIFY(support::writeFile(m_folder + u'/' + game, "game"));
+        QVERIFY(QFile::copy(onDriveZ(QStringLiteral(ORVELANE_DOS_RECORDER)), m_folder + "/NEORAGE.EXE"));
+        const Session session(m_folder);
+        play(session, Orvelane::kNeoRagePlay, game);
+        if (QTest::currentTestFailed())
+            return;
+        const QString written = m_folder + QStringLiteral("/TAIL.TXT");
+        if (tail.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(session.window(QStringLiteral("Orvelane")), kWait);
+            QVERIFY(!running(L"DOSBox.exe"));
+            QVERIFY(!QFileInfo::exists(written));
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(support::readFile(written), tail, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(L"DOSBox.exe"), kWait);
+    }
+
     void dosEmulatorWithoutDosboxShowsABoxAndStartsNothing()
     {
+        QVERIFY(QDir().rename(m_dosbox, m_dosboxAway));
         QVERIFY(support::writeFile(m_folder + QStringLiteral("/neorage.exe"),
                                    QByteArray("MZ").leftJustified(64, '\0')));
         const Session session(m_folder);
@@ -241,7 +376,8 @@ private slots:
 private:
     // Opens the play window from the menu, presses its "Play the Game" and, for NEO R.A.G.E.,
     // types the game's path into the file dialog.
-    void play(const Session& session, const Orvelane::PlayWindow& window)
+    void play(const Session& session, const Orvelane::PlayWindow& window,
+              const QString& game = QStringLiteral("MSLUG/MSLUG.038"))
     {
         QTRY_VERIFY_WITH_TIMEOUT(::SetForegroundWindow(session.window(Orvelane::kMainCaption)), kWait);
         for (const QString& keys : window.keys)
@@ -252,14 +388,15 @@ private:
             return;
         // The file dialog.
         QTRY_VERIFY_WITH_TIMEOUT(session.inFrontBut({Orvelane::kMainCaption, window.caption}), kWait);
-        type(QDir::toNativeSeparators(m_folder + QStringLiteral("/MSLUG/MSLUG.038")));
+        type(QDir::toNativeSeparators(m_folder + u'/' + game));
         press(QStringLiteral("Return"));
     }
 
     support::WorkFolder m_work;
     const QString m_folder = m_work.filePath(QStringLiteral("NEO Émulateur Ω"));
-    // Where DOSBox's installer puts it.
+    // Where DOSBox's installer puts it, and where a test puts it out of the way.
     const QString m_dosbox = QStringLiteral("C:/Program Files (x86)/DOSBox-0.74-3");
+    const QString m_dosboxAway = QStringLiteral("C:/Program Files (x86)/put away");
 };
 
 QTEST_GUILESS_MAIN(TestWindowsStart)

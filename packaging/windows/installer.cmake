@@ -1,0 +1,56 @@
+# CPack's External generator runs this with the files it staged for the zip: it writes the
+# lists of files the installer lays out and its uninstaller removes (files.nsh), then has
+# makensis make orvelane-<version>-windows-x86_64-setup.exe beside the zip.
+if(NOT CPACK_ORVELANE_MAKENSIS)
+  message(FATAL_ERROR "The installer needs makensis: install NSIS (Debian package nsis)")
+endif()
+set(staged ${CPACK_TEMPORARY_DIRECTORY})
+set(work ${CPACK_TOPLEVEL_DIRECTORY}/nsis)
+file(MAKE_DIRECTORY ${work})
+file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${staged} ${staged}/*)
+list(SORT files)
+
+set(install "!macro OrvelaneFiles\n")
+set(remove "!macro OrvelaneRemoveFiles\n")
+set(folders)
+set(size 0)
+set(last_folder "-")
+foreach(file IN LISTS files)
+  get_filename_component(folder "${file}" DIRECTORY)
+  if(NOT folder STREQUAL last_folder)
+    set(windows_folder "")
+    if(folder)
+      string(REPLACE "/" "\\" windows_folder "\\${folder}")
+      list(APPEND folders "${folder}")
+    endif()
+    string(APPEND install "  SetOutPath \"$INSTDIR${windows_folder}\"\n")
+    set(last_folder "${folder}")
+  endif()
+  string(REPLACE "/" "\\" windows_file "${file}")
+  string(APPEND install "  File \"${staged}/${file}\"\n")
+  string(APPEND remove "  Delete \"$INSTDIR\\${windows_file}\"\n")
+  file(SIZE "${staged}/${file}" bytes)
+  math(EXPR size "${size} + ${bytes}")
+endforeach()
+# The deepest folders first, each removed only when empty.
+list(REMOVE_DUPLICATES folders)
+list(SORT folders ORDER DESCENDING)
+foreach(folder IN LISTS folders)
+  string(REPLACE "/" "\\" windows_folder "${folder}")
+  string(APPEND remove "  RMDir \"$INSTDIR\\${windows_folder}\"\n")
+endforeach()
+string(APPEND install "!macroend\n")
+string(APPEND remove "!macroend\n")
+file(WRITE ${work}/files.nsh "${install}${remove}")
+
+math(EXPR kib "(${size} + 1023) / 1024")
+set(setup ${work}/${CPACK_PACKAGE_FILE_NAME}-setup.exe)
+execute_process(
+  COMMAND ${CPACK_ORVELANE_MAKENSIS} -V2 -DVERSION=${CPACK_PACKAGE_VERSION} -DFILES=${work}/files.nsh
+          -DDEFAULTS=${staged}/defaults -DICON=${CPACK_ORVELANE_ICON} -DSIZE=${kib} -DOUTFILE=${setup}
+          ${CPACK_ORVELANE_NSIS_SCRIPT}
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "makensis could not make the installer (status ${status})")
+endif()
+set(CPACK_EXTERNAL_BUILT_PACKAGES ${setup})
