@@ -8,8 +8,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMimeDatabase>
 
 #include <filesystem>
 
@@ -21,6 +23,39 @@ QString openFileFilter(const OpenFileRequest& request)
     const QString patterns = request.patterns.isEmpty() ? QStringLiteral("*") : request.patterns.join(u' ');
     return request.filterDescription + QStringLiteral(" (") + patterns + u')';
 }
+
+// Qt's own provider finds a file's type, and its icon in the icon theme, by reading the first
+// bytes of every file whose name it does not know (ORVELANE.DAT, "MSLUG.038"), and the
+// dialog asks it on the UI thread for each file of each folder it shows: a game folder on a
+// share that stopped answering would freeze the program. This one goes by the name alone and
+// is the same everywhere else. It is asked on the dialog's folder-reading thread too.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    QIcon icon(const QFileInfo& info) const override
+    {
+        if (!info.isFile())
+            return QFileIconProvider::icon(info);
+        const QIcon named = QIcon::fromTheme(typeByName(info).iconName());
+        return named.isNull() ? QFileIconProvider::icon(File) : named;
+    }
+    using QFileIconProvider::icon;
+
+    QString type(const QFileInfo& info) const override
+    {
+        if (!info.isFile())
+            return QFileIconProvider::type(info);
+        const QMimeType type = typeByName(info);
+        return type.comment().isEmpty() ? type.name() : type.comment();
+    }
+
+private:
+    QMimeType typeByName(const QFileInfo& info) const
+    {
+        return m_types.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+    }
+
+    QMimeDatabase m_types;
+};
 
 } // namespace
 
@@ -72,10 +107,13 @@ bool SystemHost::isStarting(const std::string& name) const
 
 std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request)
 {
+    // Made first, so that it goes last: the dialog's threads use it until the dialog has gone.
+    NameOnlyIconProvider icons;
     // Left to itself the dialog reopens wherever the last game was chosen; it is to open in
     // the working directory every time, and a typed bare name means a file there.
     QFileDialog dialog(parent, QString(), QDir::currentPath());
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setIconProvider(&icons);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Any name will do, even one of a file not there yet: the emulator decides what it can load.
     dialog.setFileMode(QFileDialog::AnyFile);
