@@ -57,11 +57,19 @@ private:
     QMimeDatabase m_types;
 };
 
+// The settings file's name in the texts, before it is looked for: the working directory
+// never changes.
+std::filesystem::path workingSettingsFile()
+{
+    std::error_code error;
+    return std::filesystem::current_path(error) / kSettingsFileName;
+}
+
 } // namespace
 
 SystemHost::SystemHost()
     : m_options([](OptionsRecord& record) { LoadOptions(record); },
-                [](OptionsRecord& record) { return SaveOptions(record); })
+                [](OptionsRecord& record) { return SaveOptions(record); }, workingSettingsFile())
 {
 }
 
@@ -79,11 +87,15 @@ bool SystemHost::isFile(const std::string& name) const
 void SystemHost::startProgram(const StartRequest& request, QObject* context, StartAnswer answered)
 {
     // Only the environment is read here, once; the file system is left to the start's thread.
-    auto prepare = [request = StartRequest(request),
-                    environment = ProgramEnvironment::current()]() mutable -> ProgramStarter::Prepared {
+    auto prepare = [request = StartRequest(request), environment = ProgramEnvironment::current(),
+                    settings = workingSettingsFile().string()](
+                       const ProgramStarter::Doing& doing) mutable -> ProgramStarter::Prepared {
         // The switches are read here, after every save the windows queued before the press.
-        if (request.readOptions)
+        if (request.readOptions) {
+            doing("reading \"" + settings + '"');
             request.options = request.readOptions();
+            doing("looking into its folder");
+        }
         std::variant<FoundProgram, StartRefusal> found =
             findProgram(request.folder, request.name, environment);
         if (auto* refusal = std::get_if<StartRefusal>(&found))
@@ -92,7 +104,7 @@ void SystemHost::startProgram(const StartRequest& request, QObject* context, Sta
         return {composeStart(program, request), environment.forProgram(program)};
     };
     if (!m_starter)
-        m_starter = new ProgramStarter(ProgramStarter::kAnswerLimit, QCoreApplication::instance());
+        m_starter = new ProgramStarter(kAnswerLimit, QCoreApplication::instance());
     // The chosen game's folder is absolute already; NEOGEO's "." is the working directory.
     std::error_code error;
     const std::string shown =
