@@ -1,5 +1,6 @@
 // A folder on a file system that stops answering: stallfs (stallfs.c) shows a backing folder
-// at a mount point and holds the opens, reads or writes of one file name until freed.
+// at a mount point and holds the opens, reads or writes of the files whose names hold a given
+// name (a file and its temporaries) until freed.
 #pragma once
 
 #include <QDir>
@@ -29,7 +30,7 @@ public:
     }
 
     // Shows a fresh backing folder at a fresh mount point, holding `hold` ("open read write")
-    // of any file named `name` for at most `limitSeconds` each.
+    // of any file whose name holds `name` for at most `limitSeconds` each.
     StallingFolder(const QString& name, const QString& hold, int limitSeconds = 20)
     {
         if (!m_backing.isValid() || !m_mount.isValid())

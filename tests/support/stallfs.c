@@ -1,6 +1,6 @@
 // A file system that stops answering, for the tests: it shows the folder BACKING at MOUNT
-// and holds every open, read or write (those named by --hold) of a file called NAME, in any
-// letter case, until told to let go.
+// and holds every open, read or write (those named by HOLD) of a file whose name holds NAME,
+// in any letter case (so its temporaries too), until told to let go.
 //
 //   stallfs BACKING MOUNT NAME SECONDS HOLD...     HOLD: open, read, write
 //
@@ -21,7 +21,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <strings.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -48,7 +47,7 @@ static const char* rel(const char* path)
 static void hold(const char* path, int op, const char* name)
 {
     const char* base = strrchr(path, '/');
-    if (!(holdOps & (1 << op)) || strcasecmp(base ? base + 1 : path, heldName) != 0)
+    if (!(holdOps & (1 << op)) || !strcasestr(base ? base + 1 : path, heldName))
         return;
     pthread_mutex_lock(&mutex);
     if (holding && !ending) {
