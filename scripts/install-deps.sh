@@ -21,6 +21,7 @@ packages=(
   # checks on Wayland; clang and its fuzzer and sanitizer runtime
   xvfb xauth xdotool x11-utils imagemagick weston qt6-wayland clang libclang-rt-dev
   acl                            # setfacl: a settings file shared through an ACL
+  fuse3 libfuse3-dev             # a file system that stops answering, of the tests' own
   desktop-file-utils appstream groff-base  # packaging: validating the desktop entry, metainfo, manual page
   dpkg-dev file                  # dpkg-shlibdeps: the .deb depends on the libraries as this release names
                                  # them; CPack finds the programs to give it with file

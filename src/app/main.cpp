@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -81,6 +82,13 @@ int main(int argc, char** argv)
     // the screen: it shows in half the time, and no command can reach them sooner.
     new AfterFirstPaint(Form1->windowHandle(), [&host] { createSecondaryWindows(host); });
     application.exec();
+    // A click just before the end is still saved: the program waits for it, up to the limit,
+    // on X11 and Wayland alike, and says so when it waited in vain.
+    if (const std::optional<WriteResult> unsaved = host.options().finish())
+        OrvelaneApplication::showError(
+            QStringLiteral("The launch switches were not saved in \"%1\" before the program ended: %2")
+                .arg(QString::fromStdString(unsaved->file.string()),
+                     QString::fromStdString(unsaved->failure)));
     // Closing Qt's Wayland connection can hang for good: its reading thread may wait on a
     // read the main thread began, while the main thread waits for that thread to end. Once
     // the windows are gone nothing of the program's own is left to finish, so on Wayland it

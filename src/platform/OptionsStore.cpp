@@ -1,12 +1,12 @@
 #include "OptionsStore.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <condition_variable>
 #include <deque>
 #include <future>
 #include <mutex>
-#include <thread>
 
 // What the store shares with its thread, which may outlive it.
 struct OptionsStore::Queue {
@@ -15,10 +15,10 @@ struct OptionsStore::Queue {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::function<void()>> jobs;
+    int saves = 0; // queued or running
     bool busy = false;
     bool closing = false;
     bool ended = false;
-    QObject* home = nullptr;     // cleared when the store goes
     OptionsRecord launchOptions; // the play window's record; the thread's alone
 
     // Runs the jobs in the order they came, until the store goes and none is left.
@@ -43,44 +43,48 @@ struct OptionsStore::Queue {
         changed.notify_all();
     }
 
-    // Hands `answer` to the UI thread, unless the store has gone.
-    void answer(std::function<void()> answer)
-    {
-        const std::lock_guard lock(mutex);
-        if (home)
-            QMetaObject::invokeMethod(home, std::move(answer), Qt::QueuedConnection);
-    }
-
     // False once the thread has ended: nothing would run the job.
-    bool add(std::function<void()> job)
+    bool add(std::function<void()> job, int isSave = 0)
     {
         const std::lock_guard lock(mutex);
         if (ended)
             return false;
+        saves += isSave;
         jobs.push_back(std::move(job));
         changed.notify_all();
         return true;
     }
 };
 
-OptionsStore::OptionsStore(Load load, Save save) : m_queue(std::make_shared<Queue>())
+OptionsStore::OptionsStore(Load load, Save save, std::filesystem::path file, std::chrono::milliseconds limit)
+    : m_queue(std::make_shared<Queue>()), m_file(std::move(file)), m_limit(limit)
 {
     m_queue->load = std::move(load);
     m_queue->save = std::move(save);
-    std::thread([queue = m_queue] { queue->serve(); }).detach();
+    runOffThread([queue = m_queue] { queue->serve(); });
 }
 
 OptionsStore::~OptionsStore()
 {
-    {
+    if (!m_finished && !finish()) {
         std::unique_lock lock(m_queue->mutex);
-        m_queue->home = nullptr;
-        m_queue->closing = true;
-        m_queue->changed.notify_all();
-        // A click just before the program ends is still saved.
-        m_queue->changed.wait_for(lock, kDrainLimit, [this] { return m_queue->ended; });
+        m_queue->changed.wait_for(lock, m_limit, [this] { return m_queue->ended; });
     }
     delete m_home;
+}
+
+std::optional<WriteResult> OptionsStore::finish()
+{
+    m_finished = true;
+    if (m_line)
+        m_line->close();
+    std::unique_lock lock(m_queue->mutex);
+    m_queue->closing = true;
+    m_queue->changed.notify_all();
+    // A click just before the program ends is still saved.
+    if (m_queue->changed.wait_for(lock, m_limit, [this] { return m_queue->saves == 0; }))
+        return std::nullopt;
+    return WriteResult{m_file, noAnswerWithin(m_limit)};
 }
 
 // Made at the first read or save, as a child of the application where there is one: the
@@ -90,14 +94,22 @@ QObject* OptionsStore::home()
 {
     if (!m_home) {
         m_home = new QObject(QCoreApplication::instance());
-        const std::lock_guard lock(m_queue->mutex);
-        m_queue->home = m_home;
-        QObject::connect(m_home, &QObject::destroyed, [queue = m_queue] {
-            const std::lock_guard gone(queue->mutex);
-            queue->home = nullptr;
-        });
+        m_line = AnswerLine::to(m_home);
     }
     return m_home;
+}
+
+std::shared_ptr<bool> OptionsStore::watch(QObject* context, Failed late)
+{
+    home();
+    auto done = std::make_shared<bool>(false); // UI thread only
+    if (context)
+        QTimer::singleShot(m_limit, context,
+                           [done, late, result = WriteResult{m_file, noAnswerWithin(m_limit)}] {
+                               if (!*done)
+                                   late(result);
+                           });
+    return done;
 }
 
 OptionsRecord& OptionsStore::record()
@@ -105,13 +117,14 @@ OptionsRecord& OptionsStore::record()
     return m_record;
 }
 
-void OptionsStore::read(QObject* context, std::function<void()> loaded)
+void OptionsStore::read(QObject* context, std::function<void()> loaded, Failed late)
 {
-    home();
-    m_queue->add([queue = m_queue.get(), record = m_record, context = QPointer(context), loaded,
-                  target = &m_record]() mutable {
+    auto done = watch(context, late);
+    m_queue->add([queue = m_queue.get(), done, line = m_line, record = m_record, context = QPointer(context),
+                  loaded, target = &m_record]() mutable {
         queue->load(record);
-        queue->answer([record, context, loaded, target] {
+        line->post([record, context, loaded, target, done] {
+            *done = true;
             if (!context)
                 return;
             *target = record;
@@ -120,17 +133,24 @@ void OptionsStore::read(QObject* context, std::function<void()> loaded)
     });
 }
 
-void OptionsStore::save(QObject* context, std::function<void(const WriteResult& result)> failed)
+void OptionsStore::save(QObject* context, Failed failed)
 {
-    home();
-    m_queue->add([queue = m_queue.get(), record = m_record, context = QPointer(context), failed]() mutable {
-        const WriteResult result = queue->save(record);
-        if (!result)
-            queue->answer([context, failed, result] {
-                if (context)
+    auto done = watch(context, failed);
+    m_queue->add(
+        [queue = m_queue.get(), done, line = m_line, record = m_record, context = QPointer(context),
+         failed]() mutable {
+            const WriteResult result = queue->save(record);
+            {
+                const std::lock_guard saved(queue->mutex);
+                --queue->saves;
+            }
+            line->post([context, failed, result, done] {
+                *done = true;
+                if (!result && context)
                     failed(result);
             });
-    });
+        },
+        1);
 }
 
 std::function<OptionsRecord()> OptionsStore::launchOptionsReader() const

@@ -3,14 +3,17 @@
 #pragma once
 
 #include "AtomicFile.h"
+#include "OffThread.h"
 #include "OptionsRecord.h"
 
 #include <QObject>
 #include <QPointer>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class OptionsStore {
 public:
@@ -18,15 +21,16 @@ public:
     // host's own in the tests. Both run on the store's thread only.
     using Load = std::function<void(OptionsRecord& record)>;
     using Save = std::function<WriteResult(OptionsRecord& record)>;
-
-    // How long the store, when it goes, waits for the saves still queued.
-    static constexpr std::chrono::milliseconds kDrainLimit{10000};
+    // Why a read or a save came to nothing: the file, and the reason.
+    using Failed = std::function<void(const WriteResult& result)>;
 
     // Made on the thread whose event loop receives the answers (the UI thread), before or
-    // after the application. Answers come only while the application lives.
-    OptionsStore(Load load, Save save);
-    // Waits up to kDrainLimit for the reads and saves queued before; a thread still held by a
-    // file system that does not answer is left to end with the process.
+    // after the application. Answers come only while the application lives. `file` names
+    // the settings file in the texts of a read or save that has had no answer within `limit`.
+    OptionsStore(Load load, Save save, std::filesystem::path file,
+                 std::chrono::milliseconds limit = kAnswerLimit);
+    // Waits as finish() does, unless finish() has; then for the reads as well, should the
+    // jobs' owner go with the store.
     ~OptionsStore();
     OptionsStore(const OptionsStore&) = delete;
     OptionsStore& operator=(const OptionsStore&) = delete;
@@ -37,12 +41,13 @@ public:
 
     // Reads the file into record() after every save queued before, then calls `loaded` on
     // the UI thread while `context` lives. A file that cannot be read leaves the record as
-    // it was.
-    void read(QObject* context, std::function<void()> loaded);
+    // it was. A read not back within the limit is handed to `late`, once.
+    void read(QObject* context, std::function<void()> loaded, Failed late);
 
-    // Saves record() as it is now, after every save queued before; a failure's result is
-    // handed to `failed` on the UI thread while `context` lives.
-    void save(QObject* context, std::function<void(const WriteResult& result)> failed);
+    // Saves record() as it is now, after every save queued before; a failure's result, or a
+    // save not done within the limit, is handed to `failed` on the UI thread while `context`
+    // lives.
+    void save(QObject* context, Failed failed);
 
     // A call for any thread but the UI thread: it reads the file after every save queued
     // before it and returns the play window's record as then read (the file lost: as last
@@ -53,11 +58,22 @@ public:
     // Waits until everything queued so far has run, or `limit` has passed; true when it all has.
     bool waitUntilDone(std::chrono::milliseconds limit) const;
 
+    // For the end of the program: waits up to the limit for the saves queued so far, and
+    // answers nothing from then on. The file and why, when a save has still not finished.
+    std::optional<WriteResult> finish();
+
 private:
     struct Queue;
     QObject* home();
+    // Whether the job it is given to has answered; `late` is told once it has not within the
+    // limit, while `context` lives.
+    std::shared_ptr<bool> watch(QObject* context, Failed late);
 
     std::shared_ptr<Queue> m_queue;
+    std::filesystem::path m_file;
+    std::chrono::milliseconds m_limit;
     QPointer<QObject> m_home; // answers are delivered through it; the application's child
+    std::shared_ptr<AnswerLine> m_line;
+    bool m_finished = false;
     OptionsRecord m_record;
 };

@@ -2,21 +2,9 @@
 
 #include <QTimer>
 
-#include <mutex>
 #include <system_error>
-#include <thread>
 
 namespace {
-
-// "10 seconds", "0.3 seconds", "1 second".
-std::string secondsText(std::chrono::milliseconds limit)
-{
-    const long long tenths = (limit.count() + 50) / 100;
-    std::string text = std::to_string(tenths / 10);
-    if (tenths % 10 != 0)
-        text.append(1, '.').append(1, char('0' + tenths % 10));
-    return text.append(tenths == 10 ? " second" : " seconds");
-}
 
 StartOutcome failed(std::string message)
 {
@@ -26,23 +14,9 @@ StartOutcome failed(std::string message)
 
 } // namespace
 
-// How a start's thread reaches the starter, which may be gone by the time it is done: the
-// pointer is cleared when the starter goes, and read only under the lock.
-struct ProgramStarter::Line {
-    std::mutex mutex;
-    ProgramStarter* starter;
-};
-
 ProgramStarter::ProgramStarter(std::chrono::milliseconds answerLimit, QObject* parent)
-    : QObject(parent), m_answerLimit(answerLimit), m_line(std::make_shared<Line>())
+    : QObject(parent), m_answerLimit(answerLimit)
 {
-    m_line->starter = this;
-}
-
-ProgramStarter::~ProgramStarter()
-{
-    const std::lock_guard lock(m_line->mutex);
-    m_line->starter = nullptr;
 }
 
 // A press comes a few times a minute: a thread and a timer of its own per start are the
@@ -52,24 +26,22 @@ void ProgramStarter::start(const std::string& folder, const std::string& name, P
                            QObject* context, Answer answered)
 {
     const std::uint64_t id = ++m_lastId;
-    auto abandoned = std::make_shared<std::atomic<bool>>(false);
-    const std::string givenUp = cannotStart(folder, name,
-                                            "no answer came within " + secondsText(m_answerLimit) +
-                                                " (its folder may be on a drive or a network share "
-                                                "that does not respond)");
-    m_pending.emplace(id, Pending{name, givenUp, context, std::move(answered), abandoned});
+    auto watch = std::make_shared<Watch>();
+    m_pending.emplace(id, Pending{folder, name, context, std::move(answered), watch});
     m_starting.insert(name);
     try {
-        std::thread(&ProgramStarter::run, m_line, id, std::move(prepare), abandoned).detach();
+        runOffThread([this, line = m_line, id, prepare = std::move(prepare), watch] {
+            // With the starter gone the program is ending: the answer is dropped, and a child
+            // made meanwhile runs on, as every emulator outlives us.
+            line->post([this, id, result = run(prepare, *watch)] { finish(id, result); });
+        });
     } catch (const std::system_error& error) {
         // The answer still comes from the event loop, as every other does.
-        QMetaObject::invokeMethod(
-            this,
+        m_line->post(
             [this, id,
              why = cannotStart(folder, name, "no thread could be made for it: " + error.code().message())] {
                 answer(id, failed(why));
-            },
-            Qt::QueuedConnection);
+            });
         return;
     }
     QTimer::singleShot(m_answerLimit, this, [this, id] { giveUp(id); });
@@ -81,21 +53,23 @@ bool ProgramStarter::isStarting(const std::string& name) const
 }
 
 // On the start's own thread.
-void ProgramStarter::run(const std::shared_ptr<Line>& line, std::uint64_t id, const Preparation& prepare,
-                         const std::shared_ptr<std::atomic<bool>>& abandoned)
+ProgramStarter::Result ProgramStarter::run(const Preparation& prepare, Watch& watch)
 {
-    Result result{prepare(), {}};
-    // A start given up while it was prepared creates nothing.
-    if (const auto* plan = std::get_if<PlannedStart>(&result.prepared.composed); plan && !*abandoned)
-        result.spawned = spawnDetached(Launch{plan->command, std::move(result.prepared.environment)});
-    // With the starter gone the program is ending: a child made meanwhile runs on, as every
-    // emulator outlives us.
-    const std::lock_guard lock(line->mutex);
-    if (line->starter)
-        QMetaObject::invokeMethod(
-            line->starter,
-            [starter = line->starter, id, result = std::move(result)] { starter->finish(id, result); },
-            Qt::QueuedConnection);
+    Result result{prepare([&watch](std::string what) {
+                      const std::lock_guard lock(watch.mutex);
+                      watch.doing = std::move(what);
+                  }),
+                  {}};
+    const auto* plan = std::get_if<PlannedStart>(&result.prepared.composed);
+    {
+        // A start given up while it was prepared creates nothing.
+        const std::lock_guard lock(watch.mutex);
+        if (!plan || watch.abandoned)
+            return result;
+        watch.doing = "creating its process";
+    }
+    result.spawned = spawnDetached(Launch{plan->command, std::move(result.prepared.environment)});
+    return result;
 }
 
 void ProgramStarter::finish(std::uint64_t id, const Result& result)
@@ -123,8 +97,15 @@ void ProgramStarter::giveUp(std::uint64_t id)
     const auto found = m_pending.find(id);
     if (found == m_pending.end())
         return;
-    *found->second.abandoned = true;
-    answer(id, failed(found->second.givenUp));
+    const Pending& pending = found->second;
+    std::string why;
+    {
+        const std::lock_guard lock(pending.watch->mutex);
+        pending.watch->abandoned = true;
+        why = cannotStart(pending.folder, pending.name,
+                          pending.watch->doing + ": " + noAnswerWithin(m_answerLimit));
+    }
+    answer(id, failed(why));
 }
 
 void ProgramStarter::answer(std::uint64_t id, const StartOutcome& outcome)

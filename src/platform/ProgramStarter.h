@@ -3,18 +3,19 @@
 // watching the process is the system's own (ProcessSpawn.h). Used by SystemHost.
 #pragma once
 
+#include "OffThread.h"
 #include "ProcessSpawn.h"
 #include "StartComposition.h"
 
 #include <QObject>
 #include <QPointer>
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,18 +29,16 @@ public:
         ComposedStart composed;
         std::vector<std::string> environment;
     };
-    // Finds the program and composes its start. It may wait as long as a file system does.
-    using Preparation = std::function<Prepared()>;
+    // Says what the start's thread is about to wait on, for the give-up's text: "reading
+    // "/home/ann/neo/ORVELANE.DAT"".
+    using Doing = std::function<void(std::string what)>;
+    // Finds the program and composes its start. It may wait as long as a file system does,
+    // and tells `doing` what it waits on first.
+    using Preparation = std::function<Prepared(const Doing& doing)>;
     using Answer = std::function<void(const StartOutcome& outcome)>;
-
-    // How long a start may go unanswered before it is given up, unless told otherwise.
-    static constexpr std::chrono::milliseconds kAnswerLimit{10000};
 
     // A starter that answers from the event loop of the calling thread.
     explicit ProgramStarter(std::chrono::milliseconds answerLimit = kAnswerLimit, QObject* parent = nullptr);
-    // Starts still under way answer nothing; their threads are never waited for.
-    ~ProgramStarter() override;
-
     ProgramStarter(const ProgramStarter&) = delete;
     ProgramStarter& operator=(const ProgramStarter&) = delete;
 
@@ -48,7 +47,8 @@ public:
     // child's exec. `answered` is called once, later, on the starter's thread and only while
     // `context` lives: with the plan's texts once the process exists; with the refusal, or
     // the system's reason for not creating it (a thread included); or, when no answer came
-    // within the limit, with "Cannot start NAME in FOLDER: no answer came within ...". A start
+    // within the limit, with "Cannot start NAME in FOLDER: WHAT: no answer within ...", WHAT
+    // being what the thread waited on: "looking into its folder" unless told. A start
     // given up creates nothing; a process the system creates after all is ended at once,
     // with its group. Children are reaped when they end.
     void start(const std::string& folder, const std::string& name, Preparation prepare, QObject* context,
@@ -58,27 +58,31 @@ public:
     bool isStarting(const std::string& name) const;
 
 private:
-    struct Line;
     struct Result {
         Prepared prepared;
         Spawned spawned;
     };
+    // What a start's thread is doing, and whether it has been given up; shared with the thread.
+    struct Watch {
+        std::mutex mutex;
+        std::string doing = "looking into its folder";
+        bool abandoned = false;
+    };
     struct Pending {
+        std::string folder;
         std::string name;
-        std::string givenUp;
         QPointer<QObject> context;
         Answer answered;
-        std::shared_ptr<std::atomic<bool>> abandoned;
+        std::shared_ptr<Watch> watch;
     };
 
-    static void run(const std::shared_ptr<Line>& line, std::uint64_t id, const Preparation& prepare,
-                    const std::shared_ptr<std::atomic<bool>>& abandoned);
+    static Result run(const Preparation& prepare, Watch& watch);
     void finish(std::uint64_t id, const Result& result);
     void giveUp(std::uint64_t id);
     void answer(std::uint64_t id, const StartOutcome& outcome);
 
     std::chrono::milliseconds m_answerLimit;
-    std::shared_ptr<Line> m_line;
+    std::shared_ptr<AnswerLine> m_line = AnswerLine::to(this);
     std::uint64_t m_lastId = 0;
     std::map<std::uint64_t, Pending> m_pending;
     std::multiset<std::string> m_starting;

@@ -57,7 +57,12 @@ void TForm5::FormCreate()
 {
     // The file is read off this thread; until it is, there is nothing to click or save.
     showSwitches(false);
-    m_host.options().read(this, [this] { showRecord(); });
+    m_host.options().read(
+        this, [this] { showRecord(); },
+        [this](const WriteResult& late) {
+            showError("The launch switches could not be read from \"" + late.file.string() +
+                      "\": " + late.failure + ".");
+        });
 }
 
 void TForm5::showRecord()

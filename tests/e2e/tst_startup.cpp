@@ -3,7 +3,9 @@
 // same checks run on X11 and on Wayland (ORVELANE_E2E_DISPLAY=wayland).
 #include "E2eSession.h"
 #include "E2eSupport.h"
+#include "Files.h"
 #include "OrvelaneScreens.h"
+#include "StallingFolder.h"
 #include "VirtualDisplay.h"
 #include "Workspace.h"
 
@@ -120,6 +122,31 @@ private slots:
 
         QVERIFY(session.desktop().closeWindow(*window));
         QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
+    }
+
+    // A click just before the end is still saved when the file takes its time to answer: the
+    // program waits for the save before it ends, on X11 and on Wayland alike.
+    void aClickJustBeforeTheEndIsSaved()
+    {
+        if (const QString why = support::StallingFolder::unavailable(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        support::StallingFolder share(QStringLiteral("ORVELANE.DAT"), QStringLiteral("write"), 2);
+        QVERIFY(share.isMounted());
+        QVERIFY(support::writeFile(share.backing(QStringLiteral("ORVELANE.DAT")), Workspace::settingsBytes({})));
+        QVERIFY(support::writeFile(share.backing(QStringLiteral("ORVELANE.TXT")), {}));
+        E2eSession session(m_display, share.path());
+        const auto main = session.startToMainWindow();
+        QVERIFY(main);
+        const auto configuration =
+            session.openWindow(*main, Orvelane::kConfigurationKeys, Orvelane::kConfigurationCaption);
+        QVERIFY2(configuration, qPrintable(session.desktop().lastError()));
+        QVERIFY(session.desktop().pressKeys(*configuration, {QStringLiteral("space")}));
+        QVERIFY(share.waitUntilHeld());
+        QVERIFY(session.desktop().closeWindow(*configuration));
+        QVERIFY2(session.desktop().pressKeys(*main, Orvelane::kExitKeys), qPrintable(session.desktop().lastError()));
+        QVERIFY2(session.waitForExit(10000) == 0, qPrintable(session.howItEnded()));
+        QCOMPARE(support::readFile(share.backing(QStringLiteral("ORVELANE.DAT"))),
+                 Workspace::settingsBytes({.noScanlines = true}));
     }
 };
 

@@ -96,7 +96,7 @@ ProgramStarter::Preparation plain(const std::string& program, const std::vector<
 {
     Command command{.file = program, .argv = {program}, .workingDirectory = {}};
     command.argv.insert(command.argv.end(), arguments.begin(), arguments.end());
-    return [command] {
+    return [command](const ProgramStarter::Doing&) {
         return ProgramStarter::Prepared{PlannedStart{command, {}, {}, "F", "N"},
                                         ProgramEnvironment::current().forProgram({})};
     };
@@ -329,25 +329,36 @@ void TestProgramStarter::manyChildrenAreAllReaped()
 void TestProgramStarter::aHeldStartIsGivenUpAndHoldsUpNoOther_data()
 {
     QTest::addColumn<bool>("execHeld");
-    QTest::newRow("held while its folder is read, for good") << false;
-    QTest::newRow("held in exec: the child made after the give-up ends") << true;
+    QTest::addColumn<QString>("doing"); // what the preparation says it waits on
+    QTest::addColumn<QString>("what");  // what the give-up names
+    QTest::newRow("held while its folder is read, for good") << false << QString() << "looking into its folder";
+    QTest::newRow("held while the settings file is read")
+        << false << "reading \"/run/ORVELANE.DAT\"" << "reading \"/run/ORVELANE.DAT\"";
+    QTest::newRow("held in exec: the child made after the give-up ends")
+        << true << QString() << "creating its process";
 }
 
-// A start held by a file system that does not answer is given up at the limit, and a start
-// asked for after it answers at once; a child the system makes after all is ended.
+// A start held by a file system that does not answer is given up at the limit, naming what did
+// not answer, and a start asked for after it answers at once; a child the system makes after
+// all is ended.
 void TestProgramStarter::aHeldStartIsGivenUpAndHoldsUpNoOther()
 {
     QFETCH(bool, execHeld);
+    QFETCH(QString, doing);
+    QFETCH(QString, what);
     QVERIFY(stub::writeFile(QDir(makeRecorder("held")).filePath("hold"), {}, false));
     makeRecorder(QStringLiteral("healthy"), QStringLiteral("healthy record"));
     std::optional<ExecHold> exec;
     if (execHeld && !exec.emplace(path("held")).isValid())
         QSKIP("holding an exec needs fanotify, which needs root");
     auto forGood = std::make_shared<std::promise<void>>();
-    ProgramStarter::Preparation held = [released = forGood->get_future().share(), execHeld] {
+    ProgramStarter::Preparation held = [released = forGood->get_future().share(), execHeld,
+                                        doing = doing.toStdString()](const ProgramStarter::Doing& tell) {
+        if (!doing.empty())
+            tell(doing);
         if (!execHeld)
             released.wait();
-        return plain("held", {})();
+        return plain("held", {})(tell);
     };
     ProgramStarter starter(std::chrono::milliseconds(1500));
     QStringList answers;
@@ -360,9 +371,9 @@ void TestProgramStarter::aHeldStartIsGivenUpAndHoldsUpNoOther()
     starter.start("F", "healthy", plain("healthy", {}), this, note);
     QVERIFY(starter.isStarting("held") && starter.isStarting("healthy"));
     QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 2, 10000);
-    QCOMPARE(answers,
-             QStringList({"started", "Cannot start held in F: no answer came within 1.5 seconds (its "
-                                     "folder may be on a drive or a network share that does not respond)."}));
+    QCOMPARE(answers, QStringList({"started", "Cannot start held in F: " + what +
+                                                  ": no answer within 1.5 seconds (it may be on a drive or a "
+                                                  "network share that does not respond)."}));
     QVERIFY(!starter.isStarting("held"));
     forGood->set_value();
     if (child) {

@@ -3,6 +3,7 @@
 #include "FileLookup.h"
 #include "Files.h"
 #include "LocaleClockFormats.h"
+#include "StallingFolder.h"
 #include "StubProgram.h"
 #include "SystemHost.h"
 
@@ -40,6 +41,8 @@ private slots:
     void dialogShowsGameFilesInAnyLetterCase();
     void dialogAcceptsTypedNameOfMissingFile();
     void choosingFileElsewhereKeepsTheWorkingDirectory();
+    void dialogOpensNoFileItShows_data();
+    void dialogOpensNoFileItShows();
 
 private:
     QString path(const QString& name) const { return QDir(m_work->path()).filePath(name); }
@@ -322,6 +325,54 @@ void TestSystemHost::choosingFileElsewhereKeepsTheWorkingDirectory()
     char buffer[4096] = {};
     QVERIFY(::getcwd(buffer, sizeof buffer) != nullptr);
     QCOMPARE(QString::fromLocal8Bit(buffer), before);
+}
+
+void TestSystemHost::dialogOpensNoFileItShows_data()
+{
+    QTest::addColumn<bool>("working");
+    QTest::addColumn<int>("dialogs");
+    QTest::newRow("the working folder") << true << 1;
+    QTest::newRow("a folder typed into the dialog") << false << 1;
+    QTest::newRow("a folder shown before") << false << 2;
+}
+
+// A game folder on a share that has stopped answering: the dialog lists it and can be
+// cancelled, and neither it nor its threads open a file there (ORVELANE.DAT would never answer).
+void TestSystemHost::dialogOpensNoFileItShows()
+{
+    if (const QString why = support::StallingFolder::unavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    QFETCH(bool, working);
+    QFETCH(int, dialogs);
+    support::StallingFolder share(QStringLiteral("ORVELANE.DAT"), QStringLiteral("open read write"), 5);
+    QVERIFY(share.isMounted());
+    const QStringList names{"ORVELANE.DAT", "MSLUG.038", "NEO-GEO.ROM", "neorage.exe"};
+    for (const QString& name : names)
+        QVERIFY(stub::writeFile(share.backing(name), "x", false));
+    if (working)
+        QVERIFY(QDir::setCurrent(share.path()));
+    for (int shown = 0; shown < dialogs; ++shown) {
+        const bool typed = !working && shown == 0;
+        int listed = 0;
+        runDialog([&](QFileDialog* dialog) {
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            QVERIFY(edit && model);
+            if (typed && dialog->directory() != QDir(share.path())) {
+                edit->setText(share.path());
+                static_cast<QDialog*>(dialog)->accept(); // a folder's name goes into the folder
+                return;
+            }
+            if (working || typed)
+                (void)QTest::qWaitFor([&] { return model->rowCount(model->index(share.path())) >= 2; }, 5000);
+            listed = model->rowCount(model->index(share.path()));
+            dialog->reject();
+        });
+        QCOMPARE(share.held(), 0);
+        if (working || typed)
+            QCOMPARE(listed, 2); // the game files
+    }
+    QVERIFY(m_work->isValid() && QDir::setCurrent(m_work->path()));
 }
 
 QTEST_MAIN(TestSystemHost)

@@ -56,7 +56,8 @@ inline void settle(Host& host)
 
 class FakeHost : public Host, public FakeHostScript {
 public:
-    FakeHost() = default;
+    // `answerLimit`: how long the store waits for the file before it says no answer came.
+    explicit FakeHost(std::chrono::milliseconds answerLimit = kAnswerLimit) : answerLimit(answerLimit) {}
     // Takes a fresh script; the store stays, with its record, as the program's does for a run.
     FakeHost& operator=(FakeHost&& fresh)
     {
@@ -155,7 +156,9 @@ public:
     ClockFormats clockFormats() const override { return formats; }
     char pathSeparator() const override { return separator; }
 
+    const std::chrono::milliseconds answerLimit;
     // Last, so that it goes first: its thread uses the file above.
     OptionsStore store{[this](OptionsRecord& record) { loadFile(record); },
-                       [this](OptionsRecord& record) { return saveFile(record); }};
+                       [this](OptionsRecord& record) { return saveFile(record); }, "/work/ORVELANE.DAT",
+                       answerLimit};
 };

@@ -40,9 +40,9 @@ QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action);
 // The first of catchBoxes().
 MessageBoxSeen catchBox(const std::function<void()>& action);
 
-// Runs `action`, then the event loop until `done`, accepting the message box that shows
-// meanwhile, as an answer that comes later brings one.
-MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::function<bool()>& done);
+// Runs `action`, then the event loop until `done` (by default: until a box has shown),
+// accepting the message box that shows meanwhile, as an answer that comes later brings one.
+MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::function<bool()>& done = {});
 
 // Runs `action`, closing the modal window it opens as soon as it shows; that window's class
 // name, or an empty text when none opened. `over`, when given, receives the class of the

@@ -14,13 +14,54 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace {
 
 using support::control;
 using support::settingsBytes;
+
+// A settings file on a share that has stopped answering: its reads or saves wait until let go.
+// The store says so after 0.3 s.
+struct HeldFileHost : FakeHost {
+    HeldFileHost() : FakeHost(std::chrono::milliseconds(300)) {}
+    ~HeldFileHost() override { hold(false, false); }
+
+    void loadFile(OptionsRecord& record) override
+    {
+        wait(&HeldFileHost::reads);
+        FakeHost::loadFile(record);
+    }
+    WriteResult saveFile(OptionsRecord& record) override
+    {
+        wait(&HeldFileHost::saves);
+        return FakeHost::saveFile(record);
+    }
+    // Holds from now on the reads, the saves, both or neither (letting go of those held).
+    void hold(bool holdReads, bool holdSaves)
+    {
+        const std::lock_guard lock(mutex);
+        reads = holdReads;
+        saves = holdSaves;
+        changed.notify_all();
+    }
+    void wait(bool HeldFileHost::*held)
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return !(this->*held); });
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool reads = false, saves = false;
+};
+
+const QString kNoAnswer = QStringLiteral(
+    "\"/work/ORVELANE.DAT\": no answer within 0.3 seconds (it may be on a drive or a network share that "
+    "does not respond).");
 
 // `bytes` with another 20-character header in front.
 QByteArray withHeader(QByteArray bytes, const QByteArray& header)
@@ -205,6 +246,64 @@ private slots:
         m_host.saveFailure.clear();
         clickBox(form.get(), 1);
         QCOMPARE(readSettings(), settingsBytes(0, 0, 0, name == "CheckBox2" ? 1 : 0, 0, 0));
+    }
+
+    // A read not back in time is said, and the window still closes; a click whose save has not
+    // finished in time is said, the box stays as clicked, and the next click writes it all.
+    void aFileThatDoesNotAnswerIsSaid()
+    {
+        HeldFileHost host;
+        host.settingsFile = settingsBytes(0, 0, 0, 0, 0, 0);
+        host.hold(true, false);
+        TForm5 waiting(host);
+        const support::MessageBoxSeen box = support::catchBoxUntil([&] { waiting.show(); });
+        QCOMPARE(box.text, "The launch switches could not be read from " + kNoAnswer);
+        QVERIFY(waiting.close());
+        host.hold(false, false);
+        host.settle();
+
+        auto form = std::make_unique<TForm5>(host);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        host.settle();
+        host.hold(false, true);
+        const support::MessageBoxSeen saving = support::catchBoxUntil(
+            [&] { QTest::mouseClick(control<QCheckBox>(form.get(), "CheckBox2"), Qt::LeftButton); });
+        QCOMPARE(saving.text, "The launch switches could not be saved in " + kNoAnswer);
+        QCOMPARE(boxStates(form.get()), QString("0100"));
+        host.hold(false, false);
+        QTest::mouseClick(control<QCheckBox>(form.get(), "CheckBox4"), Qt::LeftButton);
+        host.settle();
+        QCOMPARE(host.settingsFile.value_or(""), settingsBytes(0, 0, 0, 1, 0, 1));
+    }
+
+    void theEndWaitsForTheSavesQueued_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("a save queued is waited for") << false;
+        QTest::newRow("a save that does not answer is named") << true;
+    }
+
+    // At the end the program waits for the saves queued, and says which did not finish.
+    void theEndWaitsForTheSavesQueued()
+    {
+        QFETCH(bool, held);
+        HeldFileHost host;
+        auto form = std::make_unique<TForm5>(host);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        host.settle();
+        host.hold(false, held);
+        QTest::mouseClick(control<QCheckBox>(form.get(), "CheckBox1"), Qt::LeftButton);
+        const std::optional<WriteResult> unsaved = host.options().finish();
+        QCOMPARE(unsaved.has_value(), held);
+        if (held)
+            QCOMPARE(QString::fromStdString(unsaved->file.string() + ": " + unsaved->failure),
+                     QString(kNoAnswer).remove('"').chopped(1));
+        else
+            QCOMPARE(host.settingsFile.value_or(""), settingsBytes(0, 0, 1, 0, 0, 0));
+        host.hold(false, false);
+        QVERIFY(host.options().waitUntilDone(std::chrono::seconds(10)));
     }
 
     void aSecondOpeningShowsTheFileAsReread()
