@@ -8,12 +8,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <climits>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
-#include <functional>
 #include <linux/limits.h>
 #include <linux/openat2.h>
 #include <random>
@@ -41,6 +38,7 @@ struct Target {
     UniqueFd folder;                     // the folder holding the end of the way
     std::string leaf;                    // the end's name in that folder
     std::optional<struct stat> existing; // the end as it stood, not followed; nothing when missing
+    UniqueFd file;                       // the end itself, held by an O_PATH descriptor
     std::vector<uid_t> linkOwners;       // of every link on the way
     std::string refusal;                 // why nothing may be written there; empty when it may
 };
@@ -67,17 +65,12 @@ fs::path nameOf(int fd)
     return fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored);
 }
 
-// Opens `leaf` in `folder`, never following a link nor waiting on a FIFO, and only while it
-// is the very file `expected` describes: whatever took its name meanwhile is left alone.
-UniqueFd openSame(int folder, const std::string& leaf, int flags, const struct stat& expected)
+// Opens again, with `flags`, the very file the O_PATH descriptor `fd` holds, whatever has
+// taken its name since; never waiting on a FIFO.
+UniqueFd reopen(int fd, int flags)
 {
-    UniqueFd fd(::openat(folder, leaf.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat info {};
-    if (fd && (::fstat(fd.get(), &info) != 0 || !sameFile(info, expected))) {
-        fd.reset();
-        errno = EAGAIN;
-    }
-    return fd;
+    return UniqueFd(
+        ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 }
 
 // The kernel's rule, held here too since the walk reads links rather than having the kernel
@@ -139,15 +132,14 @@ Target walk(const fs::path& path)
             const fs::path link(std::string(text.data(), std::size_t(length)));
             if (link.is_absolute())
                 end.folder.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-            std::vector<std::string> names;
-            for (const fs::path& part : link.relative_path())
-                names.push_back(part.string());
-            if (names.empty())
-                names.emplace_back(); // "/" alone: the root, a folder
+            const fs::path names = link.relative_path();
             rest.insert(rest.begin(), names.begin(), names.end());
+            if (names.empty())
+                rest.emplace_front(); // "/" alone: the root, a folder
         } else if (last) {
             end.leaf = name;
             end.existing = info;
+            end.file = std::move(entry);
         } else if (!S_ISDIR(info.st_mode)) {
             return failed(ENOTDIR);
         } else {
@@ -224,7 +216,7 @@ std::string linkRefusal(const Target& target, const OutsideTarget& outside)
         return {};
     std::array<std::uint8_t, kOutsideTargetProbe> start{};
     const UniqueFd fd = target.existing && S_ISREG(target.existing->st_mode)
-                            ? openSame(target.folder.get(), target.leaf, O_RDONLY, *target.existing)
+                            ? reopen(target.file.get(), O_RDONLY)
                             : UniqueFd();
     const std::optional<std::size_t> count = fd ? readAll(fd.get(), start) : std::nullopt;
     if (outside.accepts && count && outside.accepts(std::span<const std::uint8_t>(start.data(), *count)))
@@ -248,7 +240,7 @@ int writeRefusal(int folder, const char* leaf, const struct stat& info)
 
 // A list of attribute names or one value, in one call: neither is ever bigger than 64 KiB
 // (XATTR_LIST_MAX, XATTR_SIZE_MAX). A file system without extended attributes has none.
-std::optional<std::string> fetch(const std::function<ssize_t(char*, std::size_t)>& call)
+template <typename Call> std::optional<std::string> fetch(Call call)
 {
     std::string bytes(std::max(XATTR_SIZE_MAX, XATTR_LIST_MAX), '\0');
     const ssize_t got = call(bytes.data(), bytes.size());
@@ -319,17 +311,15 @@ void removeAbandonedTemporaries(int folder, const std::string& name, std::size_t
             found.emplace_back(entry->d_name);
     ::closedir(listing);
     for (const std::string& leaf : found) {
-        struct stat named {};
+        const UniqueFd held(::openat(folder, leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat info {};
         struct stat now {};
-        const auto look = [&](struct stat& info) {
-            return ::fstatat(folder, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-        };
-        if (!look(named) || !S_ISREG(named.st_mode) || static_cast<std::size_t>(named.st_size) > largest)
-            continue;
-        UniqueFd fd = openSame(folder, leaf, O_RDWR, named);
+        UniqueFd fd = reopen(held.get(), O_RDWR);
         if (!fd)
-            fd = openSame(folder, leaf, O_RDONLY, named);
-        if (fd && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 && look(now) && sameFile(now, named))
+            fd = reopen(held.get(), O_RDONLY);
+        if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+            static_cast<std::size_t>(info.st_size) <= largest && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(folder, leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, info))
             ::unlinkat(folder, leaf.c_str(), 0);
     }
 }
@@ -370,12 +360,21 @@ int takeOverAttributes(int fd, const Target& target)
     if ((earlier->st_uid != ::geteuid() || earlier->st_gid != ::getegid()) &&
         ::fchown(fd, earlier->st_uid, earlier->st_gid) != 0)
         static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), earlier->st_gid));
-    const UniqueFd from = openSame(target.folder.get(), target.leaf, O_PATH, *earlier);
-    if (!from)
-        return EAGAIN;
-    if (!copyExtendedAttributes(from.get(), fd))
+    if (!copyExtendedAttributes(target.file.get(), fd))
         return ENOTSUP;
     return ::fchmod(fd, earlier->st_mode & 07777) == 0 ? 0 : errno;
+}
+
+// Writes all of `bytes` into `fd` from its start, cuts the file there and flushes it to disk,
+// then closes it: 0, or the system's error number.
+int writeOut(UniqueFd fd, std::span<const std::uint8_t> bytes)
+{
+    int error = writeAll(fd.get(), bytes);
+    if (error == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(fd.get()) != 0)
+        error = errno;
+    return ::close(fd.release()) != 0 && error == 0 ? errno : error;
 }
 
 // One try at the replace beside the file: 0, or why not. The temporary is closed before the
@@ -389,20 +388,14 @@ int tryReplace(const Target& target, std::span<const std::uint8_t> bytes)
     if (!fd)
         return errno;
     int error = takeOverAttributes(fd.get(), target);
-    if (error == 0)
-        error = writeAll(fd.get(), bytes);
-    if (error == 0 && ::fsync(fd.get()) != 0)
-        error = errno;
-    if (::close(fd.release()) != 0 && error == 0)
-        error = errno;
+    error = error == 0 ? writeOut(std::move(fd), bytes) : error;
     if (error == 0 && ::renameat(folder, temporary.c_str(), folder, target.leaf.c_str()) != 0)
         error = errno == ENOENT ? kTakenAway : errno;
     if (error != 0) {
         ::unlinkat(folder, temporary.c_str(), 0);
         return error;
     }
-    const UniqueFd synced(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    static_cast<void>(::fsync(synced.get()));
+    static_cast<void>(::fsync(UniqueFd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)).get()));
     removeAbandonedTemporaries(folder, target.leaf, bytes.size());
     return 0;
 }
@@ -412,15 +405,8 @@ int tryReplace(const Target& target, std::span<const std::uint8_t> bytes)
 // keeps its owner, attributes and hard links, and a file mounted on its own stays mounted.
 int rewriteInPlace(const Target& target, std::span<const std::uint8_t> bytes)
 {
-    UniqueFd fd = openSame(target.folder.get(), target.leaf, O_WRONLY, *target.existing);
-    int error = fd ? writeAll(fd.get(), bytes) : errno;
-    if (error == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0)
-        error = errno;
-    if (error == 0 && ::fsync(fd.get()) != 0)
-        error = errno;
-    if (fd && ::close(fd.release()) != 0 && error == 0)
-        error = errno;
-    return error;
+    UniqueFd fd = reopen(target.file.get(), O_WRONLY);
+    return fd ? writeOut(std::move(fd), bytes) : errno;
 }
 
 // The replace of `target`, whose links are already judged: 0, or why it was not written.
