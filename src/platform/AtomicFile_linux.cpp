@@ -169,35 +169,27 @@ bool liesWithin(const Target& target)
            sameFile(reached, folder);
 }
 
-// Moves up to `size` bytes through `call(at)`, a pread or pwrite from the file's start, until
-// all are moved or the file ends: the count moved, or -1 with errno set.
-template <typename Call> ssize_t transfer(std::size_t size, Call call)
-{
-    std::size_t count = 0;
-    while (count < size) {
-        const ssize_t moved = retryOnInterrupt([&] { return call(count); });
-        if (moved <= 0)
-            return moved < 0 ? -1 : static_cast<ssize_t>(count);
-        count += static_cast<std::size_t>(moved);
-    }
-    return static_cast<ssize_t>(count);
-}
-
+// One read from the start: a regular file gives fewer bytes than asked only where it ends.
 std::optional<std::size_t> readAll(int fd, std::span<std::uint8_t> buffer)
 {
-    const ssize_t count = transfer(buffer.size(), [&](std::size_t at) {
-        return ::pread(fd, buffer.data() + at, buffer.size() - at, static_cast<off_t>(at));
-    });
-    return count < 0 ? std::nullopt : std::optional(static_cast<std::size_t>(count));
+    const ssize_t got = retryOnInterrupt([&] { return ::pread(fd, buffer.data(), buffer.size(), 0); });
+    return got < 0 ? std::nullopt : std::optional(static_cast<std::size_t>(got));
 }
 
-// Only every byte on disk counts as written: 0, or the system's error number.
+// pwrite() may take fewer bytes than asked (a file-size limit, a disk filling up), and only
+// every byte on disk counts as written: the rest is asked again, whose failure says why.
+// 0, or the system's error number.
 int writeAll(int fd, std::span<const std::uint8_t> bytes)
 {
-    const ssize_t count = transfer(bytes.size(), [&](std::size_t at) {
-        return ::pwrite(fd, bytes.data() + at, bytes.size() - at, static_cast<off_t>(at));
-    });
-    return count < 0 ? errno : (static_cast<std::size_t>(count) < bytes.size() ? EIO : 0);
+    for (std::size_t count = 0; count < bytes.size();) {
+        const ssize_t put = retryOnInterrupt([&] {
+            return ::pwrite(fd, bytes.data() + count, bytes.size() - count, static_cast<off_t>(count));
+        });
+        if (put <= 0)
+            return put < 0 ? errno : EIO;
+        count += static_cast<std::size_t>(put);
+    }
+    return 0;
 }
 
 // Why the links on the way must not be followed for a write; empty when they may. A link of

@@ -109,17 +109,15 @@ std::variant<fs::path, std::string> whereWritten(const fs::path& path, const Out
     return refusal;
 }
 
-// Writes every byte and flushes them to disk: 0, or the system's error.
+// Writes every byte and flushes them to disk: 0, or the system's error. A write to a file on
+// a disk takes all of its bytes or fails.
 DWORD writeAll(const Handle& file, std::span<const std::uint8_t> bytes)
 {
-    for (std::size_t count = 0; count < bytes.size();) {
-        DWORD written = 0;
-        if (!::WriteFile(file.get(), bytes.data() + count, DWORD(bytes.size() - count), &written, nullptr))
-            return ::GetLastError();
-        if (written == 0)
-            return ERROR_WRITE_FAULT;
-        count += written;
-    }
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr))
+        return ::GetLastError();
+    if (written != bytes.size())
+        return ERROR_WRITE_FAULT;
     return ::FlushFileBuffers(file.get()) ? 0 : ::GetLastError();
 }
 
@@ -202,13 +200,11 @@ DWORD replaceAt(const fs::path& target, std::span<const std::uint8_t> bytes)
 
 std::optional<std::size_t> readFileStart(const fs::path& path, std::span<std::uint8_t> buffer)
 {
+    // One read: a file on a disk gives fewer bytes than asked only where it ends.
     const Handle file = openExisting(path, GENERIC_READ);
-    if (!isRegular(file))
+    DWORD count = 0;
+    if (!isRegular(file) || !::ReadFile(file.get(), buffer.data(), DWORD(buffer.size()), &count, nullptr))
         return std::nullopt;
-    std::size_t count = 0;
-    for (DWORD got = 1; got != 0 && count < buffer.size(); count += got)
-        if (!::ReadFile(file.get(), buffer.data() + count, DWORD(buffer.size() - count), &got, nullptr))
-            return std::nullopt;
     return count;
 }
 
