@@ -43,21 +43,6 @@ struct Target {
     std::string refusal;                 // why nothing may be written there; empty when it may
 };
 
-std::string reasonFor(int error)
-{
-    return error == kNotARegularFile ? std::string("it is not a regular file")
-                                     : std::generic_category().message(error);
-}
-
-// The errors that say this folder or this file will not take a replacement, whatever we retry,
-// though the file itself may still be rewritten (a folder we may not write, another user's
-// file in a sticky folder, a file mounted on its own, attributes a new file cannot carry);
-// a full disk or a failing one says nothing should be written at all.
-bool cannotReplaceHere(int error)
-{
-    return error == EACCES || error == EPERM || error == EBUSY || error == EXDEV || error == ENOTSUP;
-}
-
 // The path the kernel gives the file or folder `fd` holds.
 fs::path nameOf(int fd)
 {
@@ -422,7 +407,13 @@ int replaceResolved(const Target& target, std::span<const std::uint8_t> bytes)
             error = attempt + 1 < kMaxTemporaryNameAttempts ? 0 : EEXIST;
         else
             break;
-    return cannotReplaceHere(error) && target.existing ? rewriteInPlace(target, bytes) : error;
+    // These errors say this folder or this file will not take a replacement, whatever we
+    // retry, though the file itself may still be rewritten (a folder we may not write,
+    // another user's file in a sticky folder, a file mounted on its own, attributes a new file
+    // cannot carry); a full disk or a failing one says nothing should be written at all.
+    const bool notHere =
+        error == EACCES || error == EPERM || error == EBUSY || error == EXDEV || error == ENOTSUP;
+    return notHere && target.existing ? rewriteInPlace(target, bytes) : error;
 }
 
 } // namespace
@@ -449,5 +440,7 @@ WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uin
     if (!refused.empty())
         return {path, refused};
     const int error = replaceResolved(target, bytes);
-    return {path, error == 0 ? std::string() : reasonFor(error)};
+    if (error == kNotARegularFile)
+        return {path, "it is not a regular file"};
+    return {path, error == 0 ? std::string() : std::generic_category().message(error)};
 }
