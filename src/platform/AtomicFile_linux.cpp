@@ -420,14 +420,14 @@ int replaceResolved(const Target& target, std::span<const std::uint8_t> bytes)
 
 std::optional<std::size_t> readFileStart(const fs::path& path, std::span<std::uint8_t> buffer)
 {
-    // Looking first keeps us from even opening a device; the fstat below catches a swap in between.
+    // Judged through an O_PATH descriptor, which opens nothing: a device or FIFO is never opened
+    // for reading, and the file read is the very one judged.
+    const UniqueFd held(::open(path.c_str(), O_PATH | O_CLOEXEC));
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!held || ::fstat(held.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-    if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return readAll(fd.get(), buffer);
+    const UniqueFd fd = reopen(held.get(), O_RDONLY);
+    return fd ? readAll(fd.get(), buffer) : std::nullopt;
 }
 
 WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,
