@@ -25,12 +25,12 @@ bool isRegularFile(const fs::path& path)
 {
     const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool regular = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
+    const bool regular = file != INVALID_HANDLE_VALUE && ::GetFileType(file) == FILE_TYPE_DISK &&
+                         ::GetFileInformationByHandle(file, &info) &&
                          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    ::CloseHandle(file);
+    if (file != INVALID_HANDLE_VALUE)
+        ::CloseHandle(file);
     return regular;
 }
 
@@ -57,26 +57,20 @@ bool isExecutableFile(const std::string& path)
     return (upper.ends_with(".EXE") || upper.ends_with(".COM")) && isRegularFile(pathFromUtf8(path));
 }
 
-std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)
-{
-    const std::optional<std::string> found = spelling(folder, name);
-    if (!found || !isRegularFile(folder / pathFromUtf8(*found)))
-        return std::nullopt;
-    return folder / pathFromUtf8(*found);
-}
-
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
 {
     const std::optional<std::string> found = spelling(folder, name);
-    if (!found)
-        return std::nullopt;
-    return folder / pathFromUtf8(*found);
+    return found ? std::optional(folder / pathFromUtf8(*found)) : std::nullopt;
+}
+
+std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)
+{
+    const std::optional<fs::path> found = findEntryIgnoringCase(folder, name);
+    return found && isRegularFile(*found) ? found : std::nullopt;
 }
 
 std::vector<std::string> fileSpellings(const fs::path& folder, std::string_view name)
 {
     const std::optional<fs::path> found = findFileIgnoringCase(folder, name);
-    if (!found)
-        return {};
-    return {utf8Path(found->filename())};
+    return found ? std::vector<std::string>{utf8Path(found->filename())} : std::vector<std::string>();
 }

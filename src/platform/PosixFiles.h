@@ -11,20 +11,19 @@
 // Owns one file descriptor and closes it when it goes.
 class UniqueFd {
 public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
     UniqueFd& operator=(UniqueFd&& other) noexcept
     {
-        reset(std::exchange(other.m_fd, -1));
+        reset(other.release());
         return *this;
     }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
     ~UniqueFd() { reset(); }
 
     int get() const { return m_fd; }
     explicit operator bool() const { return m_fd >= 0; }
+    // Gives the descriptor up, for a close whose failure counts.
+    int release() { return std::exchange(m_fd, -1); }
     void reset(int fd = -1)
     {
         if (m_fd >= 0)
@@ -33,7 +32,7 @@ public:
     }
 
 private:
-    int m_fd = -1;
+    int m_fd;
 };
 
 // Runs `call` again for as long as it fails with EINTR; its last result.

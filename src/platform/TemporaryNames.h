@@ -6,13 +6,11 @@
 #include <string>
 #include <string_view>
 
-// ".<name>.": what every temporary of `name` begins with.
+// ".<name>.": what every temporary of `name` begins with. Appended piece by piece: g++ 12 at
+// -O2 warns falsely about "." + std::string.
 inline std::string temporaryPrefix(std::string_view name)
 {
-    // Appended piece by piece: g++ 12 at -O2 warns falsely about "." + std::string.
-    std::string prefix(".");
-    prefix.append(name).append(".");
-    return prefix;
+    return std::string(".").append(name).append(".");
 }
 
 // ".<name>.<pid of the writer>.<random number>".
@@ -29,9 +27,7 @@ inline bool isTemporaryName(std::string_view leaf, std::string_view prefix)
         return !text.empty() && text.size() <= 10 &&
                text.find_first_not_of("0123456789") == std::string_view::npos;
     };
-    if (!leaf.starts_with(prefix))
-        return false;
-    leaf.remove_prefix(prefix.size());
-    const std::size_t dot = leaf.find('.');
-    return dot != std::string_view::npos && isNumber(leaf.substr(0, dot)) && isNumber(leaf.substr(dot + 1));
+    const std::size_t dot = leaf.find('.', prefix.size());
+    return leaf.starts_with(prefix) && dot != std::string_view::npos &&
+           isNumber(leaf.substr(prefix.size(), dot - prefix.size())) && isNumber(leaf.substr(dot + 1));
 }

@@ -96,6 +96,8 @@ private slots:
     void danglingSymlinkGetsItsTargetCreated();
     void linksAreFollowedOnlyToFilesTheirOwnersCouldWrite_data();
     void linksAreFollowedOnlyToFilesTheirOwnersCouldWrite();
+    void whereALinkLeadsIsJudgedByTheFolderItEndsIn_data();
+    void whereALinkLeadsIsJudgedByTheFolderItEndsIn();
     void replacedFileKeepsItsPermissions();
     void groupMemberSavingASharedFileKeepsItsGroup();
     void aclAndOtherAttributesSurviveASave();
@@ -322,6 +324,36 @@ void TestAtomicFile::linksAreFollowedOnlyToFilesTheirOwnersCouldWrite()
     QCOMPARE(readFile(QFile::decodeName(mine)), followed ? toByteArray(encodeOptions(record)) : content);
     QVERIFY(QFileInfo(QFile::decodeName(link)).isSymLink());
     QVERIFY(readStart(QFile::decodeName(link)));
+}
+
+void TestAtomicFile::whereALinkLeadsIsJudgedByTheFolderItEndsIn_data()
+{
+    QTest::addColumn<QByteArray>("text"); // of the link games/ORVELANE.DAT
+    QTest::addColumn<bool>("followed");   // onto a file that is no settings file
+    QTest::newRow("out of the folder and back in") << QByteArray("../games/mine.dat") << true;
+    QTest::newRow("through a link to a folder below") << QByteArray("below/mine.dat") << true;
+    QTest::newRow("into a folder beside it") << QByteArray("../elsewhere/mine.dat") << false;
+    QTest::newRow("through a link to a folder beside it") << QByteArray("beside/mine.dat") << false;
+}
+
+// The folder where the way ends counts, not the names the link spells on the way there.
+void TestAtomicFile::whereALinkLeadsIsJudgedByTheFolderItEndsIn()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, followed);
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    for (const char* folder : {"/games", "/games/sub", "/elsewhere"})
+        QVERIFY(::mkdir((root + folder).constData(), 0755) == 0);
+    QVERIFY(::symlink("sub", (root + "/games/below").constData()) == 0 &&
+            ::symlink("../elsewhere", (root + "/games/beside").constData()) == 0 &&
+            ::symlink(text.constData(), (root + "/games/ORVELANE.DAT").constData()) == 0);
+    const QString mine = QFile::decodeName(root + "/games/" + text);
+    writeFile(mine, "a file of the user's");
+    const OptionsRecord record = switches(0, 1, 1, 0);
+    QCOMPARE(bool(replaceWith(dir.filePath("games/ORVELANE.DAT"), record)), followed);
+    QCOMPARE(readFile(mine),
+             followed ? toByteArray(encodeOptions(record)) : QByteArray("a file of the user's"));
 }
 
 void TestAtomicFile::replacedFileKeepsItsPermissions()
