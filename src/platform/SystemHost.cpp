@@ -57,40 +57,6 @@ private:
     QMimeDatabase m_types;
 };
 
-struct NameOnlyIcons {
-    NameOnlyIconProvider icons;
-};
-
-// Qt's own file dialog, titled empty, with the icons above, which it outlives: its threads use
-// them until it has gone.
-class OpenFileDialog : private NameOnlyIcons, public QFileDialog {
-public:
-    // One for the whole run, never destroyed: destroying a dialog waits for the thread that
-    // reads its folders, which a folder that does not answer holds for good, so closing it
-    // would freeze the program. It goes with the process, as that thread does.
-    static QFileDialog& theOne()
-    {
-        static OpenFileDialog* dialog = new OpenFileDialog;
-        return *dialog;
-    }
-
-private:
-    OpenFileDialog()
-    {
-        setOption(QFileDialog::DontUseNativeDialog, true);
-        setIconProvider(&icons);
-        setAcceptMode(QFileDialog::AcceptOpen);
-        // Any name will do, even one of a file not there yet: the emulator decides what it can load.
-        setFileMode(QFileDialog::AnyFile);
-        // Game files come as "MSLUG.038" and "mslug.038" alike; the filter must show both. The
-        // case rule is read when the patterns are set, so it goes first.
-        setFilter(filter() & ~QDir::CaseSensitive);
-        // The list of types shows the description alone ("Files of NEO-GEO"); the patterns
-        // still do the filtering.
-        setOption(QFileDialog::HideNameFilterDetails, true);
-    }
-};
-
 // The settings file's name in the texts, before it is looked for: the working directory
 // never changes.
 std::filesystem::path workingSettingsFile()
@@ -153,17 +119,26 @@ bool SystemHost::isStarting(const std::string& name) const
 
 std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request)
 {
-    QFileDialog& dialog = OpenFileDialog::theOne();
-    // Shown over `parent`, and no child of it after: the window may go before the dialog.
-    dialog.setParent(parent, dialog.windowFlags());
+    // Made first, so that it goes last: the dialog's threads use it until the dialog has gone.
+    NameOnlyIconProvider icons;
     // Left to itself the dialog reopens wherever the last game was chosen; it is to open in
     // the working directory every time, and a typed bare name means a file there.
-    dialog.setDirectory(QDir::currentPath());
-    dialog.selectFile(QString());
+    QFileDialog dialog(parent, QString(), QDir::currentPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setIconProvider(&icons);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Any name will do, even one of a file not there yet: the emulator decides what it can load.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // Game files come as "MSLUG.038" and "mslug.038" alike; the filter must show both. The
+    // case rule is read when the patterns are set, so it goes first.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    // The list of types shows the description alone ("Files of NEO-GEO"); the patterns
+    // still do the filtering.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilter(openFileFilter(request));
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    dialog.setParent(nullptr, dialog.windowFlags());
-    const QStringList chosen = accepted ? dialog.selectedFiles() : QStringList();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(QFileInfo(chosen.first()).absoluteFilePath());

@@ -2,7 +2,7 @@
 // and holds every open, read or write (those named by HOLD) of a file whose name holds NAME,
 // in any letter case (so its temporaries too), until told to let go.
 //
-//   stallfs BACKING MOUNT NAME SECONDS HOLD...     HOLD: open, read, write, list (a folder)
+//   stallfs BACKING MOUNT NAME SECONDS HOLD...     HOLD: open, read, write
 //
 // It prints "ready" once mounted and "held OP" each time it starts holding a request. Lines
 // on its standard input: "free" answers the held requests and holds no more; "hold" holds
@@ -88,7 +88,6 @@ static int readdir_(const char* path, void* buf, fuse_fill_dir_t fill, off_t off
                     struct fuse_file_info* fi, enum fuse_readdir_flags flags)
 {
     (void)offset, (void)fi, (void)flags;
-    hold(path, 3, "list");
     const int fd = openat(backing, rel(path), O_RDONLY | O_DIRECTORY);
     DIR* dir = fd < 0 ? NULL : fdopendir(fd);
     if (!dir)
@@ -247,10 +246,7 @@ int main(int argc, char** argv)
     heldName = argv[3];
     holdLimit = atoi(argv[4]);
     for (int i = 5; i < argc; ++i)
-        holdOps |= strcmp(argv[i], "open") == 0    ? 1
-                   : strcmp(argv[i], "read") == 0  ? 2
-                   : strcmp(argv[i], "write") == 0 ? 4
-                                                   : 8;
+        holdOps |= strcmp(argv[i], "open") == 0 ? 1 : strcmp(argv[i], "read") == 0 ? 2 : 4;
     static const struct fuse_operations operations = {
         .getattr = getattr_,
         .readlink = readlink_,
