@@ -1,9 +1,11 @@
 #include "OptionsStore.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <future>
 #include <mutex>
@@ -15,9 +17,10 @@ struct OptionsStore::Queue {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::function<void()>> jobs;
-    int saves = 0; // queued or running
-    bool busy = false;
-    bool closing = false;
+    std::uint64_t queued = 0;   // jobs ever queued
+    std::uint64_t done = 0;     // of those, the ones run to their end
+    std::uint64_t lastSave = 0; // the count queued up to the last save
+    bool closing = false;       // the store is finishing: the thread ends once no job is left
     bool ended = false;
     OptionsRecord launchOptions; // the play window's record; the thread's alone
 
@@ -31,26 +34,26 @@ struct OptionsStore::Queue {
                 break;
             std::function<void()> job = std::move(jobs.front());
             jobs.pop_front();
-            busy = true;
             lock.unlock();
             job();
             job = nullptr;
             lock.lock();
-            busy = false;
+            ++done;
             changed.notify_all();
         }
         ended = true;
-        changed.notify_all();
     }
 
     // False once the thread has ended: nothing would run the job.
-    bool add(std::function<void()> job, int isSave = 0)
+    bool add(std::function<void()> job, bool isSave = false)
     {
         const std::lock_guard lock(mutex);
         if (ended)
             return false;
-        saves += isSave;
         jobs.push_back(std::move(job));
+        ++queued;
+        if (isSave)
+            lastSave = queued;
         changed.notify_all();
         return true;
     }
@@ -66,11 +69,8 @@ OptionsStore::OptionsStore(Load load, Save save, std::filesystem::path file, std
 
 OptionsStore::~OptionsStore()
 {
-    if (!m_finished && !finish()) {
-        std::unique_lock lock(m_queue->mutex);
-        m_queue->changed.wait_for(lock, m_limit, [this] { return m_queue->ended; });
-    }
-    delete m_home;
+    if (!m_finished && !finish())
+        waitUntilDone(m_limit);
 }
 
 std::optional<WriteResult> OptionsStore::finish()
@@ -82,75 +82,51 @@ std::optional<WriteResult> OptionsStore::finish()
     m_queue->closing = true;
     m_queue->changed.notify_all();
     // A click just before the program ends is still saved.
-    if (m_queue->changed.wait_for(lock, m_limit, [this] { return m_queue->saves == 0; }))
+    if (m_queue->changed.wait_for(lock, m_limit, [this] { return m_queue->done >= m_queue->lastSave; }))
         return std::nullopt;
     return WriteResult{m_file, noAnswerWithin(m_limit)};
 }
 
-// Made at the first read or save, as a child of the application where there is one: the
-// store may be made before it and outlive it, and its thread must post nothing once the
-// application is gone.
-QObject* OptionsStore::home()
+void OptionsStore::enqueue(QObject* context, Failed failed, std::function<void()> loaded)
 {
-    if (!m_home) {
-        m_home = new QObject(QCoreApplication::instance());
-        m_line = AnswerLine::to(m_home);
-    }
-    return m_home;
-}
-
-std::shared_ptr<bool> OptionsStore::watch(QObject* context, Failed late)
-{
-    home();
-    auto done = std::make_shared<bool>(false); // UI thread only
+    auto answered = std::make_shared<bool>(false); // UI thread only
     if (context)
         QTimer::singleShot(m_limit, context,
-                           [done, late, result = WriteResult{m_file, noAnswerWithin(m_limit)}] {
-                               if (!*done)
-                                   late(result);
+                           [answered, failed, late = WriteResult{m_file, noAnswerWithin(m_limit)}] {
+                               if (!*answered)
+                                   failed(late);
                            });
-    return done;
-}
-
-OptionsRecord& OptionsStore::record()
-{
-    return m_record;
+    if (!m_line)
+        m_line = AnswerLine::to(QCoreApplication::instance());
+    m_queue->add(
+        [queue = m_queue.get(), line = m_line, record = m_record, target = &m_record, answered,
+         context = QPointer(context), failed, loaded]() mutable {
+            WriteResult result;
+            if (loaded)
+                queue->load(record);
+            else
+                result = queue->save(record);
+            line->post([record, target, answered, context, failed, loaded, result] {
+                *answered = true;
+                if (context && loaded) {
+                    *target = record;
+                    loaded();
+                } else if (context && !result) {
+                    failed(result);
+                }
+            });
+        },
+        !loaded);
 }
 
 void OptionsStore::read(QObject* context, std::function<void()> loaded, Failed late)
 {
-    auto done = watch(context, late);
-    m_queue->add([queue = m_queue.get(), done, line = m_line, record = m_record, context = QPointer(context),
-                  loaded, target = &m_record]() mutable {
-        queue->load(record);
-        line->post([record, context, loaded, target, done] {
-            *done = true;
-            if (!context)
-                return;
-            *target = record;
-            loaded();
-        });
-    });
+    enqueue(context, std::move(late), std::move(loaded));
 }
 
 void OptionsStore::save(QObject* context, Failed failed)
 {
-    auto done = watch(context, failed);
-    m_queue->add(
-        [queue = m_queue.get(), done, line = m_line, record = m_record, context = QPointer(context),
-         failed]() mutable {
-            const WriteResult result = queue->save(record);
-            {
-                const std::lock_guard saved(queue->mutex);
-                --queue->saves;
-            }
-            line->post([context, failed, result, done] {
-                *done = true;
-                if (!result && context)
-                    failed(result);
-            });
-        },
-        1);
+    enqueue(context, std::move(failed), nullptr);
 }
 
 std::function<OptionsRecord()> OptionsStore::launchOptionsReader() const
@@ -172,5 +148,5 @@ std::function<OptionsRecord()> OptionsStore::launchOptionsReader() const
 bool OptionsStore::waitUntilDone(std::chrono::milliseconds limit) const
 {
     std::unique_lock lock(m_queue->mutex);
-    return m_queue->changed.wait_for(lock, limit, [this] { return m_queue->jobs.empty() && !m_queue->busy; });
+    return m_queue->changed.wait_for(lock, limit, [this] { return m_queue->done == m_queue->queued; });
 }

@@ -7,7 +7,6 @@
 #include "OptionsRecord.h"
 
 #include <QObject>
-#include <QPointer>
 
 #include <chrono>
 #include <filesystem>
@@ -37,7 +36,7 @@ public:
 
     // The configuration window's record, shared by each of its instances for the whole run.
     // UI thread only.
-    OptionsRecord& record();
+    OptionsRecord& record() { return m_record; }
 
     // Reads the file into record() after every save queued before, then calls `loaded` on
     // the UI thread while `context` lives. A file that cannot be read leaves the record as
@@ -64,15 +63,17 @@ public:
 
 private:
     struct Queue;
-    QObject* home();
-    // Whether the job it is given to has answered; `late` is told once it has not within the
-    // limit, while `context` lives.
-    std::shared_ptr<bool> watch(QObject* context, Failed late);
+    // The one way of a read (`loaded` set) and of a save: the file is read or written on the
+    // store's thread after everything queued before, and the answer comes back on the UI
+    // thread while `context` lives. `failed` is told of a save that failed, and of a read or
+    // save with no answer within the limit, once.
+    void enqueue(QObject* context, Failed failed, std::function<void()> loaded);
 
     std::shared_ptr<Queue> m_queue;
     std::filesystem::path m_file;
     std::chrono::milliseconds m_limit;
-    QPointer<QObject> m_home; // answers are delivered through it; the application's child
+    // Made at the first read or save, to the application: the store may be made before it and
+    // outlive it, and nothing may be answered once the application is gone.
     std::shared_ptr<AnswerLine> m_line;
     bool m_finished = false;
     OptionsRecord m_record;
