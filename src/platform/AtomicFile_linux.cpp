@@ -27,10 +27,6 @@ namespace {
 constexpr int kMaxTemporaryNameAttempts = 100;
 // The kernel's own bound on a chain of links.
 constexpr std::size_t kMaxLinkHops = 40;
-// Not error numbers of the system: a directory, FIFO or device stands where the file should;
-// another save took our temporary for an abandoned one before our rename found it.
-constexpr int kNotARegularFile = -1;
-constexpr int kTakenAway = -2;
 
 // Where a write through a path lands.
 struct Target {
@@ -163,22 +159,6 @@ std::optional<std::size_t> readAll(int fd, std::span<std::uint8_t> buffer)
     return got < 0 ? std::nullopt : std::optional(static_cast<std::size_t>(got));
 }
 
-// pwrite() may take fewer bytes than asked (a file-size limit, a disk filling up), and only
-// every byte on disk counts as written: the rest is asked again, whose failure says why.
-// 0, or the system's error number.
-int writeAll(int fd, std::span<const std::uint8_t> bytes)
-{
-    for (std::size_t count = 0; count < bytes.size();) {
-        const ssize_t put = retryOnInterrupt([&] {
-            return ::pwrite(fd, bytes.data() + count, bytes.size() - count, static_cast<off_t>(count));
-        });
-        if (put <= 0)
-            return put < 0 ? errno : EIO;
-        count += static_cast<std::size_t>(put);
-    }
-    return 0;
-}
-
 // Why the links on the way must not be followed for a write; empty when they may. A link of
 // another user's may lead us only to a file of that same user, which they could write
 // themselves (a missing file has no owner); a link of ours or root's leads wherever it points.
@@ -239,11 +219,11 @@ std::vector<std::string> namesIn(const std::string& list)
 }
 
 // Gives the open file `to` every extended attribute of the file the O_PATH descriptor `from`
-// holds (its ACL among them) and takes away those `from` lacks: a new file takes the folder's
-// default ACL, and its permission bits must mean again what they meant. An attribute the
-// system would not let us set (an SELinux label, say) still counts as carried when `to`
-// already has that very value. An O_PATH descriptor takes no f*xattr() call; its /proc name
-// leads to the very file it holds, whatever has taken the file's own name since.
+// holds (its ACL among them) and no other: a new file takes the folder's default ACL, and its
+// permission bits must mean again what they meant. An attribute the system would not let us
+// set (an SELinux label, say) still counts as carried when `to` already has that very value.
+// An O_PATH descriptor takes no f*xattr() call; its /proc name leads to the very file it
+// holds, whatever has taken the file's own name since.
 bool copyExtendedAttributes(int from, int to)
 {
     const std::string source = "/proc/self/fd/" + std::to_string(from);
@@ -252,8 +232,9 @@ bool copyExtendedAttributes(int from, int to)
     const auto present = fetch([&](char* data, std::size_t size) { return ::flistxattr(to, data, size); });
     if (!wanted || !present)
         return false;
-    const std::vector<std::string> names = namesIn(*wanted);
-    for (const std::string& name : names) {
+    for (const std::string& name : namesIn(*present))
+        static_cast<void>(::fremovexattr(to, name.c_str()));
+    for (const std::string& name : namesIn(*wanted)) {
         const auto value = fetch([&](char* data, std::size_t size) {
             return ::getxattr(source.c_str(), name.c_str(), data, size);
         });
@@ -264,9 +245,6 @@ bool copyExtendedAttributes(int from, int to)
             (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) != 0 && fetch(has) != value))
             return false;
     }
-    for (const std::string& name : namesIn(*present))
-        if (std::ranges::find(names, name) == names.end())
-            static_cast<void>(::fremovexattr(to, name.c_str()));
     return true;
 }
 
@@ -284,13 +262,11 @@ void removeAbandonedTemporaries(int folder, const std::string& name, std::size_t
     DIR* const listing = ::fdopendir(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!listing)
         return;
-    std::vector<std::string> found;
-    while (const dirent* entry = ::readdir(listing))
-        if (isTemporaryName(entry->d_name, prefix))
-            found.emplace_back(entry->d_name);
-    ::closedir(listing);
-    for (const std::string& leaf : found) {
-        const UniqueFd held(::openat(folder, leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    while (const dirent* entry = ::readdir(listing)) {
+        const char* const leaf = entry->d_name;
+        if (!isTemporaryName(leaf, prefix))
+            continue;
+        const UniqueFd held(::openat(folder, leaf, O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat info {};
         struct stat now {};
         UniqueFd fd = reopen(held.get(), O_RDWR);
@@ -298,32 +274,10 @@ void removeAbandonedTemporaries(int folder, const std::string& name, std::size_t
             fd = reopen(held.get(), O_RDONLY);
         if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
             static_cast<std::size_t>(info.st_size) <= largest && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
-            ::fstatat(folder, leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, info))
-            ::unlinkat(folder, leaf.c_str(), 0);
+            ::fstatat(folder, leaf, &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, info))
+            ::unlinkat(folder, leaf, 0);
     }
-}
-
-// A hidden, unique name beside the target, so the final rename never crosses file systems.
-// New files get 0644 less the umask, as any file this program creates. The temporary comes
-// back locked (see removeAbandonedTemporaries); one another save removed before we could lock
-// it is given up for a fresh one. Where the file system has no locks, nobody can take one
-// either, and the temporary is simply never removed by another save.
-UniqueFd createTemporary(int folder, const std::string& name, std::string& temporary)
-{
-    std::random_device random;
-    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
-        temporary = temporaryName(name, static_cast<unsigned long>(::getpid()), random());
-        UniqueFd fd(
-            ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
-        if (!fd && errno != EEXIST)
-            return fd;
-        struct stat info {};
-        const bool locked = fd && (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK);
-        if (locked && ::fstat(fd.get(), &info) == 0 && info.st_nlink > 0)
-            return fd;
-    }
-    errno = EEXIST;
-    return UniqueFd();
+    ::closedir(listing);
 }
 
 // The replaced file keeps its owner where the system lets us (root saving a user's file must
@@ -345,47 +299,62 @@ int takeOverAttributes(int fd, const Target& target)
 }
 
 // Writes all of `bytes` into `fd` from its start, cuts the file there and flushes it to disk,
-// then closes it: 0, or the system's error number.
+// then closes it: 0, or the system's error number. pwrite() may take fewer bytes than asked (a
+// file-size limit, a disk filling up), and only every byte on disk counts as written: the rest
+// is asked again, whose failure says why.
 int writeOut(UniqueFd fd, std::span<const std::uint8_t> bytes)
 {
-    int error = writeAll(fd.get(), bytes);
-    if (error == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0)
-        error = errno;
-    if (error == 0 && ::fsync(fd.get()) != 0)
-        error = errno;
-    return ::close(fd.release()) != 0 && error == 0 ? errno : error;
+    for (std::size_t count = 0; count < bytes.size();) {
+        const ssize_t put = retryOnInterrupt([&] {
+            return ::pwrite(fd.get(), bytes.data() + count, bytes.size() - count, static_cast<off_t>(count));
+        });
+        if (put <= 0)
+            return put < 0 ? errno : EIO;
+        count += static_cast<std::size_t>(put);
+    }
+    if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.get()) != 0)
+        return errno;
+    return ::close(fd.release()) != 0 ? errno : 0;
 }
 
-// One try at the replace beside the file: 0, or why not. The temporary is closed before the
-// rename, so that whoever watches the folder sees the file written once, by the rename, and
-// not also closed after it; the rename itself is then flushed to survive a power cut.
-int tryReplace(const Target& target, std::span<const std::uint8_t> bytes)
+// The replace beside the file: 0, or why not. The temporary has a hidden, unique name beside
+// the file, so the rename never crosses file systems, and is made 0644 less the umask, as any
+// file this program creates. It is locked while it is written (see
+// removeAbandonedTemporaries); one another save took for abandoned before we could lock it, or
+// before our rename found it, is given up for a fresh one. Where the file system has no locks,
+// nobody can take one either, and the temporary is simply never removed by another save. It
+// is closed before the rename, so that whoever watches the folder sees the file written once,
+// by the rename, and not also closed after it; the rename itself is then flushed to survive a
+// power cut.
+int replaceBeside(const Target& target, std::span<const std::uint8_t> bytes)
 {
     const int folder = target.folder.get();
-    std::string temporary;
-    UniqueFd fd = createTemporary(folder, target.leaf, temporary);
-    if (!fd)
-        return errno;
-    int error = takeOverAttributes(fd.get(), target);
-    error = error == 0 ? writeOut(std::move(fd), bytes) : error;
-    if (error == 0 && ::renameat(folder, temporary.c_str(), folder, target.leaf.c_str()) != 0)
-        error = errno == ENOENT ? kTakenAway : errno;
-    if (error != 0) {
+    std::random_device random;
+    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
+        const std::string temporary =
+            temporaryName(target.leaf, static_cast<unsigned long>(::getpid()), random());
+        UniqueFd fd(
+            ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+        if (!fd && errno != EEXIST)
+            return errno;
+        struct stat info {};
+        const bool locked = fd && (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK);
+        if (!locked || ::fstat(fd.get(), &info) != 0 || info.st_nlink == 0)
+            continue;
+        int error = takeOverAttributes(fd.get(), target);
+        error = error == 0 ? writeOut(std::move(fd), bytes) : error;
+        if (error == 0 && ::renameat(folder, temporary.c_str(), folder, target.leaf.c_str()) == 0) {
+            static_cast<void>(
+                ::fsync(UniqueFd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)).get()));
+            removeAbandonedTemporaries(folder, target.leaf, bytes.size());
+            return 0;
+        }
+        error = error == 0 ? errno : error;
         ::unlinkat(folder, temporary.c_str(), 0);
-        return error;
+        if (error != ENOENT) // ENOENT: another save removed our temporary before the rename
+            return error;
     }
-    static_cast<void>(::fsync(UniqueFd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)).get()));
-    removeAbandonedTemporaries(folder, target.leaf, bytes.size());
-    return 0;
-}
-
-// Where no replacement can be made, the file itself is rewritten: one write of all the bytes
-// from its start, then the end cut there, so a reader at no moment finds it empty. The file
-// keeps its owner, attributes and hard links, and a file mounted on its own stays mounted.
-int rewriteInPlace(const Target& target, std::span<const std::uint8_t> bytes)
-{
-    UniqueFd fd = reopen(target.file.get(), O_WRONLY);
-    return fd ? writeOut(std::move(fd), bytes) : errno;
+    return EEXIST;
 }
 
 // The replace of `target`, whose links are already judged: 0, or why it was not written.
@@ -394,26 +363,24 @@ int replaceResolved(const Target& target, std::span<const std::uint8_t> bytes)
     struct stat folderInfo {};
     if (::fstat(target.folder.get(), &folderInfo) != 0)
         return errno;
-    if (target.existing) {
-        // Only a regular file is ever replaced: not a directory, FIFO or device of that name.
-        if (!S_ISREG(target.existing->st_mode))
-            return kNotARegularFile;
+    if (target.existing)
         if (const int refused = writeRefusal(target.folder.get(), target.leaf.c_str(), *target.existing))
             return refused;
-    }
     int error = writeRefusal(target.folder.get(), ".", folderInfo);
-    for (int attempt = 0; error == 0 && attempt < kMaxTemporaryNameAttempts; ++attempt)
-        if (error = tryReplace(target, bytes); error == kTakenAway)
-            error = attempt + 1 < kMaxTemporaryNameAttempts ? 0 : EEXIST;
-        else
-            break;
+    error = error == 0 ? replaceBeside(target, bytes) : error;
     // These errors say this folder or this file will not take a replacement, whatever we
     // retry, though the file itself may still be rewritten (a folder we may not write,
     // another user's file in a sticky folder, a file mounted on its own, attributes a new file
     // cannot carry); a full disk or a failing one says nothing should be written at all.
     const bool notHere =
         error == EACCES || error == EPERM || error == EBUSY || error == EXDEV || error == ENOTSUP;
-    return notHere && target.existing ? rewriteInPlace(target, bytes) : error;
+    if (!notHere || !target.existing)
+        return error;
+    // The file itself is rewritten: one write of all the bytes from its start, then the end cut
+    // there, so a reader at no moment finds it empty. The file keeps its owner, attributes and
+    // hard links, and a file mounted on its own stays mounted.
+    UniqueFd fd = reopen(target.file.get(), O_WRONLY);
+    return fd ? writeOut(std::move(fd), bytes) : errno;
 }
 
 } // namespace
@@ -437,10 +404,11 @@ WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uin
     std::string refused = target.refusal;
     if (refused.empty() && !target.linkOwners.empty())
         refused = linkRefusal(target, outside);
+    // Only a regular file is ever replaced: not a directory, FIFO or device of that name.
+    if (refused.empty() && target.existing && !S_ISREG(target.existing->st_mode))
+        refused = "it is not a regular file";
     if (!refused.empty())
         return {path, refused};
     const int error = replaceResolved(target, bytes);
-    if (error == kNotARegularFile)
-        return {path, "it is not a regular file"};
     return {path, error == 0 ? std::string() : std::generic_category().message(error)};
 }
