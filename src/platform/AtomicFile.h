@@ -2,6 +2,7 @@
 // leaving a torn file, never writing where another user's link points.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -32,6 +33,21 @@ inline constexpr std::size_t kOutsideTargetProbe = 64;
 // `buffer`: the count of bytes read, or nothing when it is no regular file or cannot be read.
 // Never blocks (a FIFO or device is not opened), never writes.
 std::optional<std::size_t> readFileStart(const std::filesystem::path& path, std::span<std::uint8_t> buffer);
+
+// Why a link must not lead a write out of the folder of the name written onto `file`, named
+// `shown` in the text; empty when it may: `file` exists and `outside` accepts its start.
+inline std::string outsideRefusal(const std::filesystem::path& file, const std::string& shown,
+                                  const OutsideTarget& outside)
+{
+    std::array<std::uint8_t, kOutsideTargetProbe> start{};
+    const std::optional<std::size_t> count = readFileStart(file, start);
+    if (outside.accepts && count && outside.accepts(std::span<const std::uint8_t>(start.data(), *count)))
+        return {};
+    std::string text = "it is a link to \"" + shown + "\", outside its folder";
+    if (!outside.kind.empty())
+        text.append(", and that is not ").append(outside.kind);
+    return text;
+}
 
 // Replaces the file at `path` with `bytes`, atomically: on any failure (full disk,
 // write-protected file, a directory of that name) the earlier file stays exactly as it was.

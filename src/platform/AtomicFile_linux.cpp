@@ -152,13 +152,6 @@ bool liesWithin(const Target& target)
            sameFile(reached, folder);
 }
 
-// One read from the start: a regular file gives fewer bytes than asked only where it ends.
-std::optional<std::size_t> readAll(int fd, std::span<std::uint8_t> buffer)
-{
-    const ssize_t got = retryOnInterrupt([&] { return ::pread(fd, buffer.data(), buffer.size(), 0); });
-    return got < 0 ? std::nullopt : std::optional(static_cast<std::size_t>(got));
-}
-
 // Why the links on the way must not be followed for a write; empty when they may. A link of
 // another user's may lead us only to a file of that same user, which they could write
 // themselves (a missing file has no owner); a link of ours or root's leads wherever it points.
@@ -173,18 +166,9 @@ std::string linkRefusal(const Target& target, const OutsideTarget& outside)
         return "it leads through another user's link to a file that is not theirs";
     if (liesWithin(target))
         return {};
-    std::array<std::uint8_t, kOutsideTargetProbe> start{};
-    const UniqueFd fd = target.existing && S_ISREG(target.existing->st_mode)
-                            ? reopen(target.file.get(), O_RDONLY)
-                            : UniqueFd();
-    const std::optional<std::size_t> count = fd ? readAll(fd.get(), start) : std::nullopt;
-    if (outside.accepts && count && outside.accepts(std::span<const std::uint8_t>(start.data(), *count)))
-        return {};
-    std::string text = "it is a link to \"" + (nameOf(target.folder.get()) / target.leaf).string() +
-                       "\", outside its folder";
-    if (!outside.kind.empty())
-        text.append(", and that is not ").append(outside.kind);
-    return text;
+    // The file is read through the descriptor the walk holds, whatever has taken its name since.
+    const fs::path file = target.file ? "/proc/self/fd/" + std::to_string(target.file.get()) : "";
+    return outsideRefusal(file, (nameOf(target.folder.get()) / target.leaf).string(), outside);
 }
 
 // Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
@@ -393,8 +377,11 @@ std::optional<std::size_t> readFileStart(const fs::path& path, std::span<std::ui
     struct stat info {};
     if (!held || ::fstat(held.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
+    // One read from the start: a regular file gives fewer bytes than asked only where it ends.
     const UniqueFd fd = reopen(held.get(), O_RDONLY);
-    return fd ? readAll(fd.get(), buffer) : std::nullopt;
+    const ssize_t got =
+        fd ? retryOnInterrupt([&] { return ::pread(fd.get(), buffer.data(), buffer.size(), 0); }) : -1;
+    return got < 0 ? std::nullopt : std::optional(static_cast<std::size_t>(got));
 }
 
 WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uint8_t> bytes,

@@ -95,18 +95,11 @@ std::variant<fs::path, std::string> whereWritten(const fs::path& path, const Out
     const std::wstring named = *folder + path.filename().native();
     if (filePath->size() == named.size() && sameStart(*filePath, named, named.size()))
         return path;
-    std::array<std::uint8_t, kOutsideTargetProbe> start{};
-    DWORD count = 0;
-    const Handle reading = own(::ReOpenFile(file.get(), GENERIC_READ, kShareAll, 0));
-    if ((filePath->size() > folder->size() && sameStart(*filePath, *folder, folder->size())) ||
-        (outside.accepts && isRegular(reading) &&
-         ::ReadFile(reading.get(), start.data(), DWORD(start.size()), &count, nullptr) &&
-         outside.accepts(std::span<const std::uint8_t>(start.data(), count))))
+    if (filePath->size() > folder->size() && sameStart(*filePath, *folder, folder->size()))
         return fs::path(*filePath);
-    std::string refusal = "it is a link to \"" + fromWide(*filePath) + "\", outside its folder";
-    if (!outside.kind.empty())
-        refusal.append(", and that is not ").append(outside.kind);
-    return refusal;
+    if (std::string refusal = outsideRefusal(*filePath, fromWide(*filePath), outside); !refusal.empty())
+        return refusal;
+    return fs::path(*filePath);
 }
 
 // Writes every byte and flushes them to disk: 0, or the system's error. A write to a file on
