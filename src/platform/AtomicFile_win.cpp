@@ -6,7 +6,6 @@
 #include "TemporaryNames.h"
 #include "WindowsText.h"
 
-#include <array>
 #include <memory>
 #include <random>
 #include <string_view>
@@ -19,9 +18,6 @@ namespace {
 
 constexpr int kMaxTemporaryNameAttempts = 100;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// Not an error of the system's: another save took our temporary for an abandoned one between
-// our close and the replace.
-constexpr DWORD kTakenAway = 0xE0000001;
 
 // A file handle closed with its scope; empty where the system gave none.
 struct HandleCloser {
@@ -125,51 +121,51 @@ DWORD rewriteInPlace(const fs::path& target, std::span<const std::uint8_t> bytes
     return error == 0 && !::SetEndOfFile(file.get()) ? ::GetLastError() : error;
 }
 
-// One try: 0, the system's error, or kTakenAway. A replace cut short leaves its temporary
-// behind. Each writer holds its temporary open without letting anyone delete it until its
-// replace is over, so a temporary that can be deleted is one nobody is writing: after a
-// replace, every one that can be is.
-DWORD tryReplace(const fs::path& target, bool exists, std::span<const std::uint8_t> bytes)
+// The replace beside the file: 0, or the system's error. A replace cut short leaves its
+// temporary behind. Each writer holds its temporary open without letting anyone delete it
+// until it is closed, just before the replace, so a temporary that can be deleted is one
+// nobody is writing: after a replace, every one that can be is. One another save deleted
+// between our close and our replace is given up for a fresh one.
+DWORD replaceBeside(const fs::path& target, bool exists, std::span<const std::uint8_t> bytes)
 {
     const fs::path folder = target.parent_path();
     const std::string name = utf8Path(target.filename());
     std::random_device random;
-    fs::path temporary;
-    Handle file;
-    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts && !file; ++attempt) {
-        temporary = folder / pathFromUtf8(temporaryName(name, ::GetCurrentProcessId(), random()));
-        file = own(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file && ::GetLastError() != ERROR_FILE_EXISTS)
-            break;
+    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts; ++attempt) {
+        const fs::path temporary =
+            folder / pathFromUtf8(temporaryName(name, ::GetCurrentProcessId(), random()));
+        Handle file = own(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file && ::GetLastError() == ERROR_FILE_EXISTS)
+            continue;
+        if (!file)
+            return exists && ::GetLastError() == ERROR_ACCESS_DENIED ? rewriteInPlace(target, bytes)
+                                                                     : ::GetLastError();
+        DWORD error = writeAll(file, bytes);
+        if (!::CloseHandle(file.release()) && error == 0)
+            error = ::GetLastError();
+        if (error == 0 &&
+            (exists ? ::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                                     nullptr)
+                    : ::MoveFileExW(temporary.c_str(), target.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
+            const std::string prefix = temporaryPrefix(name);
+            for (const std::string& leaf : folderNames(folder, [&prefix](std::string_view leaf) {
+                                               return isTemporaryName(leaf, prefix);
+                                           }).value_or(std::vector<std::string>()))
+                ::DeleteFileW((folder / pathFromUtf8(leaf)).c_str());
+            return 0;
+        }
+        error = error == 0 ? ::GetLastError() : error;
+        const bool takenAway = error == ERROR_FILE_NOT_FOUND &&
+                               ::GetFileAttributesW(temporary.c_str()) == INVALID_FILE_ATTRIBUTES;
+        if (!takenAway) {
+            ::DeleteFileW(temporary.c_str());
+            return error;
+        }
     }
-    if (!file)
-        return exists && ::GetLastError() == ERROR_ACCESS_DENIED ? rewriteInPlace(target, bytes)
-                                                                 : ::GetLastError();
-    DWORD error = writeAll(file, bytes);
-    if (!::CloseHandle(file.release()) && error == 0)
-        error = ::GetLastError();
-    if (error == 0 &&
-        !(exists ? ::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                                  REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                                  nullptr)
-                 : ::MoveFileExW(temporary.c_str(), target.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
-        error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND &&
-            ::GetFileAttributesW(temporary.c_str()) == INVALID_FILE_ATTRIBUTES)
-            return kTakenAway;
-    }
-    if (error != 0) {
-        ::DeleteFileW(temporary.c_str());
-        return error;
-    }
-    const std::string prefix = temporaryPrefix(name);
-    for (const std::string& leaf : folderNames(folder, [&prefix](std::string_view leaf) {
-                                       return isTemporaryName(leaf, prefix);
-                                   }).value_or(std::vector<std::string>()))
-        ::DeleteFileW((folder / pathFromUtf8(leaf)).c_str());
-    return 0;
+    return ERROR_FILE_EXISTS;
 }
 
 DWORD replaceAt(const fs::path& target, std::span<const std::uint8_t> bytes)
@@ -183,10 +179,7 @@ DWORD replaceAt(const fs::path& target, std::span<const std::uint8_t> bytes)
     // A read-only file has been protected on purpose and is left alone.
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
         return ERROR_ACCESS_DENIED;
-    DWORD error = kTakenAway;
-    for (int attempt = 0; attempt < kMaxTemporaryNameAttempts && error == kTakenAway; ++attempt)
-        error = tryReplace(target, exists, bytes);
-    return error == kTakenAway ? ERROR_FILE_EXISTS : error;
+    return replaceBeside(target, exists, bytes);
 }
 
 } // namespace
