@@ -139,9 +139,9 @@ bool liesWithin(const Target& target)
     const fs::path relative = nameOf(target.folder.get()).lexically_relative(nameOf(target.start.get()));
     if (relative.empty() || *relative.begin() == "..")
         return false;
-    open_how how{};
-    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    open_how how{.flags = O_PATH | O_DIRECTORY | O_CLOEXEC,
+                 .mode = 0,
+                 .resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS};
     const UniqueFd fd(
         static_cast<int>(::syscall(SYS_openat2, target.start.get(), relative.c_str(), &how, sizeof how)));
     struct stat reached {};
@@ -250,12 +250,12 @@ void removeAbandonedTemporaries(int folder, const std::string& name, std::size_t
         const char* const leaf = entry->d_name;
         if (!isTemporaryName(leaf, prefix))
             continue;
-        const UniqueFd held(::openat(folder, leaf, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        UniqueFd fd(::openat(folder, leaf, O_RDWR | flags));
+        if (!fd)
+            fd.reset(::openat(folder, leaf, O_RDONLY | flags));
         struct stat info {};
         struct stat now {};
-        UniqueFd fd = reopen(held.get(), O_RDWR);
-        if (!fd)
-            fd = reopen(held.get(), O_RDONLY);
         if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
             static_cast<std::size_t>(info.st_size) <= largest && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
             ::fstatat(folder, leaf, &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, info))

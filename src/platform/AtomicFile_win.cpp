@@ -9,7 +9,6 @@
 #include <memory>
 #include <random>
 #include <string_view>
-#include <variant>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -67,35 +66,34 @@ bool sameStart(const std::wstring& a, const std::wstring& b, std::size_t length)
            ::CompareStringOrdinal(a.data(), int(length), b.data(), int(length), TRUE) == CSTR_EQUAL;
 }
 
-// Where a write through `path` (absolute) lands; a refusal in words where it must not be made.
+// Where a write through `path` (absolute) lands (`file`), and in `failure` why it must not be
+// made there.
 // The name is a link (symbolic link or junction) when the file it opens is not the entry of
 // that name in its folder, as the system spells both. Judged by the files themselves, not by
 // a link attribute, which not every system reports. Unpacked from an archive or made by
 // someone else, a link must not turn a file elsewhere, which the user never meant to touch,
 // into a settings file: out of the folder, it leads only onto a file `outside` accepts.
-std::variant<fs::path, std::string> whereWritten(const fs::path& path, const OutsideTarget& outside)
+WriteResult whereWritten(const fs::path& path, const OutsideTarget& outside)
 {
     const Handle file = openExisting(path, 0);
     if (!file && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-        return systemReason(::GetLastError());
+        return {path, systemReason(::GetLastError())};
     if (!file && openExisting(path, 0, FILE_FLAG_OPEN_REPARSE_POINT))
-        return std::string("it is a link to a file that is not there");
+        return {path, "it is a link to a file that is not there"};
     if (!file)
-        return path;
+        return {path, {}};
     const std::optional<std::wstring> filePath = finalPath(file);
     std::optional<std::wstring> folder = finalPath(openExisting(path.parent_path(), 0));
     if (!filePath || !folder)
-        return systemReason(::GetLastError());
+        return {path, systemReason(::GetLastError())};
     if (!folder->ends_with(L'\\'))
         *folder += L'\\';
     const std::wstring named = *folder + path.filename().native();
     if (filePath->size() == named.size() && sameStart(*filePath, named, named.size()))
-        return path;
+        return {path, {}};
     if (filePath->size() > folder->size() && sameStart(*filePath, *folder, folder->size()))
-        return fs::path(*filePath);
-    if (std::string refusal = outsideRefusal(*filePath, fromWide(*filePath), outside); !refusal.empty())
-        return refusal;
-    return fs::path(*filePath);
+        return {*filePath, {}};
+    return {*filePath, outsideRefusal(*filePath, fromWide(*filePath), outside)};
 }
 
 // Writes every byte and flushes them to disk: 0, or the system's error. A write to a file on
@@ -202,10 +200,10 @@ WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uin
     const fs::path absolute = fs::absolute(path, error);
     if (error)
         return {path, systemReason(static_cast<unsigned long>(error.value()))};
-    const std::variant<fs::path, std::string> target = whereWritten(absolute, outside);
-    if (const std::string* refusal = std::get_if<std::string>(&target))
-        return {path, *refusal};
-    const DWORD failed = replaceAt(std::get<fs::path>(target), bytes);
+    const WriteResult target = whereWritten(absolute, outside);
+    if (!target)
+        return {path, target.failure};
+    const DWORD failed = replaceAt(target.file, bytes);
     if (failed == ERROR_BAD_FILE_TYPE)
         return {path, "it is not a regular file"};
     return {path, failed == 0 ? std::string() : systemReason(failed)};

@@ -12,13 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One name inside the folder: no separator, and no wildcard, which FindFirstFileW would expand.
-bool isPlainName(std::string_view name)
-{
-    return !name.empty() && name.find_first_of("/\\*?:") == std::string_view::npos && name != "." &&
-           name != "..";
-}
-
 // A regular file, or a link to one: the link is followed, and a folder, a device or a pipe
 // does not count.
 bool isRegularFile(const fs::path& path)
@@ -34,20 +27,6 @@ bool isRegularFile(const fs::path& path)
     return regular;
 }
 
-// The entry `name` in `folder` as the folder spells it, of any kind, without following a link.
-std::optional<std::string> spelling(const fs::path& folder, std::string_view name)
-{
-    if (!isPlainName(name))
-        return std::nullopt;
-    WIN32_FIND_DATAW found{};
-    const HANDLE search = ::FindFirstFileExW((folder / pathFromUtf8(name)).c_str(), FindExInfoBasic, &found,
-                                             FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    ::FindClose(search);
-    return fromWide(found.cFileName);
-}
-
 } // namespace
 
 bool isExecutableFile(const std::string& path)
@@ -59,8 +38,17 @@ bool isExecutableFile(const std::string& path)
 
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
 {
-    const std::optional<std::string> found = spelling(folder, name);
-    return found ? std::optional(folder / pathFromUtf8(*found)) : std::nullopt;
+    // One name inside the folder: no separator, and no wildcard, which FindFirstFileExW would
+    // expand. The entry is found as the folder spells it, of any kind, without following a link.
+    if (name.empty() || name.find_first_of("/\\*?:") != std::string_view::npos || name == "." || name == "..")
+        return std::nullopt;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileExW((folder / pathFromUtf8(name)).c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    ::FindClose(search);
+    return folder / found.cFileName;
 }
 
 std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)

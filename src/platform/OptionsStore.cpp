@@ -132,15 +132,14 @@ void OptionsStore::save(QObject* context, Failed failed)
 std::function<OptionsRecord()> OptionsStore::launchOptionsReader() const
 {
     return [queue = m_queue] {
-        auto read = std::make_shared<std::promise<OptionsRecord>>();
-        std::future<OptionsRecord> options = read->get_future();
-        auto job = [queue = queue.get(), read] {
+        auto read = std::make_shared<std::packaged_task<OptionsRecord()>>([queue = queue.get()] {
             queue->load(queue->launchOptions);
-            read->set_value(queue->launchOptions);
-        };
+            return queue->launchOptions;
+        });
+        std::future<OptionsRecord> options = read->get_future();
         // After the store has gone and its thread with it, the caller reads for itself.
-        if (!queue->add(job))
-            job();
+        if (!queue->add([read] { (*read)(); }))
+            (*read)();
         return options.get();
     };
 }

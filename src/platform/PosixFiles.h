@@ -38,11 +38,9 @@ private:
 // Runs `call` again for as long as it fails with EINTR; its last result.
 template <typename Call> auto retryOnInterrupt(Call call)
 {
-    decltype(call()) result;
-    do {
-        result = call();
-    } while (result < 0 && errno == EINTR);
-    return result;
+    for (;;)
+        if (const auto result = call(); result >= 0 || errno != EINTR)
+            return result;
 }
 
 // True when both describe the very same file.
