@@ -280,6 +280,7 @@ int main(int argc, char** argv)
         return 1;
     pthread_t input;
     pthread_create(&input, NULL, watchInput, NULL);
+    pthread_detach(input); // it reads until the test has gone, which may come after the end
     const int result = fuse_loop_mt(session, 0);
     fuse_unmount(session);
     fuse_destroy(session);
