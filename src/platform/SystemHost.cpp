@@ -98,6 +98,11 @@ public:
     // no window's child, and deleted once every listing has come (or never, if none comes).
     static void retire(std::unique_ptr<OpenFileDialog> dialog)
     {
+        // The next dialog, in this run or the next, first looks up the folder the last one was
+        // in, on the UI thread, before it turns to the working directory: a share the user
+        // browsed to and that has gone since would hold it there. The working directory is
+        // looked up anyway, and is known to this one already.
+        dialog->setDirectory(QDir::currentPath());
         if (!dialog->waitsForAListing())
             return;
         OpenFileDialog* parked = dialog.release();

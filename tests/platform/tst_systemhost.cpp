@@ -45,6 +45,7 @@ private slots:
     void dialogOpensNoFileItShows_data();
     void dialogOpensNoFileItShows();
     void cancelDoesNotWaitForAListing();
+    void nextDialogDoesNotLookUpTheLastFolder();
 
 private:
     QString path(const QString& name) const { return QDir(m_work->path()).filePath(name); }
@@ -408,6 +409,33 @@ void TestSystemHost::cancelDoesNotWaitForAListing()
     share.free();
     QVERIFY(QTest::qWaitFor([&] { return shown.isNull(); }, 10000));
     QVERIFY(m_work->isValid() && QDir::setCurrent(m_work->path()));
+}
+
+// The folder the last dialog was in, on a share that has since stopped answering even plain
+// lookups: the next dialog opens in the working folder without looking that one up.
+void TestSystemHost::nextDialogDoesNotLookUpTheLastFolder()
+{
+    if (const QString why = support::StallingFolder::unavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    support::StallingFolder share(QStringLiteral("GAMES"), QStringLiteral("stat"), 5);
+    QVERIFY(share.isMounted() && share.free());
+    QVERIFY(QDir().mkdir(share.backing(QStringLiteral("GAMES"))));
+    const QDir games(share.path(QStringLiteral("GAMES")));
+    runDialog([&](QFileDialog* dialog) {
+        if (dialog->directory() != games)
+            dialog->setDirectory(games);
+        else
+            dialog->reject();
+    });
+    QVERIFY(share.hold());
+    const int held = share.held();
+    QString opened;
+    runDialog([&](QFileDialog* dialog) {
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    QCOMPARE(share.held(), held);
+    QCOMPARE(opened, QDir::currentPath());
 }
 
 QTEST_MAIN(TestSystemHost)

@@ -1,15 +1,15 @@
 // A file system that stops answering, for the tests: it shows the folder BACKING at MOUNT
 // and holds every open, read or write (those named by HOLD) of a file whose name holds NAME,
-// in any letter case (so its temporaries too), or the listing of such a folder, until told
-// to let go.
+// in any letter case (so its temporaries too), the listing of such a folder, or any lookup of
+// such a name, until told to let go.
 //
-//   stallfs BACKING MOUNT NAME SECONDS HOLD...     HOLD: open, read, write, list
+//   stallfs BACKING MOUNT NAME SECONDS HOLD...     HOLD: open, read, write, list, stat
 //
 // It prints "ready" once mounted and "held OP" each time it starts holding a request. Lines
 // on its standard input: "free" answers the held requests and holds no more; "hold" holds
-// again. At the end of its input (the test has gone, however it went), or after SECONDS of
-// holding any one request, it lets go of everything, unmounts and ends: no test can be
-// left waiting on it for good.
+// again; each is acknowledged with "now free" or "now holding". At the end of its input (the
+// test has gone, however it went), or after SECONDS of holding any one request, it lets go of
+// everything, unmounts and ends: no test can be left waiting on it for good.
 #define FUSE_USE_VERSION 31
 #define _GNU_SOURCE
 
@@ -31,7 +31,7 @@
 static int backing = -1; // the backing folder, held open
 static const char* heldName;
 static int holdOps; // a bit for each of opNames
-static const char* const opNames[] = {"open", "read", "write", "list"};
+static const char* const opNames[] = {"open", "read", "write", "list", "stat"};
 static int holdLimit; // seconds
 static int holding = 1;
 static int ending;
@@ -83,6 +83,7 @@ static void* opened(struct fuse_conn_info* conn, struct fuse_config* config)
 
 static int getattr_(const char* path, struct stat* st, struct fuse_file_info* fi)
 {
+    hold(path, 4);
     return answer(fi ? fstat((int)fi->fh, st) : fstatat(backing, rel(path), st, AT_SYMLINK_NOFOLLOW));
 }
 
@@ -220,6 +221,8 @@ static void* watchInput(void* unused)
         pthread_mutex_lock(&mutex);
         holding = strncmp(line, "hold", 4) == 0;
         pthread_cond_broadcast(&changed);
+        printf(holding ? "now holding\n" : "now free\n");
+        fflush(stdout);
         pthread_mutex_unlock(&mutex);
     }
     pthread_mutex_lock(&mutex);
@@ -236,7 +239,7 @@ static void* watchInput(void* unused)
 int main(int argc, char** argv)
 {
     if (argc < 6) {
-        fprintf(stderr, "usage: stallfs BACKING MOUNT NAME SECONDS open|read|write|list...\n");
+        fprintf(stderr, "usage: stallfs BACKING MOUNT NAME SECONDS open|read|write|list|stat...\n");
         return 2;
     }
     prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -249,7 +252,7 @@ int main(int argc, char** argv)
     heldName = argv[3];
     holdLimit = atoi(argv[4]);
     for (int i = 5; i < argc; ++i)
-        for (int op = 0; op < 4; ++op)
+        for (int op = 0; op < 5; ++op)
             holdOps |= strcmp(argv[i], opNames[op]) == 0 ? 1 << op : 0;
     static const struct fuse_operations operations = {
         .getattr = getattr_,
