@@ -72,9 +72,12 @@ struct NameOnlyIcons {
 class OpenFileDialog : private NameOnlyIcons, public QFileDialog {
 public:
     OpenFileDialog(QWidget* parent, const QString& nameFilter)
-        : QFileDialog(parent, QString(), QDir::currentPath()), m_folders(findChild<QFileSystemModel*>())
+        : QFileDialog(parent, QString(), QDir::currentPath())
     {
+        // Where the system has a dialog of its own (Windows), Qt's widgets, its model among
+        // them, are made only now.
         setOption(QFileDialog::DontUseNativeDialog, true);
+        m_folders = findChild<QFileSystemModel*>();
         setIconProvider(&icons);
         setAcceptMode(QFileDialog::AcceptOpen);
         // Any name will do, even one of a file not there yet: the emulator decides what it can load.
@@ -132,7 +135,7 @@ private:
         return false;
     }
 
-    QFileSystemModel* m_folders;
+    QFileSystemModel* m_folders = nullptr;
     QSet<QString> m_listed;
     bool m_parked = false;
 };
