@@ -10,10 +10,15 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <QPointer>
+#include <QSet>
 
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -55,6 +60,84 @@ private:
     }
 
     QMimeDatabase m_types;
+};
+
+struct NameOnlyIcons {
+    NameOnlyIconProvider icons;
+};
+
+// Qt's own file dialog, titled empty, with the icons above, which it outlives: its threads use
+// them until it has gone. Left to itself the dialog reopens wherever the last game was chosen;
+// it is to open in the working directory every time, and a typed bare name means a file there.
+class OpenFileDialog : private NameOnlyIcons, public QFileDialog {
+public:
+    OpenFileDialog(QWidget* parent, const QString& nameFilter)
+        : QFileDialog(parent, QString(), QDir::currentPath())
+    {
+        // Where the system has a dialog of its own (Windows), Qt's widgets, its model among
+        // them, are made only now.
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        m_folders = findChild<QFileSystemModel*>();
+        setIconProvider(&icons);
+        setAcceptMode(QFileDialog::AcceptOpen);
+        // Any name will do, even one of a file not there yet: the emulator decides what it can load.
+        setFileMode(QFileDialog::AnyFile);
+        // Game files come as "MSLUG.038" and "mslug.038" alike; the filter must show both. The
+        // case rule is read when the patterns are set, so it goes first.
+        setFilter(filter() & ~QDir::CaseSensitive);
+        // The list of types shows the description alone ("Files of NEO-GEO"); the patterns
+        // still do the filtering.
+        setOption(QFileDialog::HideNameFilterDetails, true);
+        setNameFilter(nameFilter);
+        connect(m_folders, &QFileSystemModel::directoryLoaded, this, [this](const QString& folder) {
+            m_listed.insert(folder);
+            if (m_parked && !waitsForAListing())
+                deleteLater();
+        });
+    }
+
+    // Deleting a dialog waits for the thread that lists its folders, which a folder that does
+    // not answer holds for good: a closed dialog that still waits for a listing is hidden away,
+    // no window's child, and deleted once every listing has come (or never, if none comes).
+    static void retire(std::unique_ptr<OpenFileDialog> dialog)
+    {
+        // The next dialog, in this run or the next, first looks up the folder the last one was
+        // in, on the UI thread, before it turns to the working directory: a share the user
+        // browsed to and that has gone since would hold it there. The working directory is
+        // looked up anyway, and is known to this one already.
+        dialog->setDirectory(QDir::currentPath());
+        if (!dialog->waitsForAListing())
+            return;
+        OpenFileDialog* parked = dialog.release();
+        parked->setParent(nullptr, parked->windowFlags());
+        parked->m_parked = true;
+    }
+
+private:
+    // True while a folder the dialog asked for (a folder shown, typed or opened in the tree)
+    // has not been listed. The model has asked for a folder's listing once it has nothing
+    // more to fetch there; walking the model reads nothing from the disk.
+    bool waitsForAListing() const
+    {
+        std::vector<QModelIndex> folders{m_folders->index(m_folders->rootPath())};
+        for (int row = 0; row < m_folders->rowCount(); ++row)
+            folders.push_back(m_folders->index(row, 0));
+        while (!folders.empty()) {
+            const QModelIndex folder = folders.back();
+            folders.pop_back();
+            if (!folder.isValid())
+                continue;
+            if (!m_folders->canFetchMore(folder) && !m_listed.contains(m_folders->filePath(folder)))
+                return true;
+            for (int row = 0; row < m_folders->rowCount(folder); ++row)
+                folders.push_back(m_folders->index(row, 0, folder));
+        }
+        return false;
+    }
+
+    QFileSystemModel* m_folders = nullptr;
+    QSet<QString> m_listed;
+    bool m_parked = false;
 };
 
 // The settings file's name in the texts, before it is looked for: the working directory
@@ -119,26 +202,15 @@ bool SystemHost::isStarting(const std::string& name) const
 
 std::optional<std::string> SystemHost::chooseOpenFile(QWidget* parent, const OpenFileRequest& request)
 {
-    // Made first, so that it goes last: the dialog's threads use it until the dialog has gone.
-    NameOnlyIconProvider icons;
-    // Left to itself the dialog reopens wherever the last game was chosen; it is to open in
-    // the working directory every time, and a typed bare name means a file there.
-    QFileDialog dialog(parent, QString(), QDir::currentPath());
-    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog.setIconProvider(&icons);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // Any name will do, even one of a file not there yet: the emulator decides what it can load.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // Game files come as "MSLUG.038" and "mslug.038" alike; the filter must show both. The
-    // case rule is read when the patterns are set, so it goes first.
-    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
-    // The list of types shows the description alone ("Files of NEO-GEO"); the patterns
-    // still do the filtering.
-    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-    dialog.setNameFilter(openFileFilter(request));
-    if (dialog.exec() != QDialog::Accepted)
+    auto dialog = std::make_unique<OpenFileDialog>(parent, openFileFilter(request));
+    const QPointer<OpenFileDialog> alive = dialog.get();
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (!alive) { // gone with its window while it was open
+        (void)dialog.release();
         return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
+    }
+    const QStringList chosen = accepted ? dialog->selectedFiles() : QStringList();
+    OpenFileDialog::retire(std::move(dialog));
     if (chosen.isEmpty() || chosen.first().isEmpty())
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(QFileInfo(chosen.first()).absoluteFilePath());

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -43,10 +44,13 @@ private slots:
     void choosingFileElsewhereKeepsTheWorkingDirectory();
     void dialogOpensNoFileItShows_data();
     void dialogOpensNoFileItShows();
+    void cancelDoesNotWaitForAListing();
+    void nextDialogDoesNotLookUpTheLastFolder();
 
 private:
     QString path(const QString& name) const { return QDir(m_work->path()).filePath(name); }
-    std::optional<std::string> runDialog(const std::function<void(QFileDialog*)>& whenOpen);
+    std::optional<std::string> runDialog(const std::function<void(QFileDialog*)>& whenOpen,
+                                         QWidget* over = nullptr);
 
     std::unique_ptr<support::WorkFolder> m_work;
     SystemHost m_host;
@@ -80,7 +84,8 @@ void TestSystemHost::cleanup()
 // loop runs, and would then wait for ever; so `whenOpen` is called again until it is gone.
 // A dialog that will not close is cancelled after a few seconds, so the test fails rather
 // than hangs.
-std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QFileDialog*)>& whenOpen)
+std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QFileDialog*)>& whenOpen,
+                                                     QWidget* over)
 {
     QPointer<QFileDialog> found;
     int attempts = 0;
@@ -99,7 +104,7 @@ std::optional<std::string> TestSystemHost::runDialog(const std::function<void(QF
             static_cast<QDialog*>(found)->reject();
     });
     poll.start();
-    return m_host.chooseOpenFile(nullptr, kGameFiles);
+    return m_host.chooseOpenFile(over, kGameFiles);
 }
 
 void TestSystemHost::isFileCountsRegularFilesAndLinksToThem_data()
@@ -373,6 +378,64 @@ void TestSystemHost::dialogOpensNoFileItShows()
             QCOMPARE(listed, 2); // the game files
     }
     QVERIFY(m_work->isValid() && QDir::setCurrent(m_work->path()));
+}
+
+// A working folder on a share whose listing never answers: Cancel closes the dialog at once,
+// the window it was shown over can go, and the dialog goes itself once the listing has come.
+void TestSystemHost::cancelDoesNotWaitForAListing()
+{
+    if (const QString why = support::StallingFolder::unavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    const int limitSeconds = 20;
+    support::StallingFolder share(QStringLiteral("GAMES"), QStringLiteral("list"), limitSeconds);
+    QVERIFY(share.isMounted());
+    QVERIFY(QDir().mkdir(share.backing(QStringLiteral("GAMES"))));
+    QVERIFY(QDir::setCurrent(share.path(QStringLiteral("GAMES"))));
+    auto playWindow = std::make_unique<QWidget>();
+    QPointer<QFileDialog> shown;
+    QElapsedTimer clock;
+    clock.start();
+    runDialog(
+        [&](QFileDialog* dialog) {
+            shown = dialog;
+            if (share.held() > 0)
+                dialog->reject();
+        },
+        playWindow.get());
+    playWindow.reset();
+    QVERIFY2(clock.elapsed() < limitSeconds * 1000 / 2, "the dialog waited for the listing");
+    QCOMPARE(share.held(), 1);
+    QVERIFY(shown);
+    share.free();
+    QVERIFY(QTest::qWaitFor([&] { return shown.isNull(); }, 10000));
+    QVERIFY(m_work->isValid() && QDir::setCurrent(m_work->path()));
+}
+
+// The folder the last dialog was in, on a share that has since stopped answering even plain
+// lookups: the next dialog opens in the working folder without looking that one up.
+void TestSystemHost::nextDialogDoesNotLookUpTheLastFolder()
+{
+    if (const QString why = support::StallingFolder::unavailable(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    support::StallingFolder share(QStringLiteral("GAMES"), QStringLiteral("stat"), 5);
+    QVERIFY(share.isMounted() && share.free());
+    QVERIFY(QDir().mkdir(share.backing(QStringLiteral("GAMES"))));
+    const QDir games(share.path(QStringLiteral("GAMES")));
+    runDialog([&](QFileDialog* dialog) {
+        if (dialog->directory() != games)
+            dialog->setDirectory(games);
+        else
+            dialog->reject();
+    });
+    QVERIFY(share.hold());
+    const int held = share.held();
+    QString opened;
+    runDialog([&](QFileDialog* dialog) {
+        opened = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    QCOMPARE(share.held(), held);
+    QCOMPARE(opened, QDir::currentPath());
 }
 
 QTEST_MAIN(TestSystemHost)

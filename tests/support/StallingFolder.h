@@ -59,9 +59,10 @@ public:
     QString backing(const QString& name = {}) const { return QDir(m_backing.path()).filePath(name); }
     QString path(const QString& name = {}) const { return QDir(m_mount.path()).filePath(name); }
 
-    // Answers what is held and holds no more; hold() holds again.
-    void free() { m_server.write("free\n"); }
-    void hold() { m_server.write("hold\n"); }
+    // Answers what is held and holds no more; hold() holds again. Each returns once the file
+    // system has taken it in.
+    bool free() { return tell("free\n", "now free"); }
+    bool hold() { return tell("hold\n", "now holding"); }
 
     // How many requests have been held so far, counting those reported by now.
     int held()
@@ -75,6 +76,20 @@ public:
     bool waitUntilHeld(int ms = 10000) { return waitFor("held ", ms); }
 
 private:
+    bool tell(const char* command, const char* acknowledgement)
+    {
+        const qsizetype before = m_output.count(acknowledgement);
+        m_server.write(command);
+        QElapsedTimer clock;
+        clock.start();
+        while (m_output.count(acknowledgement) == before && clock.elapsed() < 10000 &&
+               m_server.state() != QProcess::NotRunning) {
+            m_server.waitForReadyRead(50);
+            m_output += m_server.readAll();
+        }
+        return m_output.count(acknowledgement) > before;
+    }
+
     bool waitFor(const char* line, int ms)
     {
         QElapsedTimer clock;

@@ -1,14 +1,15 @@
 // A file system that stops answering, for the tests: it shows the folder BACKING at MOUNT
 // and holds every open, read or write (those named by HOLD) of a file whose name holds NAME,
-// in any letter case (so its temporaries too), until told to let go.
+// in any letter case (so its temporaries too), the listing of such a folder, or any lookup of
+// such a name, until told to let go.
 //
-//   stallfs BACKING MOUNT NAME SECONDS HOLD...     HOLD: open, read, write
+//   stallfs BACKING MOUNT NAME SECONDS HOLD...     HOLD: open, read, write, list, stat
 //
 // It prints "ready" once mounted and "held OP" each time it starts holding a request. Lines
 // on its standard input: "free" answers the held requests and holds no more; "hold" holds
-// again. At the end of its input (the test has gone, however it went), or after SECONDS of
-// holding any one request, it lets go of everything, unmounts and ends: no test can be
-// left waiting on it for good.
+// again; each is acknowledged with "now free" or "now holding". At the end of its input (the
+// test has gone, however it went), or after SECONDS of holding any one request, it lets go of
+// everything, unmounts and ends: no test can be left waiting on it for good.
 #define FUSE_USE_VERSION 31
 #define _GNU_SOURCE
 
@@ -29,7 +30,8 @@
 
 static int backing = -1; // the backing folder, held open
 static const char* heldName;
-static int holdOps;   // bit 0 open, 1 read, 2 write
+static int holdOps; // a bit for each of opNames
+static const char* const opNames[] = {"open", "read", "write", "list", "stat"};
 static int holdLimit; // seconds
 static int holding = 1;
 static int ending;
@@ -44,14 +46,14 @@ static const char* rel(const char* path)
     return path[1] ? path + 1 : ".";
 }
 
-static void hold(const char* path, int op, const char* name)
+static void hold(const char* path, int op)
 {
     const char* base = strrchr(path, '/');
     if (!(holdOps & (1 << op)) || !strcasestr(base ? base + 1 : path, heldName))
         return;
     pthread_mutex_lock(&mutex);
     if (holding && !ending) {
-        printf("held %s\n", name);
+        printf("held %s\n", opNames[op]);
         fflush(stdout);
         struct timespec limit;
         clock_gettime(CLOCK_REALTIME, &limit);
@@ -81,6 +83,7 @@ static void* opened(struct fuse_conn_info* conn, struct fuse_config* config)
 
 static int getattr_(const char* path, struct stat* st, struct fuse_file_info* fi)
 {
+    hold(path, 4);
     return answer(fi ? fstat((int)fi->fh, st) : fstatat(backing, rel(path), st, AT_SYMLINK_NOFOLLOW));
 }
 
@@ -88,6 +91,7 @@ static int readdir_(const char* path, void* buf, fuse_fill_dir_t fill, off_t off
                     struct fuse_file_info* fi, enum fuse_readdir_flags flags)
 {
     (void)offset, (void)fi, (void)flags;
+    hold(path, 3);
     const int fd = openat(backing, rel(path), O_RDONLY | O_DIRECTORY);
     DIR* dir = fd < 0 ? NULL : fdopendir(fd);
     if (!dir)
@@ -100,7 +104,7 @@ static int readdir_(const char* path, void* buf, fuse_fill_dir_t fill, off_t off
 
 static int open_(const char* path, struct fuse_file_info* fi)
 {
-    hold(path, 0, "open");
+    hold(path, 0);
     const int fd = openat(backing, rel(path), fi->flags & ~O_NOFOLLOW);
     fi->fh = (uint64_t)fd;
     return fd < 0 ? -errno : 0;
@@ -108,7 +112,7 @@ static int open_(const char* path, struct fuse_file_info* fi)
 
 static int create_(const char* path, mode_t mode, struct fuse_file_info* fi)
 {
-    hold(path, 0, "open");
+    hold(path, 0);
     const int fd = openat(backing, rel(path), fi->flags, mode);
     fi->fh = (uint64_t)fd;
     return fd < 0 ? -errno : 0;
@@ -116,13 +120,13 @@ static int create_(const char* path, mode_t mode, struct fuse_file_info* fi)
 
 static int read_(const char* path, char* buf, size_t size, off_t offset, struct fuse_file_info* fi)
 {
-    hold(path, 1, "read");
+    hold(path, 1);
     return answer((int)pread((int)fi->fh, buf, size, offset));
 }
 
 static int write_(const char* path, const char* buf, size_t size, off_t offset, struct fuse_file_info* fi)
 {
-    hold(path, 2, "write");
+    hold(path, 2);
     return answer((int)pwrite((int)fi->fh, buf, size, offset));
 }
 
@@ -217,6 +221,8 @@ static void* watchInput(void* unused)
         pthread_mutex_lock(&mutex);
         holding = strncmp(line, "hold", 4) == 0;
         pthread_cond_broadcast(&changed);
+        printf(holding ? "now holding\n" : "now free\n");
+        fflush(stdout);
         pthread_mutex_unlock(&mutex);
     }
     pthread_mutex_lock(&mutex);
@@ -233,7 +239,7 @@ static void* watchInput(void* unused)
 int main(int argc, char** argv)
 {
     if (argc < 6) {
-        fprintf(stderr, "usage: stallfs BACKING MOUNT NAME SECONDS open|read|write...\n");
+        fprintf(stderr, "usage: stallfs BACKING MOUNT NAME SECONDS open|read|write|list|stat...\n");
         return 2;
     }
     prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -246,7 +252,8 @@ int main(int argc, char** argv)
     heldName = argv[3];
     holdLimit = atoi(argv[4]);
     for (int i = 5; i < argc; ++i)
-        holdOps |= strcmp(argv[i], "open") == 0 ? 1 : strcmp(argv[i], "read") == 0 ? 2 : 4;
+        for (int op = 0; op < 5; ++op)
+            holdOps |= strcmp(argv[i], opNames[op]) == 0 ? 1 << op : 0;
     static const struct fuse_operations operations = {
         .getattr = getattr_,
         .readlink = readlink_,
@@ -276,6 +283,7 @@ int main(int argc, char** argv)
         return 1;
     pthread_t input;
     pthread_create(&input, NULL, watchInput, NULL);
+    pthread_detach(input); // it reads until the test has gone, which may come after the end
     const int result = fuse_loop_mt(session, 0);
     fuse_unmount(session);
     fuse_destroy(session);
