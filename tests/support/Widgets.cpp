@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <QWindow>
 
@@ -131,6 +134,35 @@ int brightest(const QSet<QRgb>& colours)
     for (QRgb colour : colours)
         most = std::max({most, qRed(colour), qGreen(colour), qBlue(colour)});
     return most;
+}
+
+void verifyControlLooks(const QWidget* widget, const QString& parentName, QRect geometry, const QString& text,
+                        int pixelSize, bool bold, const QColor& colour)
+{
+    QCOMPARE(widget->parentWidget()->objectName(), parentName);
+    QCOMPARE(widget->font().pixelSize(), pixelSize);
+    QCOMPARE(widget->font().bold(), bold);
+    QCOMPARE(face(widget->font()), face(QFont(pixelSize == 11 ? "MS Sans Serif" : "Times New Roman")));
+    const auto* label = qobject_cast<const QLabel*>(widget);
+    if (auto* group = qobject_cast<const QGroupBox*>(widget)) {
+        QCOMPARE(group->title(), text);
+        QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
+    } else if (auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        QCOMPARE(button->text(), text);
+        if (qobject_cast<const QPushButton*>(widget))
+            QCOMPARE(widget->palette().color(QPalette::ButtonText), colour);
+    } else if (label && widget->objectName().startsWith("Label")) {
+        QCOMPARE(label->text(), text);
+        QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
+    }
+    if (text.isEmpty() || !label) {
+        QCOMPARE(widget->geometry(), geometry);
+        return;
+    }
+    QCOMPARE(widget->pos(), geometry.topLeft());
+    QCOMPARE(widget->height(), geometry.height());
+    QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
+    QVERIFY2(qAbs(widget->width() - geometry.width()) <= 3, qPrintable(QString::number(widget->width())));
 }
 
 void verifyScrollBox(const QScrollArea* box, QSize content, QSize view)

@@ -12,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -427,35 +426,16 @@ private slots:
     {
         QFETCH(bool, neoRage);
         QFETCH(QString, name);
+        QFETCH(QString, parentName);
         QFETCH(QRect, geometry);
         QFETCH(QString, text);
+        QFETCH(int, pixelSize);
+        QFETCH(bool, bold);
         QFETCH(QColor, colour);
         TForm7 neogeo(m_host);
         const QWidget* form = neoRage ? static_cast<QWidget*>(m_play.get()) : &neogeo;
-        auto* widget = control<QWidget>(form, name);
-        QTEST(widget->parentWidget()->objectName(), "parentName");
-        QTEST(widget->font().pixelSize(), "pixelSize");
-        QTEST(widget->font().bold(), "bold");
-        // Compared by the face it draws with: the named face or its stand-in.
-        const QString family = widget->font().pixelSize() == 11 ? "MS Sans Serif" : "Times New Roman";
-        QCOMPARE(QFontInfo(widget->font()).family(), QFontInfo(QFont(family)).family());
-        if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            QCOMPARE(button->text(), text);
-            QCOMPARE(button->palette().color(QPalette::ButtonText), colour);
-        } else if (auto* label = qobject_cast<QLabel*>(widget); label && name.startsWith("Label")) {
-            QCOMPARE(label->text(), text);
-            QCOMPARE(label->palette().color(QPalette::WindowText), colour);
-        }
-        if (text.isEmpty() || !qobject_cast<QLabel*>(widget)) {
-            QCOMPARE(widget->geometry(), geometry);
-            return;
-        }
-        // A label with a text sizes itself to it from where it stands and shows all of it; the
-        // stand-in face may run a pixel or two off the measured width.
-        QCOMPARE(widget->pos(), geometry.topLeft());
-        QCOMPARE(widget->height(), geometry.height());
-        QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
-        QVERIFY(qAbs(widget->width() - geometry.width()) <= 3);
+        support::verifyControlLooks(control<QWidget>(form, name), parentName, geometry, text, pixelSize, bold,
+                                    colour);
     }
 
     void viewersShowTheirLinesReadOnly_data()
