@@ -136,18 +136,15 @@ void TestGameLaunch::pathIsCutAtItsLastTwoSeparators_data()
     QTest::addColumn<QString>("emulatorDirectory");
     QTest::addColumn<QString>("gameDirectory");
     QTest::addColumn<QString>("gameFile");
-    QTest::newRow("deep path") << "/home/ana/emu/neo rage/mslug/mslug.038" << '/' << "/home/ana/emu/neo rage"
-                               << "mslug"
-                               << "mslug.038";
-    QTest::newRow("two separators only") << "//x" << '/' << ""
-                                         << ""
-                                         << "x";
-    QTest::newRow("path ends in a separator") << R"(C:\EMU\MSLUG\)" << '\\' << R"(C:\EMU)"
-                                              << "MSLUG"
-                                              << "";
-    QTest::newRow("other separator stays in text") << R"(C:/EMU\MSLUG\A/B.ROM)" << '\\' << "C:/EMU"
-                                                   << "MSLUG"
-                                                   << "A/B.ROM";
+    const auto row = [](const char* name, const char* chosenPath, char separator,
+                        const char* emulatorDirectory, const char* gameDirectory, const char* gameFile) {
+        QTest::newRow(name) << chosenPath << separator << emulatorDirectory << gameDirectory << gameFile;
+    };
+    row("deep path", "/home/ana/emu/neo rage/mslug/mslug.038", '/', "/home/ana/emu/neo rage", "mslug",
+        "mslug.038");
+    row("two separators only", "//x", '/', "", "", "x");
+    row("path ends in a separator", R"(C:\EMU\MSLUG\)", '\\', R"(C:\EMU)", "MSLUG", "");
+    row("other separator stays in text", R"(C:/EMU\MSLUG\A/B.ROM)", '\\', "C:/EMU", "MSLUG", "A/B.ROM");
 }
 
 void TestGameLaunch::pathIsCutAtItsLastTwoSeparators()

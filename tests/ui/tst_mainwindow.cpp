@@ -233,14 +233,11 @@ private slots:
         QVERIFY(!timedOut);
     }
 
-    void toolBarStartsWithOnlyTheToolsButtonGreyed()
+    // The tool bar starts with only the Tools button, greyed.
+    void toolsToggleShowsAndHidesTheButtons()
     {
         QCOMPARE(visibleButtons(), QStringList{"SpeedButton1(disabled)"});
         QVERIFY(!m_form->toolsOn());
-    }
-
-    void toolsToggleShowsAndHidesTheButtons()
-    {
         const QStringList allOn{"SpeedButton1", "SpeedButton2", "SpeedButton3",
                                 "SpeedButton4", "SpeedButton6", "SpeedButton7"};
         auto* tools = control<QAction>("Barradeherramientas1");
@@ -376,16 +373,6 @@ private slots:
         const QFontMetrics metrics(clock->font());
         QVERIFY(metrics.inFontUcs4(text[7].unicode()));
         QVERIFY(metrics.horizontalAdvance(text[7]) <= metrics.horizontalAdvance(u' '));
-    }
-
-    void statusLineShowsTheApplicationHint()
-    {
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        auto* button = control<QToolButton>("SpeedButton1");
-        support::movePointerOnto(button);
-        m_form->hintRouter().update();
-        QCOMPARE(control<QLabel>("BarraDeEstado")->text(), QString(" Undo  Tools"));
     }
 
     void anEscapedErrorShowsAMessageAndTheProgramGoesOn()
