@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QWindow>
 
@@ -165,19 +166,36 @@ void verifyControlLooks(const QWidget* widget, const QString& parentName, QRect 
     QVERIFY2(qAbs(widget->width() - geometry.width()) <= 3, qPrintable(QString::number(widget->width())));
 }
 
-void verifyScrollBox(const QScrollArea* box, QSize content, QSize view)
+void verifyScrollBox(QScrollArea* box, QSize content, QSize view)
 {
-    const QScrollBar* bar = box->verticalScrollBar();
+    QScrollBar* bar = box->verticalScrollBar();
     QCOMPARE(box->widget()->size(), content);
     QCOMPARE(box->viewport()->size(), view);
     QCOMPARE(bar->width(), 16);
     QVERIFY(bar->isVisible());
     QVERIFY(!box->horizontalScrollBar()->isVisible());
-    QCOMPARE(bar->singleStep(), 8);
-    QCOMPARE(bar->pageStep(), view.height());
     QCOMPARE(bar->maximum(), content.height() - view.height());
-    QVERIFY(!bar->hasTracking());
     QCOMPARE(box->viewport()->palette().color(box->viewport()->backgroundRole()), QColor(Qt::black));
+
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.pageStep = bar->pageStep();
+    const auto centreOf = [&](QStyle::SubControl part) {
+        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+    };
+    QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddLine));
+    QCOMPARE(box->widget()->y(), -8);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddPage));
+    QCOMPARE(box->widget()->y(), -8 - view.height());
+
+    bar->setSliderDown(true);
+    bar->setSliderPosition(200);
+    QCOMPARE(box->widget()->y(), -8 - view.height());
+    bar->setSliderDown(false);
+    QCOMPARE(box->widget()->y(), -200);
 }
 
 } // namespace support

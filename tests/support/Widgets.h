@@ -76,10 +76,11 @@ int brightest(const QSet<QRgb>& colours);
 void verifyControlLooks(const QWidget* widget, const QString& parentName, QRect geometry, const QString& text,
                         int pixelSize, bool bold, const QColor& colour);
 
-// Checks a shown scroll box as the windows lay theirs out: `content` seen through `view`,
-// a 16-pixel vertical bar only, eight pixels an arrow and a view a page, the content moved
-// on release of the thumb rather than while it is dragged, black behind.
-void verifyScrollBox(const QScrollArea* box, QSize content, QSize view);
+// Checks a shown scroll box, at its top, as the windows lay theirs out: `content` seen through
+// `view`, a 16-pixel vertical bar only, black behind; a click on the arrow moves the content
+// eight pixels and one on the track a view's height, and a dragged thumb moves it on release,
+// not while it is dragged. Leaves it scrolled.
+void verifyScrollBox(QScrollArea* box, QSize content, QSize view);
 
 // Checks that a window of type `Window` scrolled down to `bottom` and closed leaves the next
 // one at the top of its scroll box "ScrollBox1".

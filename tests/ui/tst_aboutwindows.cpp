@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -423,40 +422,6 @@ private slots:
         QCOMPARE(box->frameWidth(), 2);
         QCOMPARE(box->frameShadow(), QFrame::Sunken);
         support::verifyScrollBox(box, QSize(321, 584), QSize(321, 101));
-    }
-
-    void arrowMovesEightPixelsAndTrackOneHeight()
-    {
-        TForm2 form;
-        form.show();
-        auto* box = control<ScrollBox>(&form, "ScrollBox1");
-        QScrollBar* bar = box->verticalScrollBar();
-        QStyleOptionSlider option;
-        option.initFrom(bar);
-        option.orientation = Qt::Vertical;
-        option.minimum = bar->minimum();
-        option.maximum = bar->maximum();
-        option.pageStep = bar->pageStep();
-        const auto centreOf = [&](QStyle::SubControl part) {
-            return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
-        };
-        QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddLine));
-        QCOMPARE(box->widget()->y(), -8);
-        QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddPage));
-        QCOMPARE(box->widget()->y(), -8 - 101);
-    }
-
-    void draggingTheThumbMovesTheTextOnRelease()
-    {
-        TForm2 form;
-        form.show();
-        auto* box = control<ScrollBox>(&form, "ScrollBox1");
-        QScrollBar* bar = box->verticalScrollBar();
-        bar->setSliderDown(true);
-        bar->setSliderPosition(200);
-        QCOMPARE(box->widget()->y(), 0);
-        bar->setSliderDown(false);
-        QCOMPARE(box->widget()->y(), -200);
     }
 
     void scrolledToTheBottomShowsItalianFlagAndSignature()
