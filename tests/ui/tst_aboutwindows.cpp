@@ -3,13 +3,13 @@
 // way, the rules these information windows share: their places, sizes and stacking, the
 // controls greyed, and that keys and hints leave them alone.
 #include "HintRouter.h"
-#include "OrvelaneApplication.h"
 #include "ScrollBox.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
 #include "Unit6.h"
 #include "Version.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -496,11 +496,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    AboutWindowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(AboutWindowsTest)
 
 #include "tst_aboutwindows.moc"

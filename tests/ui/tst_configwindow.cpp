@@ -1,10 +1,10 @@
 // The NEO R.A.G.E. configuration window: what it writes to the settings file and when, and its looks.
 #include "BevelPanel.h"
 #include "FakeHost.h"
-#include "OrvelaneApplication.h"
 #include "PictureLabel.h"
 #include "SettingsBytes.h"
 #include "Unit5.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QCheckBox>
@@ -89,15 +89,17 @@ private:
         return std::exchange(m_host.settingsSaves, 0);
     }
 
-    std::unique_ptr<TForm5> openWindow()
+    // The configuration window over `host`, shown, once the reads it asked for are answered.
+    static std::unique_ptr<TForm5> openWindow(FakeHost& host)
     {
-        auto form = std::make_unique<TForm5>(m_host);
+        auto form = std::make_unique<TForm5>(host);
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qFatal("the configuration window did not show");
-        m_host.settle();
+        host.settle();
         return form;
     }
+    std::unique_ptr<TForm5> openWindow() { return openWindow(m_host); }
 
     // The four boxes as a text of 0/1, CheckBox1 first.
     static QString boxStates(const QWidget* form)
@@ -261,10 +263,7 @@ private slots:
         host.hold(false, false);
         host.settle();
 
-        auto form = std::make_unique<TForm5>(host);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        host.settle();
+        auto form = openWindow(host);
         host.hold(false, true);
         const support::MessageBoxSeen saving = support::catchBoxUntil(
             [&] { QTest::mouseClick(control<QCheckBox>(form.get(), "CheckBox2"), Qt::LeftButton); });
@@ -288,10 +287,7 @@ private slots:
     {
         QFETCH(bool, held);
         HeldFileHost host;
-        auto form = std::make_unique<TForm5>(host);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        host.settle();
+        auto form = openWindow(host);
         host.hold(false, held);
         QTest::mouseClick(control<QCheckBox>(form.get(), "CheckBox1"), Qt::LeftButton);
         const std::optional<WriteResult> unsaved = host.options().finish();
@@ -460,11 +456,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    ConfigWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(ConfigWindowTest)
 
 #include "tst_configwindow.moc"

@@ -1,9 +1,9 @@
 // The games list window: its 164 titles and the note, the looks of its heading and texts,
 // its scroll box, and that clicks select nothing. Its places, size, stacking, greyed parts,
 // keys and hints are rows in the information windows' tables (tst_aboutwindows).
-#include "OrvelaneApplication.h"
 #include "ScrollBox.h"
 #include "Unit6.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -189,11 +189,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    GamesListTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(GamesListTest)
 
 #include "tst_gameslist.moc"

@@ -3,9 +3,9 @@
 #include "FakeHost.h"
 #include "HintRouter.h"
 #include "HintTooltips.h"
-#include "OrvelaneApplication.h"
 #include "Unit1.h"
 #include "Unit7.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QCursor>
@@ -253,11 +253,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    HintRoutingTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(HintRoutingTest)
 
 #include "tst_hintrouting.moc"

@@ -1,7 +1,6 @@
 // The main window: its menu tree, commands, tool bar states, check marks and clock.
 #include "FakeHost.h"
 #include "HintRouter.h"
-#include "OrvelaneApplication.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -11,6 +10,7 @@
 #include "Unit7.h"
 #include "Unit8.h"
 #include "Version.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QAccessible>
@@ -396,11 +396,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(MainWindowTest)
 
 #include "tst_mainwindow.moc"

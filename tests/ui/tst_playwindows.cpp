@@ -2,12 +2,12 @@
 // switches, the bare NEOGEO launch, and both windows' looks.
 #include "BevelPanel.h"
 #include "FakeHost.h"
-#include "OrvelaneApplication.h"
 #include "Programs.h"
 #include "SettingsBytes.h"
 #include "Unit5.h"
 #include "Unit7.h"
 #include "Unit8.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QCheckBox>
@@ -481,11 +481,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    PlayWindowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(PlayWindowsTest)
 
 #include "tst_playwindows.moc"
