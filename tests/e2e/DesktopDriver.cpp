@@ -311,13 +311,8 @@ QByteArray DesktopDriver::grabPixels(const QRect& area) const
 bool DesktopDriver::closeWindow(XWindowId window) const
 {
     if (m_wayland) {
-        // Qt's close box: the rightmost of the title bar's buttons. Qt may draw the title bar a
-        // moment after the window first shows; until then there is no close box to click.
-        const QDeadlineTimer deadline(3000);
-        auto shown = shownOnWayland(window);
-        for (; shown && shown->frame.top() >= shown->client.top() && !deadline.hasExpired();
-             shown = shownOnWayland(window))
-            QThread::msleep(kPollMs);
+        // Qt's close box: the rightmost of the title bar's buttons.
+        const auto shown = shownOnWayland(window);
         return shown && clickOnWayland(window,
                                        {shown->frame.right() - 18 - shown->client.left(),
                                         (shown->frame.top() - shown->client.top()) / 2},
