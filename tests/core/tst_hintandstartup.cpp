@@ -18,27 +18,17 @@ void TestHintAndStartup::hintSplitsAtTheFirstBar_data()
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QString>("shortPart");
     QTest::addColumn<QString>("longPart");
-    QTest::newRow("tool button") << "Play ... NEOGEO| Play  The  Games  . . .  NEOGEO"
-                                 << "Play ... NEOGEO"
-                                 << " Play  The  Games  . . .  NEOGEO";
-    QTest::newRow("no bar: whole text is both") << " Check  NEO GEO"
-                                                << " Check  NEO GEO"
-                                                << " Check  NEO GEO";
-    QTest::newRow("several bars") << "a|b|c"
-                                  << "a"
-                                  << "b|c";
-    QTest::newRow("bar first") << "| Orvelane"
-                               << ""
-                               << " Orvelane";
-    QTest::newRow("bar last") << "Exit|"
-                              << "Exit"
-                              << "";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << "";
-    QTest::newRow("blanks around the bar kept") << "  x  |  y  "
-                                                << "  x  "
-                                                << "  y  ";
+    const auto row = [](const char* name, const char* hint, const char* shortPart, const char* longPart) {
+        QTest::newRow(name) << hint << shortPart << longPart;
+    };
+    row("tool button", "Play ... NEOGEO| Play  The  Games  . . .  NEOGEO", "Play ... NEOGEO",
+        " Play  The  Games  . . .  NEOGEO");
+    row("no bar: whole text is both", " Check  NEO GEO", " Check  NEO GEO", " Check  NEO GEO");
+    row("several bars", "a|b|c", "a", "b|c");
+    row("bar first", "| Orvelane", "", " Orvelane");
+    row("bar last", "Exit|", "Exit", "");
+    row("empty", "", "", "");
+    row("blanks around the bar kept", "  x  |  y  ", "  x  ", "  y  ");
 }
 
 void TestHintAndStartup::hintSplitsAtTheFirstBar()

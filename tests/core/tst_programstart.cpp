@@ -104,20 +104,16 @@ void TestProgramStart::wineDriveClosestToThePathWins_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("windows");
-    QTest::newRow("through Z:") << "/home/ana/neogeo/MSLUG"
-                                << "Z:\\home\\ana\\neogeo\\MSLUG";
-    QTest::newRow("the closer C:") << "/home/ana/.wine/drive_c/EMU"
-                                   << "C:\\EMU";
-    QTest::newRow("a drive's root is the bare drive") << "/home/ana/.wine/drive_c"
-                                                      << "C:";
-    QTest::newRow("whole folder names only") << "/home/ana/.wine/drive_cd/EMU"
-                                             << "Z:\\home\\ana\\.wine\\drive_cd\\EMU";
-    QTest::newRow("D: on a disc") << "/media/cd/NEO"
-                                  << "D:\\NEO";
-    QTest::newRow("a blank stays") << "/media/cd/NEO RAGE"
-                                   << "D:\\NEO RAGE";
-    QTest::newRow("a backslash in a name has no Windows form") << "/home/a\\b"
-                                                               << "";
+    const auto row = [](const char* name, const char* path, const char* windows) {
+        QTest::newRow(name) << path << windows;
+    };
+    row("through Z:", "/home/ana/neogeo/MSLUG", "Z:\\home\\ana\\neogeo\\MSLUG");
+    row("the closer C:", "/home/ana/.wine/drive_c/EMU", "C:\\EMU");
+    row("a drive's root is the bare drive", "/home/ana/.wine/drive_c", "C:");
+    row("whole folder names only", "/home/ana/.wine/drive_cd/EMU", "Z:\\home\\ana\\.wine\\drive_cd\\EMU");
+    row("D: on a disc", "/media/cd/NEO", "D:\\NEO");
+    row("a blank stays", "/media/cd/NEO RAGE", "D:\\NEO RAGE");
+    row("a backslash in a name has no Windows form", "/home/a\\b", "");
 }
 
 void TestProgramStart::wineDriveClosestToThePathWins()

@@ -23,19 +23,6 @@ namespace {
 
 const QString kOpenDialogCaption = QStringLiteral("Open");
 
-// What NEO R.A.G.E. is handed, worked out the long way: the emulator folder as it is, the
-// game folder and file name with their blanks dropped, the switches that are on; the
-// parameter text then goes over as its blank-separated words.
-QStringList expectedArguments(const QString& emulatorDirectory, const QString& gameDirectory,
-                              const QString& gameFile, const QStringList& switches)
-{
-    QString parameters = emulatorDirectory + u'/' + QString(gameDirectory).remove(u' ') + u' ' +
-                         QString(gameFile).remove(u' ') + u' ';
-    for (const QString& option : switches)
-        parameters += option + u' ';
-    return parameters.split(u' ', Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 class LaunchTest : public QObject {
@@ -133,11 +120,11 @@ private slots:
         QCOMPARE(starts.size(), 1);
         QCOMPARE(starts[0].program, emulatorDirectory + QStringLiteral("/neorage.exe"));
         QCOMPARE(starts[0].workingDirectory, QDir(workspace.workingDirectory()).canonicalPath());
+        // The game folder and file lose their blanks; the emulator folder keeps its blank, so it
+        // reaches the emulator as two words.
         QCOMPARE(starts[0].arguments,
-                 expectedArguments(emulatorDirectory, QStringLiteral("MS LUG"), QStringLiteral("MS LUG.038"),
-                                   {QStringLiteral("-n"), QStringLiteral("-v")}));
-        // The emulator folder keeps its blank, so it reaches the emulator as two words.
-        QCOMPARE(starts[0].arguments.first(), workspace.rootPath(QStringLiteral("My")));
+                 (QStringList{workspace.rootPath(QStringLiteral("My")), QStringLiteral("Emu/MSLUG"),
+                              QStringLiteral("MSLUG.038"), QStringLiteral("-n"), QStringLiteral("-v")}));
         closeWindow(session, play);
 
         // The switches travel through the settings file: V.G.A. on and No Scanlines off in
@@ -164,8 +151,8 @@ private slots:
         QCOMPARE(starts[1].workingDirectory, QDir(workspace.workingDirectory()).canonicalPath());
         // Only this launch's own texts, nothing left over from the longer first one.
         QCOMPARE(starts[1].arguments,
-                 expectedArguments(emulatorDirectory, QStringLiteral("KOF"), QStringLiteral("K.ROM"),
-                                   {QStringLiteral("-vga"), QStringLiteral("-v")}));
+                 (QStringList{workspace.rootPath(QStringLiteral("My")), QStringLiteral("Emu/KOF"),
+                              QStringLiteral("K.ROM"), QStringLiteral("-vga"), QStringLiteral("-v")}));
 
         closeWindow(session, play);
         QVERIFY(session.desktop().pressKeys(main, kExitKeys));
@@ -198,8 +185,13 @@ private slots:
         QCOMPARE(starts.size(), 1);
         QCOMPARE(starts[0].program, emulatorDirectory + QStringLiteral("/neorage.exe"));
         QCOMPARE(starts[0].workingDirectory, emulatorDirectory);
+        // Split at the blanks and nothing else; the game's names lose theirs.
         QCOMPARE(starts[0].arguments,
-                 expectedArguments(emulatorDirectory, gameDirectory, gameFile, {QStringLiteral("-f")}));
+                 (QStringList{QDir(workspace.rootPath()).canonicalPath() + QStringLiteral("/Emu"),
+                              QStringLiteral("\"x\""), QStringLiteral("'y'"), QStringLiteral("$(touch"),
+                              QStringLiteral("PWNED)"), QStringLiteral(";|&"), QStringLiteral("`touch"),
+                              QStringLiteral("PWNED`/G'a;m|e&$(touchPWNED)"),
+                              QStringLiteral("F`touchPWNED`;x|y&z'.038"), QStringLiteral("-f")}));
         QTest::qWait(300);
         QCOMPARE(filesNamed(workspace.rootPath(), QStringLiteral("PWNED")), QStringList());
         QCOMPARE(RecordingStub::read(log).size(), 1);

@@ -99,28 +99,25 @@ private slots:
         QVERIFY(m_desktop->newWindowCount() > 0);
     }
 
-    void exitFromThePlayMenuEndsWithStatusZero()
+    void endsWithStatusZero_data()
     {
-        Workspace workspace;
-        QVERIFY(workspace.writeStartFiles());
-        E2eSession session(m_display, workspace.workingDirectory());
-        const auto window = session.startToMainWindow();
-        QVERIFY(window);
-
-        QVERIFY2(session.desktop().pressKeys(*window, Orvelane::kExitKeys),
-                 qPrintable(session.desktop().lastError()));
-        QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Exit from the Play menu") << false;
+        QTest::newRow("the main window's close box") << true;
     }
 
-    void closingTheMainWindowEndsWithStatusZero()
+    void endsWithStatusZero()
     {
+        QFETCH(bool, closeBox);
         Workspace workspace;
         QVERIFY(workspace.writeStartFiles());
         E2eSession session(m_display, workspace.workingDirectory());
         const auto window = session.startToMainWindow();
         QVERIFY(window);
 
-        QVERIFY(session.desktop().closeWindow(*window));
+        const bool asked = closeBox ? session.desktop().closeWindow(*window)
+                                    : session.desktop().pressKeys(*window, Orvelane::kExitKeys);
+        QVERIFY2(asked, qPrintable(session.desktop().lastError()));
         QVERIFY2(session.waitForExit(5000) == 0, qPrintable(session.howItEnded()));
     }
 
@@ -132,7 +129,8 @@ private slots:
             QSKIP(qPrintable(why));
         support::StallingFolder share(QStringLiteral("ORVELANE.DAT"), QStringLiteral("write"), 2);
         QVERIFY(share.isMounted());
-        QVERIFY(support::writeFile(share.backing(QStringLiteral("ORVELANE.DAT")), Workspace::settingsBytes({})));
+        QVERIFY(
+            support::writeFile(share.backing(QStringLiteral("ORVELANE.DAT")), Workspace::settingsBytes({})));
         QVERIFY(support::writeFile(share.backing(QStringLiteral("ORVELANE.TXT")), {}));
         E2eSession session(m_display, share.path());
         const auto main = session.startToMainWindow();
@@ -143,7 +141,8 @@ private slots:
         QVERIFY(session.desktop().pressKeys(*configuration, {QStringLiteral("space")}));
         QVERIFY(share.waitUntilHeld());
         QVERIFY(session.desktop().closeWindow(*configuration));
-        QVERIFY2(session.desktop().pressKeys(*main, Orvelane::kExitKeys), qPrintable(session.desktop().lastError()));
+        QVERIFY2(session.desktop().pressKeys(*main, Orvelane::kExitKeys),
+                 qPrintable(session.desktop().lastError()));
         QVERIFY2(session.waitForExit(10000) == 0, qPrintable(session.howItEnded()));
         QCOMPARE(support::readFile(share.backing(QStringLiteral("ORVELANE.DAT"))),
                  Workspace::settingsBytes({.noScanlines = true}));

@@ -163,29 +163,44 @@ private slots:
         }
     }
 
-    void opensFromItsMenuItem_data()
+    // From its menu item (the keys) or from its tool button (its left edge; -1: none).
+    void opensFromItsMenuItemAndToolButton_data()
     {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QSize>("clientSize");
         QTest::addColumn<QStringList>("keys");
-
-        QTest::newRow("NEO R.A.G.E. play") << kNeoRagePlayCaption << QSize(240, 133) << kPlayNeoRageKeys;
-        QTest::newRow("NEO R.A.G.E. configuration")
-            << kConfigurationCaption << QSize(361, 181) << kConfigurationKeys;
-        QTest::newRow("NEOGEO play") << kNeoGeoPlayCaption << QSize(242, 94) << kPlayNeoGeoKeys;
-        QTest::newRow("games list") << kGamesListCaption << QSize(281, 192) << kGamesListKeys;
-        QTest::newRow("about NEO R.A.G.E.") << kAboutNeoRageCaption << QSize(310, 116) << kAboutNeoRageKeys;
-        QTest::newRow("about NEOGEO") << kAboutNeoGeoCaption << QSize(261, 77) << kAboutNeoGeoKeys;
-        QTest::newRow("about Orvelane") << kAboutCaption << QSize(348, 194) << kAboutKeys;
+        QTest::addColumn<int>("buttonLeft");
+        const auto row = [](const char* name, const QString& caption, QSize clientSize,
+                            const QStringList& keys, int buttonLeft) {
+            QTest::addRow("%s, menu", name) << caption << clientSize << keys << -1;
+            if (buttonLeft >= 0)
+                QTest::addRow("%s, tool button", name)
+                    << caption << clientSize << QStringList() << buttonLeft;
+        };
+        row("NEO R.A.G.E. play", kNeoRagePlayCaption, QSize(240, 133), kPlayNeoRageKeys,
+            kPlayNeoRageButtonLeft);
+        row("NEO R.A.G.E. configuration", kConfigurationCaption, QSize(361, 181), kConfigurationKeys, -1);
+        row("NEOGEO play", kNeoGeoPlayCaption, QSize(242, 94), kPlayNeoGeoKeys, kPlayNeoGeoButtonLeft);
+        row("games list", kGamesListCaption, QSize(281, 192), kGamesListKeys, -1);
+        row("about NEO R.A.G.E.", kAboutNeoRageCaption, QSize(310, 116), kAboutNeoRageKeys,
+            kAboutNeoRageButtonLeft);
+        row("about NEOGEO", kAboutNeoGeoCaption, QSize(261, 77), kAboutNeoGeoKeys, kAboutNeoGeoButtonLeft);
+        row("about Orvelane", kAboutCaption, QSize(348, 194), kAboutKeys, kAboutButtonLeft);
     }
 
-    void opensFromItsMenuItem()
+    void opensFromItsMenuItemAndToolButton()
     {
         QFETCH(QString, caption);
         QFETCH(QSize, clientSize);
         QFETCH(QStringList, keys);
+        QFETCH(int, buttonLeft);
 
-        QVERIFY2(desktop().pressKeys(m_main, keys), qPrintable(desktop().lastError()));
+        if (buttonLeft < 0) {
+            QVERIFY2(desktop().pressKeys(m_main, keys), qPrintable(desktop().lastError()));
+        } else {
+            setTools(true);
+            QVERIFY2(desktop().click(m_main, toolButton(buttonLeft)), qPrintable(desktop().lastError()));
+        }
         const XWindowId window = expectWindow(caption, clientSize);
         QVERIFY(window != 0);
         closeThroughTheCloseBox(window);
@@ -218,34 +233,6 @@ private slots:
 
         setTools(false);
         QTRY_COMPARE_WITH_TIMEOUT(toolBarPixels(), toolsOff, 3000);
-    }
-
-    void opensFromItsToolButton_data()
-    {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<QSize>("clientSize");
-        QTest::addColumn<int>("buttonLeft");
-
-        QTest::newRow("NEO R.A.G.E. play")
-            << kNeoRagePlayCaption << QSize(240, 133) << kPlayNeoRageButtonLeft;
-        QTest::newRow("NEOGEO play") << kNeoGeoPlayCaption << QSize(242, 94) << kPlayNeoGeoButtonLeft;
-        QTest::newRow("about Orvelane") << kAboutCaption << QSize(348, 194) << kAboutButtonLeft;
-        QTest::newRow("about NEO R.A.G.E.")
-            << kAboutNeoRageCaption << QSize(310, 116) << kAboutNeoRageButtonLeft;
-        QTest::newRow("about NEOGEO") << kAboutNeoGeoCaption << QSize(261, 77) << kAboutNeoGeoButtonLeft;
-    }
-
-    void opensFromItsToolButton()
-    {
-        QFETCH(QString, caption);
-        QFETCH(QSize, clientSize);
-        QFETCH(int, buttonLeft);
-
-        setTools(true);
-        QVERIFY2(desktop().click(m_main, toolButton(buttonLeft)), qPrintable(desktop().lastError()));
-        const XWindowId window = expectWindow(caption, clientSize);
-        QVERIFY(window != 0);
-        closeThroughTheCloseBox(window);
     }
 
     void theToolsButtonPutsTheButtonsAway()

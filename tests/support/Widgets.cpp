@@ -3,8 +3,12 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QStyleOptionSlider>
 #include <QTimer>
 #include <QWindow>
 
@@ -133,19 +137,65 @@ int brightest(const QSet<QRgb>& colours)
     return most;
 }
 
-void verifyScrollBox(const QScrollArea* box, QSize content, QSize view)
+void verifyControlLooks(const QWidget* widget, const QString& parentName, QRect geometry, const QString& text,
+                        int pixelSize, bool bold, const QColor& colour)
 {
-    const QScrollBar* bar = box->verticalScrollBar();
+    QCOMPARE(widget->parentWidget()->objectName(), parentName);
+    QCOMPARE(widget->font().pixelSize(), pixelSize);
+    QCOMPARE(widget->font().bold(), bold);
+    QCOMPARE(face(widget->font()), face(QFont(pixelSize == 11 ? "MS Sans Serif" : "Times New Roman")));
+    const auto* label = qobject_cast<const QLabel*>(widget);
+    if (auto* group = qobject_cast<const QGroupBox*>(widget)) {
+        QCOMPARE(group->title(), text);
+        QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
+    } else if (auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        QCOMPARE(button->text(), text);
+        if (qobject_cast<const QPushButton*>(widget))
+            QCOMPARE(widget->palette().color(QPalette::ButtonText), colour);
+    } else if (label && widget->objectName().startsWith("Label")) {
+        QCOMPARE(label->text(), text);
+        QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
+    }
+    if (text.isEmpty() || !label) {
+        QCOMPARE(widget->geometry(), geometry);
+        return;
+    }
+    QCOMPARE(widget->pos(), geometry.topLeft());
+    QCOMPARE(widget->height(), geometry.height());
+    QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
+    QVERIFY2(qAbs(widget->width() - geometry.width()) <= 3, qPrintable(QString::number(widget->width())));
+}
+
+void verifyScrollBox(QScrollArea* box, QSize content, QSize view)
+{
+    QScrollBar* bar = box->verticalScrollBar();
     QCOMPARE(box->widget()->size(), content);
     QCOMPARE(box->viewport()->size(), view);
     QCOMPARE(bar->width(), 16);
     QVERIFY(bar->isVisible());
     QVERIFY(!box->horizontalScrollBar()->isVisible());
-    QCOMPARE(bar->singleStep(), 8);
-    QCOMPARE(bar->pageStep(), view.height());
     QCOMPARE(bar->maximum(), content.height() - view.height());
-    QVERIFY(!bar->hasTracking());
     QCOMPARE(box->viewport()->palette().color(box->viewport()->backgroundRole()), QColor(Qt::black));
+
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.pageStep = bar->pageStep();
+    const auto centreOf = [&](QStyle::SubControl part) {
+        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+    };
+    QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddLine));
+    QCOMPARE(box->widget()->y(), -8);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddPage));
+    QCOMPARE(box->widget()->y(), -8 - view.height());
+
+    bar->setSliderDown(true);
+    bar->setSliderPosition(200);
+    QCOMPARE(box->widget()->y(), -8 - view.height());
+    bar->setSliderDown(false);
+    QCOMPARE(box->widget()->y(), -200);
 }
 
 } // namespace support

@@ -68,10 +68,19 @@ QSet<QRgb> coloursIn(QWidget* window, const QRect& box);
 // The brightest red, green or blue part among `colours`.
 int brightest(const QSet<QRgb>& colours);
 
-// Checks a shown scroll box as the windows lay theirs out: `content` seen through `view`,
-// a 16-pixel vertical bar only, eight pixels an arrow and a view a page, the content moved
-// on release of the thumb rather than while it is dragged, black behind.
-void verifyScrollBox(const QScrollArea* box, QSize content, QSize view);
+// Checks a control as a window's .ui lays it out: its parent, its font (the pixel size, the
+// weight, and the face it draws with: MS Sans Serif at 11 pixels, Times New Roman otherwise,
+// or their stand-ins), the text and colour of a group box, a button or a label named "Label…",
+// and its box. A label with a text sizes itself to it from where it stands and shows all of
+// it; the stand-in face may run a pixel or two off the measured width.
+void verifyControlLooks(const QWidget* widget, const QString& parentName, QRect geometry, const QString& text,
+                        int pixelSize, bool bold, const QColor& colour);
+
+// Checks a shown scroll box, at its top, as the windows lay theirs out: `content` seen through
+// `view`, a 16-pixel vertical bar only, black behind; a click on the arrow moves the content
+// eight pixels and one on the track a view's height, and a dragged thumb moves it on release,
+// not while it is dragged. Leaves it scrolled.
+void verifyScrollBox(QScrollArea* box, QSize content, QSize view);
 
 // Checks that a window of type `Window` scrolled down to `bottom` and closed leaves the next
 // one at the top of its scroll box "ScrollBox1".

@@ -1,19 +1,21 @@
 // The three about windows: the About text line by line, the place and looks of every
-// control, the scroll box of the About window, and that keys and hints leave them alone.
+// control, the scroll box of the About window. With the games list, which is made the same
+// way, the rules these information windows share: their places, sizes and stacking, the
+// controls greyed, and that keys and hints leave them alone.
 #include "HintRouter.h"
-#include "OrvelaneApplication.h"
 #include "ScrollBox.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "Unit4.h"
+#include "Unit6.h"
 #include "Version.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -28,7 +30,9 @@ std::unique_ptr<QDialog> makeWindow(const QString& name)
         return std::make_unique<TForm2>();
     if (name == "TForm3")
         return std::make_unique<TForm3>();
-    return std::make_unique<TForm4>();
+    if (name == "TForm4")
+        return std::make_unique<TForm4>();
+    return std::make_unique<TForm6>();
 }
 
 using support::boxInWindow;
@@ -113,14 +117,6 @@ private slots:
         QCOMPARE(aboutLines(form).value(line - 1), text);
     }
 
-    void italianGraveIsOneCharacter()
-    {
-        TForm2 form;
-        const QString line = aboutLines(form).value(31);
-        QCOMPARE(line.count(QChar(0x00e8)), 1);
-        QCOMPARE(int(line.size()), 27);
-    }
-
     void controlsSitWhereLaidOut_data()
     {
         QTest::addColumn<QString>("window");
@@ -162,6 +158,12 @@ private slots:
         row("TForm4", "Label3", "Panel1", 204, 45, 32, 17);
         row("TForm4", "Label5", "Panel1", 97, 10, 55, 16);
         row("TForm4", "Label6", "Panel1", 96, 11, 55, 16);
+        row("TForm6", "Image1", "TForm6", -3, 8, 284, 25);
+        row("TForm6", "ScrollBox1", "TForm6", 8, 56, 265, 129);
+        row("TForm6", "Label1", "ScrollBox1", 24, 16, 203, 19);
+        row("TForm6", "Image2", "ScrollBox1", 64, 2680, 101, 21);
+        row("TForm6", "RichEdit1", "ScrollBox1", 8, 56, 217, 2473);
+        row("TForm6", "RichEdit2", "ScrollBox1", 8, 2541, 217, 93);
     }
     void controlsSitWhereLaidOut()
     {
@@ -187,6 +189,7 @@ private slots:
         QTest::newRow("About") << "TForm2" << QSize(348, 194);
         QTest::newRow("NEO R.A.G.E.") << "TForm3" << QSize(310, 116);
         QTest::newRow("NEOGEO") << "TForm4" << QSize(261, 77);
+        QTest::newRow("games list") << "TForm6" << QSize(281, 192);
     }
     void windowsKeepTheirClientSize()
     {
@@ -262,6 +265,7 @@ private slots:
                                                           "Label3", "Panel1", "RichEdit1"};
         QTest::newRow("NEO R.A.G.E.") << "TForm3" << QStringList{};
         QTest::newRow("NEOGEO") << "TForm4" << QStringList{};
+        QTest::newRow("games list") << "TForm6" << QStringList{"Image2", "Label1", "RichEdit1", "RichEdit2"};
     }
     void onlyTheLaidOutControlsAreDisabled()
     {
@@ -333,6 +337,7 @@ private slots:
             {"Label1", "ProductName", "Label2", "Label4", "Image4", "Label3", "Label5", "Label6", "Label7"},
             {});
         row("TForm4", "Panel1", {"Label2", "Label4", "Image4", "Label3", "Label5", "Label6"}, {});
+        row("TForm6", "ScrollBox1Content", {"Label1", "Image2"}, {"RichEdit1", "RichEdit2"});
     }
     void laterControlsDrawOverEarlier()
     {
@@ -419,40 +424,6 @@ private slots:
         support::verifyScrollBox(box, QSize(321, 584), QSize(321, 101));
     }
 
-    void arrowMovesEightPixelsAndTrackOneHeight()
-    {
-        TForm2 form;
-        form.show();
-        auto* box = control<ScrollBox>(&form, "ScrollBox1");
-        QScrollBar* bar = box->verticalScrollBar();
-        QStyleOptionSlider option;
-        option.initFrom(bar);
-        option.orientation = Qt::Vertical;
-        option.minimum = bar->minimum();
-        option.maximum = bar->maximum();
-        option.pageStep = bar->pageStep();
-        const auto centreOf = [&](QStyle::SubControl part) {
-            return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
-        };
-        QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddLine));
-        QCOMPARE(box->widget()->y(), -8);
-        QTest::mouseClick(bar, Qt::LeftButton, {}, centreOf(QStyle::SC_ScrollBarAddPage));
-        QCOMPARE(box->widget()->y(), -8 - 101);
-    }
-
-    void draggingTheThumbMovesTheTextOnRelease()
-    {
-        TForm2 form;
-        form.show();
-        auto* box = control<ScrollBox>(&form, "ScrollBox1");
-        QScrollBar* bar = box->verticalScrollBar();
-        bar->setSliderDown(true);
-        bar->setSliderPosition(200);
-        QCOMPARE(box->widget()->y(), 0);
-        bar->setSliderDown(false);
-        QCOMPARE(box->widget()->y(), -200);
-    }
-
     void scrolledToTheBottomShowsItalianFlagAndSignature()
     {
         TForm2 form;
@@ -471,7 +442,7 @@ private slots:
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<int>("key");
-        for (const char* window : {"TForm2", "TForm3", "TForm4"}) {
+        for (const char* window : {"TForm2", "TForm3", "TForm4", "TForm6"}) {
             QTest::addRow("%s Escape", window) << window << int(Qt::Key_Escape);
             QTest::addRow("%s Enter", window) << window << int(Qt::Key_Return);
             QTest::addRow("%s keypad Enter", window) << window << int(Qt::Key_Enter);
@@ -491,8 +462,11 @@ private slots:
     void nothingTakesFocusOrShowsTooltips_data()
     {
         QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("hint");
         for (const char* window : {"TForm2", "TForm3", "TForm4"})
-            QTest::newRow(window) << window;
+            QTest::newRow(window) << window << " Orvelane";
+        QTest::newRow("TForm6") << "TForm6"
+                                << " Orvelane  . . .  List  of  Games";
     }
     void nothingTakesFocusOrShowsTooltips()
     {
@@ -512,20 +486,16 @@ private slots:
     void everyPartShowsTheWindowHint()
     {
         QFETCH(QString, window);
+        QFETCH(QString, hint);
         const auto form = makeWindow(window);
-        QCOMPARE(HintRouter::hintOf(form.get()), " Orvelane");
+        QCOMPARE(HintRouter::hintOf(form.get()), hint);
         for (const QWidget* child : form->findChildren<QWidget*>()) {
             QVERIFY2(child->property("hint").toString().isEmpty(), qPrintable(child->objectName()));
-            QCOMPARE(HintRouter::hintOf(child), " Orvelane");
+            QCOMPARE(HintRouter::hintOf(child), hint);
         }
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    AboutWindowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(AboutWindowsTest)
 
 #include "tst_aboutwindows.moc"

@@ -1,14 +1,13 @@
 // The NEO R.A.G.E. configuration window: what it writes to the settings file and when, and its looks.
 #include "BevelPanel.h"
 #include "FakeHost.h"
-#include "OrvelaneApplication.h"
 #include "PictureLabel.h"
 #include "SettingsBytes.h"
 #include "Unit5.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QCheckBox>
-#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -90,15 +89,17 @@ private:
         return std::exchange(m_host.settingsSaves, 0);
     }
 
-    std::unique_ptr<TForm5> openWindow()
+    // The configuration window over `host`, shown, once the reads it asked for are answered.
+    static std::unique_ptr<TForm5> openWindow(FakeHost& host)
     {
-        auto form = std::make_unique<TForm5>(m_host);
+        auto form = std::make_unique<TForm5>(host);
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qFatal("the configuration window did not show");
-        m_host.settle();
+        host.settle();
         return form;
     }
+    std::unique_ptr<TForm5> openWindow() { return openWindow(m_host); }
 
     // The four boxes as a text of 0/1, CheckBox1 first.
     static QString boxStates(const QWidget* form)
@@ -262,10 +263,7 @@ private slots:
         host.hold(false, false);
         host.settle();
 
-        auto form = std::make_unique<TForm5>(host);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        host.settle();
+        auto form = openWindow(host);
         host.hold(false, true);
         const support::MessageBoxSeen saving = support::catchBoxUntil(
             [&] { QTest::mouseClick(control<QCheckBox>(form.get(), "CheckBox2"), Qt::LeftButton); });
@@ -289,10 +287,7 @@ private slots:
     {
         QFETCH(bool, held);
         HeldFileHost host;
-        auto form = std::make_unique<TForm5>(host);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        host.settle();
+        auto form = openWindow(host);
         host.hold(false, held);
         QTest::mouseClick(control<QCheckBox>(form.get(), "CheckBox1"), Qt::LeftButton);
         const std::optional<WriteResult> unsaved = host.options().finish();
@@ -420,31 +415,29 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parentName");
         QTest::addColumn<QRect>("geometry");
-        QTest::addColumn<bool>("sizesToText");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("pixelSize");
         QTest::addColumn<bool>("bold");
         QTest::addColumn<QColor>("colour");
-        auto row = [](const char* name, const char* parent, QRect geometry, bool sizesToText,
-                      const char* text, int pixelSize, bool bold, QColor colour) {
-            QTest::newRow(name) << name << parent << geometry << sizesToText << text << pixelSize << bold
-                                << colour;
+        auto row = [](const char* name, const char* parent, QRect geometry, const char* text, int pixelSize,
+                      bool bold, QColor colour) {
+            QTest::newRow(name) << name << parent << geometry << text << pixelSize << bold << colour;
         };
         const QColor white(Qt::white), black(Qt::black);
-        row("Image1", "TForm5", {0, 8, 361, 25}, false, "", 11, false, black);
-        row("Panel1", "TForm5", {4, 51, 354, 126}, false, "", 11, false, black);
-        row("GroupBox4", "Panel1", {1, 3, 113, 118}, false, " Sound ", 13, true, white);
-        row("GroupBox5", "Panel1", {117, 3, 121, 89}, false, " Joystick ", 13, true, white);
-        row("GroupBox6", "Panel1", {240, 3, 113, 118}, false, " Video ", 13, true, white);
-        row("CheckBox1", "GroupBox6", {8, 24, 17, 17}, false, "", 13, true, black);
-        row("CheckBox2", "GroupBox6", {8, 40, 17, 17}, false, "", 13, true, black);
-        row("CheckBox3", "GroupBox6", {8, 56, 17, 17}, false, "", 13, true, black);
-        row("CheckBox4", "GroupBox6", {8, 72, 17, 17}, false, "", 13, true, black);
-        row("Label1", "GroupBox6", {30, 24, 70, 15}, true, "No Scanlines", 13, false, black);
-        row("Label2", "GroupBox6", {30, 40, 73, 15}, true, "Enable Vsync", 13, false, black);
-        row("Label3", "GroupBox6", {30, 56, 35, 15}, true, "V.G.A.", 13, false, black);
-        row("Label4", "GroupBox6", {30, 72, 55, 15}, true, "FrameSkip", 13, false, black);
-        row("BitBtn1", "Panel1", {127, 96, 101, 25}, false, "Save Options", 12, true, black);
+        row("Image1", "TForm5", {0, 8, 361, 25}, "", 11, false, black);
+        row("Panel1", "TForm5", {4, 51, 354, 126}, "", 11, false, black);
+        row("GroupBox4", "Panel1", {1, 3, 113, 118}, " Sound ", 13, true, white);
+        row("GroupBox5", "Panel1", {117, 3, 121, 89}, " Joystick ", 13, true, white);
+        row("GroupBox6", "Panel1", {240, 3, 113, 118}, " Video ", 13, true, white);
+        row("CheckBox1", "GroupBox6", {8, 24, 17, 17}, "", 13, true, black);
+        row("CheckBox2", "GroupBox6", {8, 40, 17, 17}, "", 13, true, black);
+        row("CheckBox3", "GroupBox6", {8, 56, 17, 17}, "", 13, true, black);
+        row("CheckBox4", "GroupBox6", {8, 72, 17, 17}, "", 13, true, black);
+        row("Label1", "GroupBox6", {30, 24, 70, 15}, "No Scanlines", 13, false, black);
+        row("Label2", "GroupBox6", {30, 40, 73, 15}, "Enable Vsync", 13, false, black);
+        row("Label3", "GroupBox6", {30, 56, 35, 15}, "V.G.A.", 13, false, black);
+        row("Label4", "GroupBox6", {30, 72, 55, 15}, "FrameSkip", 13, false, black);
+        row("BitBtn1", "Panel1", {127, 96, 101, 25}, "Save Options", 12, true, black);
     }
 
     void controlsHaveTheirPlaceTextAndFont()
@@ -452,50 +445,17 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, parentName);
         QFETCH(QRect, geometry);
-        QFETCH(bool, sizesToText);
         QFETCH(QString, text);
         QFETCH(int, pixelSize);
         QFETCH(bool, bold);
         QFETCH(QColor, colour);
         TForm5 form(m_host);
         m_host.settle();
-        auto* widget = control<QWidget>(&form, name);
-        QCOMPARE(widget->parentWidget()->objectName(), parentName);
-        QCOMPARE(widget->font().pixelSize(), pixelSize);
-        QCOMPARE(widget->font().bold(), bold);
-        // Compared by the face it draws with: the named face or its stand-in.
-        const QString family = pixelSize == 11 ? "MS Sans Serif" : "Times New Roman";
-        QCOMPARE(QFontInfo(widget->font()).family(), QFontInfo(QFont(family)).family());
-        if (auto* group = qobject_cast<QGroupBox*>(widget))
-            QCOMPARE(group->title(), text);
-        if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            QCOMPARE(button->text(), text);
-        if (auto* label = qobject_cast<QLabel*>(widget); label && name.startsWith("Label")) {
-            QCOMPARE(label->text(), text);
-            QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
-        }
-        if (qobject_cast<QGroupBox*>(widget))
-            QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
-        if (qobject_cast<QPushButton*>(widget))
-            QCOMPARE(widget->palette().color(QPalette::ButtonText), colour);
-        if (!sizesToText) {
-            QCOMPARE(widget->geometry(), geometry);
-            return;
-        }
-        // A label that sizes itself to its text keeps its place and shows all of its text;
-        // the stand-in face may run a pixel or two off the measured width.
-        QCOMPARE(widget->pos(), geometry.topLeft());
-        QCOMPARE(widget->height(), geometry.height());
-        QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
-        QVERIFY2(qAbs(widget->width() - geometry.width()) <= 3, qPrintable(QString::number(widget->width())));
+        support::verifyControlLooks(control<QWidget>(&form, name), parentName, geometry, text, pixelSize,
+                                    bold, colour);
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    ConfigWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(ConfigWindowTest)
 
 #include "tst_configwindow.moc"

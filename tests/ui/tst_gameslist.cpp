@@ -1,9 +1,9 @@
-// The games list window: its 164 titles and the note, the place and looks of every control,
-// its scroll box, and that clicks, keys and hints leave it alone.
-#include "HintRouter.h"
-#include "OrvelaneApplication.h"
+// The games list window: its 164 titles and the note, the looks of its heading and texts,
+// its scroll box, and that clicks select nothing. Its places, size, stacking, greyed parts,
+// keys and hints are rows in the information windows' tables (tst_aboutwindows).
 #include "ScrollBox.h"
 #include "Unit6.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -41,20 +41,13 @@ class GamesListTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void listHolds164TitlesFromFirstToLast()
-    {
-        TForm6 form;
-        const QStringList list = titles(form);
-        QCOMPARE(list.size(), 164);
-        QCOMPARE(list.first(), "2020 Super Baseball");
-        QCOMPARE(list.at(81), "Mystic Man");
-        QCOMPARE(list.last(), "Zupapa!" + QString(14, ' '));
-    }
-
     void titleStandsAtItsPlace_data()
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("title");
+        QTest::newRow("first") << 1 << "2020 Super Baseball";
+        QTest::newRow("Mystic Man") << 82 << "Mystic Man";
+        QTest::newRow("last, with its blanks") << 164 << "Zupapa!" + QString(14, ' ');
         QTest::newRow("Futsal") << 45 << "Futsal";
         QTest::newRow("Fu'un after Futsal") << 46 << "Fu'un Super Tag Battle";
         QTest::newRow("Palu Star") << 95 << "Palu Star (Pulstar)";
@@ -71,6 +64,7 @@ private slots:
         QFETCH(int, number);
         QFETCH(QString, title);
         TForm6 form;
+        QCOMPARE(titles(form).size(), 164);
         QCOMPARE(titles(form).value(number - 1), title);
     }
 
@@ -97,66 +91,6 @@ private slots:
         QVERIFY(QRegularExpression("^  \\S.*\\S\\.$").match(note.at(3)).hasMatch());
         QCOMPARE(note.at(4), "  ");
         QVERIFY(QRegularExpression("^       [\\w.]+@example\\.org$").match(note.at(5)).hasMatch());
-    }
-
-    void controlsSitWhereLaidOut_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("parent");
-        QTest::addColumn<QRect>("box");
-        QTest::newRow("Image1") << "Image1"
-                                << "TForm6" << QRect(-3, 8, 284, 25);
-        QTest::newRow("ScrollBox1") << "ScrollBox1"
-                                    << "TForm6" << QRect(8, 56, 265, 129);
-        QTest::newRow("Label1") << "Label1"
-                                << "ScrollBox1" << QRect(24, 16, 203, 19);
-        QTest::newRow("Image2") << "Image2"
-                                << "ScrollBox1" << QRect(64, 2680, 101, 21);
-        QTest::newRow("RichEdit1") << "RichEdit1"
-                                   << "ScrollBox1" << QRect(8, 56, 217, 2473);
-        QTest::newRow("RichEdit2") << "RichEdit2"
-                                   << "ScrollBox1" << QRect(8, 2541, 217, 93);
-    }
-    void controlsSitWhereLaidOut()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, parent);
-        QFETCH(QRect, box);
-        TForm6 form;
-        const auto* widget = control<QWidget>(&form, qPrintable(name));
-        const auto* scrollBox = control<ScrollBox>(&form, "ScrollBox1");
-        const QString parentName = widget->parentWidget() == scrollBox->widget()
-                                       ? "ScrollBox1"
-                                       : widget->parentWidget()->objectName();
-        QCOMPARE(parentName, parent);
-        QCOMPARE(widget->geometry(), box);
-    }
-
-    void windowKeepsItsClientSize()
-    {
-        TForm6 form;
-        QCOMPARE(form.size(), QSize(281, 192));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
-    }
-
-    void onlyTheHeadingSignatureAndTextsAreDisabled()
-    {
-        TForm6 form;
-        QStringList found;
-        for (const QWidget* child : form.findChildren<QWidget*>())
-            if (!child->objectName().startsWith("qt_") && !child->isEnabledTo(child->parentWidget()))
-                found << child->objectName();
-        found.sort();
-        QCOMPARE(found, (QStringList{"Image2", "Label1", "RichEdit1", "RichEdit2"}));
-    }
-
-    void textAreasDrawOverTheBoxSurface()
-    {
-        TForm6 form;
-        QStringList stacking;
-        for (const QObject* child : control<ScrollBox>(&form, "ScrollBox1")->widget()->children())
-            stacking << child->objectName();
-        QCOMPARE(stacking, (QStringList{"Label1", "Image2", "RichEdit1", "RichEdit2"}));
     }
 
     void headingShowsGreyOnBlackAndWhole()
@@ -253,53 +187,8 @@ private slots:
         QCOMPARE(form.focusWidget(), nullptr);
         QVERIFY(form.isVisible());
     }
-
-    void enterAndEscapeLeaveTheWindowOpen_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::newRow("Escape") << int(Qt::Key_Escape);
-        QTest::newRow("Enter") << int(Qt::Key_Return);
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
-    }
-    void enterAndEscapeLeaveTheWindowOpen()
-    {
-        QFETCH(int, key);
-        TForm6 form;
-        form.show();
-        QTest::keyClick(&form, Qt::Key(key));
-        QVERIFY(form.isVisible());
-    }
-
-    void nothingTakesFocusOrShowsTooltips()
-    {
-        TForm6 form;
-        form.show();
-        form.activateWindow();
-        QCOMPARE(form.focusWidget(), nullptr);
-        for (const QWidget* child : form.findChildren<QWidget*>()) {
-            QCOMPARE(child->focusPolicy(), Qt::NoFocus);
-            QVERIFY(child->toolTip().isEmpty());
-            QVERIFY(!child->property("showHint").toBool());
-        }
-    }
-
-    void everyPartShowsTheListHint()
-    {
-        TForm6 form;
-        const QString hint = " Orvelane  . . .  List  of  Games";
-        QCOMPARE(HintRouter::hintOf(&form), hint);
-        for (const QWidget* child : form.findChildren<QWidget*>()) {
-            QVERIFY2(child->property("hint").toString().isEmpty(), qPrintable(child->objectName()));
-            QCOMPARE(HintRouter::hintOf(child), hint);
-        }
-    }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    GamesListTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(GamesListTest)
 
 #include "tst_gameslist.moc"

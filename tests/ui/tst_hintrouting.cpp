@@ -3,9 +3,9 @@
 #include "FakeHost.h"
 #include "HintRouter.h"
 #include "HintTooltips.h"
-#include "OrvelaneApplication.h"
 #include "Unit1.h"
 #include "Unit7.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QCursor>
@@ -225,20 +225,16 @@ private slots:
     {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("tooltip");
-        QTest::newRow("tools button") << "SpeedButton1"
-                                      << "Tools";
-        QTest::newRow("play NEOGEO") << "SpeedButton2"
-                                     << "Play ... NEOGEO";
-        QTest::newRow("about NEO RAGE") << "SpeedButton4"
-                                        << "About Of...  NEO RAGE";
-        QTest::newRow("tool bar") << "BarraDeBotones"
-                                  << "Orvelane";
-        QTest::newRow("status line") << "BarraDeEstado"
-                                     << " Orvelane";
-        QTest::newRow("date panel") << "Panel2"
-                                    << " Orvelane";
-        QTest::newRow("banner: tooltips off") << "Image1"
-                                              << "";
+        const auto row = [](const char* name, const char* control, const char* tooltip) {
+            QTest::newRow(name) << control << tooltip;
+        };
+        row("tools button", "SpeedButton1", "Tools");
+        row("play NEOGEO", "SpeedButton2", "Play ... NEOGEO");
+        row("about NEO RAGE", "SpeedButton4", "About Of...  NEO RAGE");
+        row("tool bar", "BarraDeBotones", "Orvelane");
+        row("status line", "BarraDeEstado", " Orvelane");
+        row("date panel", "Panel2", " Orvelane");
+        row("banner: tooltips off", "Image1", "");
     }
 
     void tooltipsShowTheShortHintOnlyOnTheToolBarAndStatusLine()
@@ -257,11 +253,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    HintRoutingTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(HintRoutingTest)
 
 #include "tst_hintrouting.moc"

@@ -1,7 +1,6 @@
 // The main window: its menu tree, commands, tool bar states, check marks and clock.
 #include "FakeHost.h"
 #include "HintRouter.h"
-#include "OrvelaneApplication.h"
 #include "Unit1.h"
 #include "Unit2.h"
 #include "Unit3.h"
@@ -11,6 +10,7 @@
 #include "Unit7.h"
 #include "Unit8.h"
 #include "Version.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QAccessible>
@@ -233,14 +233,11 @@ private slots:
         QVERIFY(!timedOut);
     }
 
-    void toolBarStartsWithOnlyTheToolsButtonGreyed()
+    // The tool bar starts with only the Tools button, greyed.
+    void toolsToggleShowsAndHidesTheButtons()
     {
         QCOMPARE(visibleButtons(), QStringList{"SpeedButton1(disabled)"});
         QVERIFY(!m_form->toolsOn());
-    }
-
-    void toolsToggleShowsAndHidesTheButtons()
-    {
         const QStringList allOn{"SpeedButton1", "SpeedButton2", "SpeedButton3",
                                 "SpeedButton4", "SpeedButton6", "SpeedButton7"};
         auto* tools = control<QAction>("Barradeherramientas1");
@@ -261,11 +258,26 @@ private slots:
         QVERIFY(!control<QAction>("Barradeherramientas1")->isChecked());
     }
 
+    void checkMarksShowWhichFilesArePresent_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("marks"); // NEO GEO, NEO R.A.G.E., System B.I.O.S.
+        QTest::newRow("NEOGEO and the system ROM") << QStringList{"neogeo.exe", "neo-geo.rom"} << "101";
+        QTest::newRow("NEO R.A.G.E. only") << QStringList{"neorage.exe"} << "010";
+        QTest::newRow("none") << QStringList{} << "000";
+    }
+
     void checkMarksShowWhichFilesArePresent()
     {
-        QVERIFY(control<QAction>("Hola1")->isChecked());
-        QVERIFY(!control<QAction>("NEORAGE3")->isChecked());
-        QVERIFY(control<QAction>("SystemBIOS2")->isChecked());
+        QFETCH(QStringList, files);
+        m_host.files.clear();
+        for (const QString& file : files)
+            m_host.files.insert(file.toStdString());
+        TForm1 form(m_host);
+        QString marks;
+        for (const char* name : {"Hola1", "NEORAGE3", "SystemBIOS2"})
+            marks += form.findChild<QAction*>(name)->isChecked() ? '1' : '0';
+        QTEST(marks, "marks");
     }
 
     void clickingACheckItemChangesNothing()
@@ -274,14 +286,6 @@ private slots:
         control<QAction>("NEORAGE3")->trigger();
         QVERIFY(control<QAction>("Hola1")->isChecked());
         QVERIFY(!control<QAction>("NEORAGE3")->isChecked());
-    }
-
-    void noFilesMeansNoCheckMarks()
-    {
-        m_host.files.clear();
-        TForm1 bare(m_host);
-        for (const char* name : {"Hola1", "NEORAGE3", "SystemBIOS2"})
-            QVERIFY2(!bare.findChild<QAction*>(name)->isChecked(), name);
     }
 
     // A screen reader reads a glyph button by its hints, a picture by a short name.
@@ -371,16 +375,6 @@ private slots:
         QVERIFY(metrics.horizontalAdvance(text[7]) <= metrics.horizontalAdvance(u' '));
     }
 
-    void statusLineShowsTheApplicationHint()
-    {
-        m_form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
-        auto* button = control<QToolButton>("SpeedButton1");
-        support::movePointerOnto(button);
-        m_form->hintRouter().update();
-        QCOMPARE(control<QLabel>("BarraDeEstado")->text(), QString(" Undo  Tools"));
-    }
-
     void anEscapedErrorShowsAMessageAndTheProgramGoesOn()
     {
         struct Thrower : QObject {
@@ -402,11 +396,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(MainWindowTest)
 
 #include "tst_mainwindow.moc"

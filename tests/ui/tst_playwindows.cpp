@@ -2,17 +2,16 @@
 // switches, the bare NEOGEO launch, and both windows' looks.
 #include "BevelPanel.h"
 #include "FakeHost.h"
-#include "OrvelaneApplication.h"
 #include "Programs.h"
 #include "SettingsBytes.h"
 #include "Unit5.h"
 #include "Unit7.h"
 #include "Unit8.h"
+#include "WidgetTestMain.h"
 #include "Widgets.h"
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -427,35 +426,16 @@ private slots:
     {
         QFETCH(bool, neoRage);
         QFETCH(QString, name);
+        QFETCH(QString, parentName);
         QFETCH(QRect, geometry);
         QFETCH(QString, text);
+        QFETCH(int, pixelSize);
+        QFETCH(bool, bold);
         QFETCH(QColor, colour);
         TForm7 neogeo(m_host);
         const QWidget* form = neoRage ? static_cast<QWidget*>(m_play.get()) : &neogeo;
-        auto* widget = control<QWidget>(form, name);
-        QTEST(widget->parentWidget()->objectName(), "parentName");
-        QTEST(widget->font().pixelSize(), "pixelSize");
-        QTEST(widget->font().bold(), "bold");
-        // Compared by the face it draws with: the named face or its stand-in.
-        const QString family = widget->font().pixelSize() == 11 ? "MS Sans Serif" : "Times New Roman";
-        QCOMPARE(QFontInfo(widget->font()).family(), QFontInfo(QFont(family)).family());
-        if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            QCOMPARE(button->text(), text);
-            QCOMPARE(button->palette().color(QPalette::ButtonText), colour);
-        } else if (auto* label = qobject_cast<QLabel*>(widget); label && name.startsWith("Label")) {
-            QCOMPARE(label->text(), text);
-            QCOMPARE(label->palette().color(QPalette::WindowText), colour);
-        }
-        if (text.isEmpty() || !qobject_cast<QLabel*>(widget)) {
-            QCOMPARE(widget->geometry(), geometry);
-            return;
-        }
-        // A label with a text sizes itself to it from where it stands and shows all of it; the
-        // stand-in face may run a pixel or two off the measured width.
-        QCOMPARE(widget->pos(), geometry.topLeft());
-        QCOMPARE(widget->height(), geometry.height());
-        QVERIFY(widget->width() >= widget->fontMetrics().horizontalAdvance(text));
-        QVERIFY(qAbs(widget->width() - geometry.width()) <= 3);
+        support::verifyControlLooks(control<QWidget>(form, name), parentName, geometry, text, pixelSize, bold,
+                                    colour);
     }
 
     void viewersShowTheirLinesReadOnly_data()
@@ -501,11 +481,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    OrvelaneApplication app(argc, argv);
-    PlayWindowsTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+ORVELANE_WIDGET_TEST_MAIN(PlayWindowsTest)
 
 #include "tst_playwindows.moc"
