@@ -50,3 +50,28 @@ if [ -f "$windows_qt" ] && [ ! -f /opt/qt-6.4.2-mingw-w64/lib/cmake/Qt6/qt.toolc
   echo "Unpacking the Windows Qt to /opt/qt-6.4.2-mingw-w64"
   $sudo tar -C /opt -xJf "$windows_qt"
 fi
+
+# The Windows build's host tools (moc, rcc, uic) must be the Windows Qt's own version: a newer
+# moc writes code that Qt 6.4's headers cannot build. Where this release's Qt is another version
+# (Debian 13 has 6.8), the tools come from the release whose Qt is 6.4.2, Debian 12, unpacked
+# beside the Windows Qt without installing them; CMakeLists.txt takes them from there.
+host_tools=/opt/qt-6.4.2-host
+if [ -f /opt/qt-6.4.2-mingw-w64/lib/cmake/Qt6/qt.toolchain.cmake ] &&
+   [ "$(/usr/lib/qt6/libexec/moc --version)" != "moc 6.4.2" ] &&
+   [ ! -x "$host_tools/usr/lib/qt6/libexec/moc" ]; then
+  echo "Fetching Debian 12's Qt 6.4.2 host tools for the Windows build into $host_tools"
+  work=$(mktemp -d)
+  mirror=$(apt-get indextargets --format '$(REPO_URI)' | grep -m1 '/debian/$')
+  echo "deb $mirror bookworm main" >"$work/sources.list"
+  mkdir -p "$work/lists/partial" "$work/cache/archives/partial"
+  : >"$work/status"
+  apt_options=(-q -o "Dir::Etc::SourceList=$work/sources.list" -o Dir::Etc::SourceParts=/dev/null
+               -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache"
+               -o "Dir::State::status=$work/status" -o Debug::NoLocking=1)
+  $sudo apt-get "${apt_options[@]}" update >/dev/null
+  (cd "$work" && $sudo apt-get "${apt_options[@]}" download qt6-base-dev qt6-base-dev-tools qmake6 qmake6-bin)
+  for deb in "$work"/*.deb; do
+    $sudo dpkg-deb -x "$deb" "$host_tools"
+  done
+  $sudo rm -rf "$work"
+fi
