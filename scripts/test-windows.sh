@@ -32,7 +32,7 @@ done
 for file in ORVELANE.DAT ORVELANE.TXT; do
   [ ! -e "$unpacked/$file" ] || { echo "$zip holds $file at its top" >&2; exit 1; }
 done
-ORVELANE_WINDOWS_PROGRAM=$PWD/$unpacked/orvelane.exe ctest --preset windows -R '^tst_windowsstart$'
+ORVELANE_WINDOWS_PROGRAM=$PWD/$unpacked/orvelane.exe ctest --preset windows-start
 
 # The installer, silently as a script runs it, into a fresh prefix with an emulator folder
 # named with a blank.
