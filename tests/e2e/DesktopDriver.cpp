@@ -357,18 +357,36 @@ bool DesktopDriver::dragAwayFrom(XWindowId window, XWindowId other) const
 
 // Clicks `position` of the window's client area (above it, its title bar), and without `stay`
 // puts the pointer back where it was; no position is the bottom-left corner of the client area.
+// Weston hands the pointer to a window it has just put up only from its next repaint on, and a
+// click before then lands on whatever lay there before (the desktop, and the click is lost). So
+// the pointer goes there first, and the click waits until the program has it: Qt puts up its
+// own pointer image as the pointer comes in.
 bool DesktopDriver::clickOnWayland(XWindowId window, QPoint position, bool stay) const
 {
     const auto shown = shownOnWayland(window);
+    const auto from = pointerOnWayland();
     if (!shown)
         return false;
     if (!stay && position.isNull())
         position = {1, shown->client.height() - 2};
     const QPoint at = shown->client.topLeft() + position;
-    QStringList arguments{QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                          QStringLiteral("click"), QStringLiteral("1")};
-    if (!stay)
-        arguments << QStringLiteral("mousemove") << QStringLiteral("restore");
+    if (!run(QStringLiteral("xdotool"),
+             {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y())}))
+        return false;
+    const QDeadlineTimer deadline(3000);
+    auto now = pointerOnWayland();
+    for (; m_program != 0 && (!now || now->owner != m_program) && !deadline.hasExpired();
+         now = pointerOnWayland())
+        QThread::msleep(kPollMs / 5);
+    if (m_program != 0 && (!now || now->owner != m_program)) {
+        m_lastError =
+            QStringLiteral("the pointer at (%1, %2) never came to the program").arg(at.x()).arg(at.y());
+        return false;
+    }
+    QStringList arguments{QStringLiteral("click"), QStringLiteral("1")};
+    if (!stay && from)
+        arguments << QStringLiteral("mousemove") << QString::number(from->at.x())
+                  << QString::number(from->at.y());
     return run(QStringLiteral("xdotool"), arguments);
 }
 
@@ -415,13 +433,14 @@ std::optional<DesktopDriver::Pointer> DesktopDriver::pointerOnWayland() const
         return std::nullopt;
     static const QRegularExpression at(QStringLiteral("X=(-?\\d+)\\s+Y=(-?\\d+)"));
     static const QRegularExpression image(
-        QStringLiteral("\\(role wl_pointer-cursor,.*\\n\\s*position: \\((-?\\d+), (-?\\d+)\\)"));
+        QStringLiteral("\\(role wl_pointer-cursor, PID (\\d+),.*\\n\\s*position: \\((-?\\d+), (-?\\d+)\\)"));
     const QRegularExpressionMatch place = at.match(QString::fromLatin1(location));
     const QRegularExpressionMatch drawn = image.match(QString::fromUtf8(report));
     if (!place.hasMatch() || !drawn.hasMatch())
         return std::nullopt;
     return Pointer{{place.captured(1).toInt(), place.captured(2).toInt()},
-                   {drawn.captured(1).toInt(), drawn.captured(2).toInt()}};
+                   {drawn.captured(2).toInt(), drawn.captured(3).toInt()},
+                   drawn.captured(1).toLongLong()};
 }
 
 std::optional<QSet<QString>> DesktopDriver::surfacesOnWayland() const

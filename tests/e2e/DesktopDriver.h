@@ -92,10 +92,12 @@ private:
     // The program's menus and windows that Weston shows, each as its role, surface number and
     // place; nothing when Weston does not answer.
     std::optional<QSet<QString>> surfacesOnWayland() const;
-    // Where the pointer is, and where Weston draws its image (the image's top-left corner);
-    // nothing where Weston draws none or does not answer.
+    // Where the pointer is, where Weston draws its image (the image's top-left corner) and
+    // whose image it is (the process that put it up); nothing where Weston draws none or does
+    // not answer.
     struct Pointer {
         QPoint at, image;
+        qint64 owner = 0;
     };
     std::optional<Pointer> pointerOnWayland() const;
     bool clickOnWayland(XWindowId window, QPoint position, bool stay) const;
