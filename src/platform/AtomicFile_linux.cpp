@@ -39,19 +39,25 @@ struct Target {
     std::string refusal;                 // why nothing may be written there; empty when it may
 };
 
+// The name in /proc that leads to the very file `fd` holds, whatever has taken its own name
+// since. It also serves an O_PATH descriptor, which itself takes no read and no f*xattr() call.
+std::string heldName(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
 // The path the kernel gives the file or folder `fd` holds.
 fs::path nameOf(int fd)
 {
     std::error_code ignored;
-    return fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored);
+    return fs::read_symlink(heldName(fd), ignored);
 }
 
-// Opens again, with `flags`, the very file the O_PATH descriptor `fd` holds, whatever has
-// taken its name since; never waiting on a FIFO.
+// Opens again, with `flags`, the very file the O_PATH descriptor `fd` holds; never waiting on
+// a FIFO.
 UniqueFd reopen(int fd, int flags)
 {
-    return UniqueFd(
-        ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    return UniqueFd(::open(heldName(fd).c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 }
 
 // The kernel's rule, held here too since the walk reads links rather than having the kernel
@@ -167,26 +173,31 @@ std::string linkRefusal(const Target& target, const OutsideTarget& outside)
     if (liesWithin(target))
         return {};
     // The file is read through the descriptor the walk holds, whatever has taken its name since.
-    const fs::path file = target.file ? "/proc/self/fd/" + std::to_string(target.file.get()) : "";
+    const fs::path file = target.file ? heldName(target.file.get()) : "";
     return outsideRefusal(file, (nameOf(target.folder.get()) / target.leaf).string(), outside);
 }
 
 // Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
 // write bit at all has been protected on purpose and is left alone, whoever runs the program.
 // 0 when `leaf` in `folder` ("." for the folder itself) may be written, else why not.
-int writeRefusal(int folder, const char* leaf, const struct stat& info)
+int writeRefusal(int folder, const char* leaf)
 {
+    struct stat info {};
+    if (::fstatat(folder, leaf, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return EACCES;
     return ::faccessat(folder, leaf, W_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-// A list of attribute names or one value, in one call: neither is ever bigger than 64 KiB
-// (XATTR_LIST_MAX, XATTR_SIZE_MAX). A file system without extended attributes has none.
-template <typename Call> std::optional<std::string> fetch(Call call)
+// The list of extended attributes of the file named `file` (`attribute` null), or the value
+// of one, in one call: neither is ever bigger than 64 KiB (XATTR_LIST_MAX, XATTR_SIZE_MAX). A
+// file system without extended attributes has none.
+std::optional<std::string> fetch(const std::string& file, const char* attribute = nullptr)
 {
     std::string bytes(std::max(XATTR_SIZE_MAX, XATTR_LIST_MAX), '\0');
-    const ssize_t got = call(bytes.data(), bytes.size());
+    const ssize_t got = attribute ? ::getxattr(file.c_str(), attribute, bytes.data(), bytes.size())
+                                  : ::listxattr(file.c_str(), bytes.data(), bytes.size());
     if (got < 0)
         return errno == ENOTSUP ? std::optional(std::string()) : std::nullopt;
     bytes.resize(static_cast<std::size_t>(got));
@@ -202,31 +213,25 @@ std::vector<std::string> namesIn(const std::string& list)
     return names;
 }
 
-// Gives the open file `to` every extended attribute of the file the O_PATH descriptor `from`
-// holds (its ACL among them) and no other: a new file takes the folder's default ACL, and its
-// permission bits must mean again what they meant. An attribute the system would not let us
-// set (an SELinux label, say) still counts as carried when `to` already has that very value.
-// An O_PATH descriptor takes no f*xattr() call; its /proc name leads to the very file it
-// holds, whatever has taken the file's own name since.
+// Gives the file `to` every extended attribute of the file `from` (its ACL among them) and no
+// other: a new file takes the folder's default ACL, and its permission bits must mean again
+// what they meant. An attribute the system would not let us set (an SELinux label, say) still
+// counts as carried when `to` already has that very value. Both are reached by their held
+// names, so `from` may be an O_PATH descriptor.
 bool copyExtendedAttributes(int from, int to)
 {
-    const std::string source = "/proc/self/fd/" + std::to_string(from);
-    const auto wanted =
-        fetch([&](char* data, std::size_t size) { return ::listxattr(source.c_str(), data, size); });
-    const auto present = fetch([&](char* data, std::size_t size) { return ::flistxattr(to, data, size); });
+    const std::string source = heldName(from);
+    const std::string target = heldName(to);
+    const std::optional<std::string> wanted = fetch(source);
+    const std::optional<std::string> present = fetch(target);
     if (!wanted || !present)
         return false;
     for (const std::string& name : namesIn(*present))
-        static_cast<void>(::fremovexattr(to, name.c_str()));
+        static_cast<void>(::removexattr(target.c_str(), name.c_str()));
     for (const std::string& name : namesIn(*wanted)) {
-        const auto value = fetch([&](char* data, std::size_t size) {
-            return ::getxattr(source.c_str(), name.c_str(), data, size);
-        });
-        const auto has = [&](char* data, std::size_t size) {
-            return ::fgetxattr(to, name.c_str(), data, size);
-        };
-        if (!value ||
-            (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) != 0 && fetch(has) != value))
+        const std::optional<std::string> value = fetch(source, name.c_str());
+        if (!value || (::setxattr(target.c_str(), name.c_str(), value->data(), value->size(), 0) != 0 &&
+                       fetch(target, name.c_str()) != value))
             return false;
     }
     return true;
@@ -238,26 +243,23 @@ bool copyExtendedAttributes(int from, int to)
 // so a lock we can take marks a temporary nobody is writing (a writer that then finds it gone
 // at its rename writes another). A pid in the name cannot tell that: the writer may run in
 // another container or on another machine sharing the folder, where our pids mean nothing. A
-// file bigger than what is being written is no temporary of ours. The lock is asked through a
-// descriptor open for writing where we may, as NFS wants.
+// file bigger than what is being written is no temporary of ours. A shared lock is enough to
+// tell, since every writer holds its lock alone, and needs only a descriptor open for reading,
+// even where locks are kept as byte ranges (NFS).
 void removeAbandonedTemporaries(int folder, const std::string& name, std::size_t largest)
 {
-    const std::string prefix = temporaryPrefix(name);
     DIR* const listing = ::fdopendir(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!listing)
         return;
     while (const dirent* entry = ::readdir(listing)) {
         const char* const leaf = entry->d_name;
-        if (!isTemporaryName(leaf, prefix))
+        if (!isTemporaryName(leaf, name))
             continue;
-        const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-        UniqueFd fd(::openat(folder, leaf, O_RDWR | flags));
-        if (!fd)
-            fd.reset(::openat(folder, leaf, O_RDONLY | flags));
+        const UniqueFd fd(::openat(folder, leaf, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat info {};
         struct stat now {};
         if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
-            static_cast<std::size_t>(info.st_size) <= largest && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            static_cast<std::size_t>(info.st_size) <= largest && ::flock(fd.get(), LOCK_SH | LOCK_NB) == 0 &&
             ::fstatat(folder, leaf, &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, info))
             ::unlinkat(folder, leaf, 0);
     }
@@ -344,13 +346,9 @@ int replaceBeside(const Target& target, std::span<const std::uint8_t> bytes)
 // The replace of `target`, whose links are already judged: 0, or why it was not written.
 int replaceResolved(const Target& target, std::span<const std::uint8_t> bytes)
 {
-    struct stat folderInfo {};
-    if (::fstat(target.folder.get(), &folderInfo) != 0)
-        return errno;
-    if (target.existing)
-        if (const int refused = writeRefusal(target.folder.get(), target.leaf.c_str(), *target.existing))
-            return refused;
-    int error = writeRefusal(target.folder.get(), ".", folderInfo);
+    if (const int refused = target.existing ? writeRefusal(target.folder.get(), target.leaf.c_str()) : 0)
+        return refused;
+    int error = writeRefusal(target.folder.get(), ".");
     error = error == 0 ? replaceBeside(target, bytes) : error;
     // These errors say this folder or this file will not take a replacement, whatever we
     // retry, though the file itself may still be rewritten (a folder we may not write,
