@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
@@ -143,8 +144,6 @@ Target walk(const fs::path& path)
 bool liesWithin(const Target& target)
 {
     const fs::path relative = nameOf(target.folder.get()).lexically_relative(nameOf(target.start.get()));
-    if (relative.empty() || *relative.begin() == "..")
-        return false;
     open_how how{.flags = O_PATH | O_DIRECTORY | O_CLOEXEC,
                  .mode = 0,
                  .resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS};
@@ -152,8 +151,8 @@ bool liesWithin(const Target& target)
         static_cast<int>(::syscall(SYS_openat2, target.start.get(), relative.c_str(), &how, sizeof how)));
     struct stat reached {};
     struct stat folder {};
-    if (!fd)
-        return errno == ENOSYS; // a kernel before 5.6, or a sandbox without openat2: the names alone
+    if (!fd) // a kernel before 5.6, or a sandbox without openat2: the names alone
+        return errno == ENOSYS && !relative.empty() && *relative.begin() != "..";
     return ::fstat(fd.get(), &reached) == 0 && ::fstat(target.folder.get(), &folder) == 0 &&
            sameFile(reached, folder);
 }
@@ -164,10 +163,9 @@ bool liesWithin(const Target& target)
 // Out of the folder, a link leads only onto an existing file `outside` accepts.
 std::string linkRefusal(const Target& target, const OutsideTarget& outside)
 {
-    const std::optional<uid_t> fileOwner =
-        target.existing ? std::optional(target.existing->st_uid) : std::nullopt;
-    if (!std::ranges::all_of(target.linkOwners, [fileOwner](uid_t owner) {
-            return owner == ::geteuid() || owner == 0 || owner == fileOwner;
+    if (!std::ranges::all_of(target.linkOwners, [&target](uid_t owner) {
+            return owner == ::geteuid() || owner == 0 ||
+                   (target.existing && owner == target.existing->st_uid);
         }))
         return "it leads through another user's link to a file that is not theirs";
     if (liesWithin(target))
@@ -204,20 +202,12 @@ std::optional<std::string> fetch(const std::string& file, const char* attribute 
     return bytes;
 }
 
-// The names of a list, each ended by a zero byte.
-std::vector<std::string> namesIn(const std::string& list)
-{
-    std::vector<std::string> names;
-    for (std::size_t at = 0; at < list.size(); at += names.back().size() + 1)
-        names.emplace_back(list.c_str() + at);
-    return names;
-}
-
 // Gives the file `to` every extended attribute of the file `from` (its ACL among them) and no
 // other: a new file takes the folder's default ACL, and its permission bits must mean again
 // what they meant. An attribute the system would not let us set (an SELinux label, say) still
 // counts as carried when `to` already has that very value. Both are reached by their held
-// names, so `from` may be an O_PATH descriptor.
+// names, so `from` may be an O_PATH descriptor. A list holds each name ended by a zero byte,
+// and the string holding it adds one more at its end.
 bool copyExtendedAttributes(int from, int to)
 {
     const std::string source = heldName(from);
@@ -226,12 +216,12 @@ bool copyExtendedAttributes(int from, int to)
     const std::optional<std::string> present = fetch(target);
     if (!wanted || !present)
         return false;
-    for (const std::string& name : namesIn(*present))
-        static_cast<void>(::removexattr(target.c_str(), name.c_str()));
-    for (const std::string& name : namesIn(*wanted)) {
-        const std::optional<std::string> value = fetch(source, name.c_str());
-        if (!value || (::setxattr(target.c_str(), name.c_str(), value->data(), value->size(), 0) != 0 &&
-                       fetch(target, name.c_str()) != value))
+    for (const char* name = present->c_str(); *name != '\0'; name += std::strlen(name) + 1)
+        static_cast<void>(::removexattr(target.c_str(), name));
+    for (const char* name = wanted->c_str(); *name != '\0'; name += std::strlen(name) + 1) {
+        const std::optional<std::string> value = fetch(source, name);
+        if (!value || (::setxattr(target.c_str(), name, value->data(), value->size(), 0) != 0 &&
+                       fetch(target, name) != value))
             return false;
     }
     return true;

@@ -19,14 +19,11 @@ constexpr int kMaxTemporaryNameAttempts = 100;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // A file handle closed with its scope; empty where the system gave none.
-struct HandleCloser {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
+using Handle = std::unique_ptr<void, decltype(&::CloseHandle)>;
 
 Handle own(HANDLE handle)
 {
-    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle, &::CloseHandle);
 }
 
 Handle openExisting(const fs::path& path, DWORD access, DWORD flags = 0)
