@@ -83,9 +83,9 @@ bool kernelWouldFollow(const struct stat& link, const struct stat& folder)
 Target walk(const fs::path& path)
 {
     Target end;
-    end.start.reset(
+    end.start = UniqueFd(
         ::open(path.has_parent_path() ? path.parent_path().c_str() : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    end.folder.reset(end.start ? ::fcntl(end.start.get(), F_DUPFD_CLOEXEC, 0) : -1);
+    end.folder = UniqueFd(end.start ? ::fcntl(end.start.get(), F_DUPFD_CLOEXEC, 0) : -1);
     std::deque<std::string> rest{path.filename().string()};
     const auto failed = [&end](int error, const char* refusal = nullptr) {
         end.refusal = refusal ? refusal : std::generic_category().message(error);
@@ -119,7 +119,7 @@ Target walk(const fs::path& path)
             end.linkOwners.push_back(info.st_uid);
             const fs::path link(std::string(text.data(), std::size_t(length)));
             if (link.is_absolute())
-                end.folder.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                end.folder = UniqueFd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
             const fs::path names = link.relative_path();
             rest.insert(rest.begin(), names.begin(), names.end());
             if (names.empty())
