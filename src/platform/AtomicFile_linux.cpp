@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
@@ -39,19 +40,25 @@ struct Target {
     std::string refusal;                 // why nothing may be written there; empty when it may
 };
 
+// The name in /proc that leads to the very file `fd` holds, whatever has taken its own name
+// since. It also serves an O_PATH descriptor, which itself takes no read and no f*xattr() call.
+std::string heldName(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
 // The path the kernel gives the file or folder `fd` holds.
 fs::path nameOf(int fd)
 {
     std::error_code ignored;
-    return fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored);
+    return fs::read_symlink(heldName(fd), ignored);
 }
 
-// Opens again, with `flags`, the very file the O_PATH descriptor `fd` holds, whatever has
-// taken its name since; never waiting on a FIFO.
+// Opens again, with `flags`, the very file the O_PATH descriptor `fd` holds; never waiting on
+// a FIFO.
 UniqueFd reopen(int fd, int flags)
 {
-    return UniqueFd(
-        ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    return UniqueFd(::open(heldName(fd).c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
 }
 
 // The kernel's rule, held here too since the walk reads links rather than having the kernel
@@ -76,9 +83,9 @@ bool kernelWouldFollow(const struct stat& link, const struct stat& folder)
 Target walk(const fs::path& path)
 {
     Target end;
-    end.start.reset(
+    end.start = UniqueFd(
         ::open(path.has_parent_path() ? path.parent_path().c_str() : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
-    end.folder.reset(end.start ? ::fcntl(end.start.get(), F_DUPFD_CLOEXEC, 0) : -1);
+    end.folder = UniqueFd(end.start ? ::fcntl(end.start.get(), F_DUPFD_CLOEXEC, 0) : -1);
     std::deque<std::string> rest{path.filename().string()};
     const auto failed = [&end](int error, const char* refusal = nullptr) {
         end.refusal = refusal ? refusal : std::generic_category().message(error);
@@ -112,7 +119,7 @@ Target walk(const fs::path& path)
             end.linkOwners.push_back(info.st_uid);
             const fs::path link(std::string(text.data(), std::size_t(length)));
             if (link.is_absolute())
-                end.folder.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+                end.folder = UniqueFd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
             const fs::path names = link.relative_path();
             rest.insert(rest.begin(), names.begin(), names.end());
             if (names.empty())
@@ -137,8 +144,6 @@ Target walk(const fs::path& path)
 bool liesWithin(const Target& target)
 {
     const fs::path relative = nameOf(target.folder.get()).lexically_relative(nameOf(target.start.get()));
-    if (relative.empty() || *relative.begin() == "..")
-        return false;
     open_how how{.flags = O_PATH | O_DIRECTORY | O_CLOEXEC,
                  .mode = 0,
                  .resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS};
@@ -146,8 +151,8 @@ bool liesWithin(const Target& target)
         static_cast<int>(::syscall(SYS_openat2, target.start.get(), relative.c_str(), &how, sizeof how)));
     struct stat reached {};
     struct stat folder {};
-    if (!fd)
-        return errno == ENOSYS; // a kernel before 5.6, or a sandbox without openat2: the names alone
+    if (!fd) // a kernel before 5.6, or a sandbox without openat2: the names alone
+        return errno == ENOSYS && !relative.empty() && *relative.begin() != "..";
     return ::fstat(fd.get(), &reached) == 0 && ::fstat(target.folder.get(), &folder) == 0 &&
            sameFile(reached, folder);
 }
@@ -158,75 +163,65 @@ bool liesWithin(const Target& target)
 // Out of the folder, a link leads only onto an existing file `outside` accepts.
 std::string linkRefusal(const Target& target, const OutsideTarget& outside)
 {
-    const std::optional<uid_t> fileOwner =
-        target.existing ? std::optional(target.existing->st_uid) : std::nullopt;
-    if (!std::ranges::all_of(target.linkOwners, [fileOwner](uid_t owner) {
-            return owner == ::geteuid() || owner == 0 || owner == fileOwner;
+    if (!std::ranges::all_of(target.linkOwners, [&target](uid_t owner) {
+            return owner == ::geteuid() || owner == 0 ||
+                   (target.existing && owner == target.existing->st_uid);
         }))
         return "it leads through another user's link to a file that is not theirs";
     if (liesWithin(target))
         return {};
     // The file is read through the descriptor the walk holds, whatever has taken its name since.
-    const fs::path file = target.file ? "/proc/self/fd/" + std::to_string(target.file.get()) : "";
+    const fs::path file = target.file ? heldName(target.file.get()) : "";
     return outsideRefusal(file, (nameOf(target.folder.get()) / target.leaf).string(), outside);
 }
 
 // Root may write anywhere, so the mode bits are looked at as well: a file or folder with no
 // write bit at all has been protected on purpose and is left alone, whoever runs the program.
 // 0 when `leaf` in `folder` ("." for the folder itself) may be written, else why not.
-int writeRefusal(int folder, const char* leaf, const struct stat& info)
+int writeRefusal(int folder, const char* leaf)
 {
+    struct stat info {};
+    if (::fstatat(folder, leaf, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return EACCES;
     return ::faccessat(folder, leaf, W_OK, AT_EACCESS) == 0 ? 0 : errno;
 }
 
-// A list of attribute names or one value, in one call: neither is ever bigger than 64 KiB
-// (XATTR_LIST_MAX, XATTR_SIZE_MAX). A file system without extended attributes has none.
-template <typename Call> std::optional<std::string> fetch(Call call)
+// The list of extended attributes of the file named `file` (`attribute` null), or the value
+// of one, in one call: neither is ever bigger than 64 KiB (XATTR_LIST_MAX, XATTR_SIZE_MAX). A
+// file system without extended attributes has none.
+std::optional<std::string> fetch(const std::string& file, const char* attribute = nullptr)
 {
     std::string bytes(std::max(XATTR_SIZE_MAX, XATTR_LIST_MAX), '\0');
-    const ssize_t got = call(bytes.data(), bytes.size());
+    const ssize_t got = attribute ? ::getxattr(file.c_str(), attribute, bytes.data(), bytes.size())
+                                  : ::listxattr(file.c_str(), bytes.data(), bytes.size());
     if (got < 0)
         return errno == ENOTSUP ? std::optional(std::string()) : std::nullopt;
     bytes.resize(static_cast<std::size_t>(got));
     return bytes;
 }
 
-// The names of a list, each ended by a zero byte.
-std::vector<std::string> namesIn(const std::string& list)
-{
-    std::vector<std::string> names;
-    for (std::size_t at = 0; at < list.size(); at += names.back().size() + 1)
-        names.emplace_back(list.c_str() + at);
-    return names;
-}
-
-// Gives the open file `to` every extended attribute of the file the O_PATH descriptor `from`
-// holds (its ACL among them) and no other: a new file takes the folder's default ACL, and its
-// permission bits must mean again what they meant. An attribute the system would not let us
-// set (an SELinux label, say) still counts as carried when `to` already has that very value.
-// An O_PATH descriptor takes no f*xattr() call; its /proc name leads to the very file it
-// holds, whatever has taken the file's own name since.
+// Gives the file `to` every extended attribute of the file `from` (its ACL among them) and no
+// other: a new file takes the folder's default ACL, and its permission bits must mean again
+// what they meant. An attribute the system would not let us set (an SELinux label, say) still
+// counts as carried when `to` already has that very value. Both are reached by their held
+// names, so `from` may be an O_PATH descriptor. A list holds each name ended by a zero byte,
+// and the string holding it adds one more at its end.
 bool copyExtendedAttributes(int from, int to)
 {
-    const std::string source = "/proc/self/fd/" + std::to_string(from);
-    const auto wanted =
-        fetch([&](char* data, std::size_t size) { return ::listxattr(source.c_str(), data, size); });
-    const auto present = fetch([&](char* data, std::size_t size) { return ::flistxattr(to, data, size); });
+    const std::string source = heldName(from);
+    const std::string target = heldName(to);
+    const std::optional<std::string> wanted = fetch(source);
+    const std::optional<std::string> present = fetch(target);
     if (!wanted || !present)
         return false;
-    for (const std::string& name : namesIn(*present))
-        static_cast<void>(::fremovexattr(to, name.c_str()));
-    for (const std::string& name : namesIn(*wanted)) {
-        const auto value = fetch([&](char* data, std::size_t size) {
-            return ::getxattr(source.c_str(), name.c_str(), data, size);
-        });
-        const auto has = [&](char* data, std::size_t size) {
-            return ::fgetxattr(to, name.c_str(), data, size);
-        };
-        if (!value ||
-            (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) != 0 && fetch(has) != value))
+    for (const char* name = present->c_str(); *name != '\0'; name += std::strlen(name) + 1)
+        static_cast<void>(::removexattr(target.c_str(), name));
+    for (const char* name = wanted->c_str(); *name != '\0'; name += std::strlen(name) + 1) {
+        const std::optional<std::string> value = fetch(source, name);
+        if (!value || (::setxattr(target.c_str(), name, value->data(), value->size(), 0) != 0 &&
+                       fetch(target, name) != value))
             return false;
     }
     return true;
@@ -238,26 +233,23 @@ bool copyExtendedAttributes(int from, int to)
 // so a lock we can take marks a temporary nobody is writing (a writer that then finds it gone
 // at its rename writes another). A pid in the name cannot tell that: the writer may run in
 // another container or on another machine sharing the folder, where our pids mean nothing. A
-// file bigger than what is being written is no temporary of ours. The lock is asked through a
-// descriptor open for writing where we may, as NFS wants.
+// file bigger than what is being written is no temporary of ours. A shared lock is enough to
+// tell, since every writer holds its lock alone, and needs only a descriptor open for reading,
+// even where locks are kept as byte ranges (NFS).
 void removeAbandonedTemporaries(int folder, const std::string& name, std::size_t largest)
 {
-    const std::string prefix = temporaryPrefix(name);
     DIR* const listing = ::fdopendir(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!listing)
         return;
     while (const dirent* entry = ::readdir(listing)) {
         const char* const leaf = entry->d_name;
-        if (!isTemporaryName(leaf, prefix))
+        if (!isTemporaryName(leaf, name))
             continue;
-        const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-        UniqueFd fd(::openat(folder, leaf, O_RDWR | flags));
-        if (!fd)
-            fd.reset(::openat(folder, leaf, O_RDONLY | flags));
+        const UniqueFd fd(::openat(folder, leaf, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat info {};
         struct stat now {};
         if (fd && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) &&
-            static_cast<std::size_t>(info.st_size) <= largest && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+            static_cast<std::size_t>(info.st_size) <= largest && ::flock(fd.get(), LOCK_SH | LOCK_NB) == 0 &&
             ::fstatat(folder, leaf, &now, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(now, info))
             ::unlinkat(folder, leaf, 0);
     }
@@ -344,13 +336,9 @@ int replaceBeside(const Target& target, std::span<const std::uint8_t> bytes)
 // The replace of `target`, whose links are already judged: 0, or why it was not written.
 int replaceResolved(const Target& target, std::span<const std::uint8_t> bytes)
 {
-    struct stat folderInfo {};
-    if (::fstat(target.folder.get(), &folderInfo) != 0)
-        return errno;
-    if (target.existing)
-        if (const int refused = writeRefusal(target.folder.get(), target.leaf.c_str(), *target.existing))
-            return refused;
-    int error = writeRefusal(target.folder.get(), ".", folderInfo);
+    if (const int refused = target.existing ? writeRefusal(target.folder.get(), target.leaf.c_str()) : 0)
+        return refused;
+    int error = writeRefusal(target.folder.get(), ".");
     error = error == 0 ? replaceBeside(target, bytes) : error;
     // These errors say this folder or this file will not take a replacement, whatever we
     // retry, though the file itself may still be rewritten (a folder we may not write,

@@ -19,14 +19,11 @@ constexpr int kMaxTemporaryNameAttempts = 100;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // A file handle closed with its scope; empty where the system gave none.
-struct HandleCloser {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
+using Handle = std::unique_ptr<void, decltype(&::CloseHandle)>;
 
 Handle own(HANDLE handle)
 {
-    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle, &::CloseHandle);
 }
 
 Handle openExisting(const fs::path& path, DWORD access, DWORD flags = 0)
@@ -35,13 +32,15 @@ Handle openExisting(const fs::path& path, DWORD access, DWORD flags = 0)
                              flags | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// A file on a disk, neither a folder nor a device or pipe.
-bool isRegular(const Handle& file)
+// The attributes of a file on a disk; nothing for a folder, a device or a pipe.
+std::optional<DWORD> regularAttributes(const Handle& file)
 {
     BY_HANDLE_FILE_INFORMATION info{};
-    return file && ::GetFileType(file.get()) == FILE_TYPE_DISK &&
-           ::GetFileInformationByHandle(file.get(), &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (file && ::GetFileType(file.get()) == FILE_TYPE_DISK &&
+        ::GetFileInformationByHandle(file.get(), &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return info.dwFileAttributes;
+    return std::nullopt;
 }
 
 // The path the system itself gives the open file or folder, "\\?\" left off.
@@ -67,15 +66,16 @@ bool sameStart(const std::wstring& a, const std::wstring& b, std::size_t length)
 }
 
 // Where a write through `path` (absolute) lands (`file`), and in `failure` why it must not be
-// made there.
+// made there; `exists` says whether a file is there to be replaced.
 // The name is a link (symbolic link or junction) when the file it opens is not the entry of
 // that name in its folder, as the system spells both. Judged by the files themselves, not by
 // a link attribute, which not every system reports. Unpacked from an archive or made by
 // someone else, a link must not turn a file elsewhere, which the user never meant to touch,
 // into a settings file: out of the folder, it leads only onto a file `outside` accepts.
-WriteResult whereWritten(const fs::path& path, const OutsideTarget& outside)
+WriteResult whereWritten(const fs::path& path, const OutsideTarget& outside, bool& exists)
 {
     const Handle file = openExisting(path, 0);
+    exists = file != nullptr;
     if (!file && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         return {path, systemReason(::GetLastError())};
     if (!file && openExisting(path, 0, FILE_FLAG_OPEN_REPARSE_POINT))
@@ -89,11 +89,17 @@ WriteResult whereWritten(const fs::path& path, const OutsideTarget& outside)
     if (!folder->ends_with(L'\\'))
         *folder += L'\\';
     const std::wstring named = *folder + path.filename().native();
-    if (filePath->size() == named.size() && sameStart(*filePath, named, named.size()))
-        return {path, {}};
-    if (filePath->size() > folder->size() && sameStart(*filePath, *folder, folder->size()))
-        return {*filePath, {}};
-    return {*filePath, outsideRefusal(*filePath, fromWide(*filePath), outside)};
+    const bool asNamed = filePath->size() == named.size() && sameStart(*filePath, named, named.size());
+    const bool inside = filePath->size() > folder->size() && sameStart(*filePath, *folder, folder->size());
+    std::string refusal =
+        asNamed || inside ? std::string() : outsideRefusal(*filePath, fromWide(*filePath), outside);
+    const std::optional<DWORD> attributes = regularAttributes(file);
+    if (refusal.empty() && !attributes)
+        refusal = "it is not a regular file";
+    // A read-only file has been protected on purpose and is left alone.
+    else if (refusal.empty() && (*attributes & FILE_ATTRIBUTE_READONLY))
+        refusal = systemReason(ERROR_ACCESS_DENIED);
+    return {asNamed ? path : fs::path(*filePath), refusal};
 }
 
 // Writes every byte and flushes them to disk: 0, or the system's error. A write to a file on
@@ -113,7 +119,7 @@ DWORD writeAll(const Handle& file, std::span<const std::uint8_t> bytes)
 DWORD rewriteInPlace(const fs::path& target, std::span<const std::uint8_t> bytes)
 {
     const Handle file = openExisting(target, GENERIC_WRITE);
-    if (!isRegular(file))
+    if (!regularAttributes(file))
         return file ? ERROR_BAD_FILE_TYPE : ::GetLastError();
     const DWORD error = writeAll(file, bytes);
     return error == 0 && !::SetEndOfFile(file.get()) ? ::GetLastError() : error;
@@ -148,9 +154,8 @@ DWORD replaceBeside(const fs::path& target, bool exists, std::span<const std::ui
                                      nullptr)
                     : ::MoveFileExW(temporary.c_str(), target.c_str(),
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
-            const std::string prefix = temporaryPrefix(name);
-            for (const std::string& leaf : folderNames(folder, [&prefix](std::string_view leaf) {
-                                               return isTemporaryName(leaf, prefix);
+            for (const std::string& leaf : folderNames(folder, [&name](std::string_view leaf) {
+                                               return isTemporaryName(leaf, name);
                                            }).value_or(std::vector<std::string>()))
                 ::DeleteFileW((folder / pathFromUtf8(leaf)).c_str());
             return 0;
@@ -166,20 +171,6 @@ DWORD replaceBeside(const fs::path& target, bool exists, std::span<const std::ui
     return ERROR_FILE_EXISTS;
 }
 
-DWORD replaceAt(const fs::path& target, std::span<const std::uint8_t> bytes)
-{
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (!exists && ::GetLastError() != ERROR_FILE_NOT_FOUND)
-        return ::GetLastError();
-    if (exists && !isRegular(openExisting(target, 0)))
-        return ERROR_BAD_FILE_TYPE;
-    // A read-only file has been protected on purpose and is left alone.
-    if (exists && (attributes & FILE_ATTRIBUTE_READONLY))
-        return ERROR_ACCESS_DENIED;
-    return replaceBeside(target, exists, bytes);
-}
-
 } // namespace
 
 std::optional<std::size_t> readFileStart(const fs::path& path, std::span<std::uint8_t> buffer)
@@ -187,7 +178,8 @@ std::optional<std::size_t> readFileStart(const fs::path& path, std::span<std::ui
     // One read: a file on a disk gives fewer bytes than asked only where it ends.
     const Handle file = openExisting(path, GENERIC_READ);
     DWORD count = 0;
-    if (!isRegular(file) || !::ReadFile(file.get(), buffer.data(), DWORD(buffer.size()), &count, nullptr))
+    if (!regularAttributes(file) ||
+        !::ReadFile(file.get(), buffer.data(), DWORD(buffer.size()), &count, nullptr))
         return std::nullopt;
     return count;
 }
@@ -200,10 +192,11 @@ WriteResult replaceFileAtomically(const fs::path& path, std::span<const std::uin
     const fs::path absolute = fs::absolute(path, error);
     if (error)
         return {path, systemReason(static_cast<unsigned long>(error.value()))};
-    const WriteResult target = whereWritten(absolute, outside);
+    bool exists = false;
+    const WriteResult target = whereWritten(absolute, outside, exists);
     if (!target)
         return {path, target.failure};
-    const DWORD failed = replaceAt(target.file, bytes);
+    const DWORD failed = replaceBeside(target.file, exists, bytes);
     if (failed == ERROR_BAD_FILE_TYPE)
         return {path, "it is not a regular file"};
     return {path, failed == 0 ? std::string() : systemReason(failed)};

@@ -17,10 +17,9 @@ struct OptionsStore::Queue {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<std::function<void()>> jobs;
-    std::uint64_t queued = 0;   // jobs ever queued
-    std::uint64_t done = 0;     // of those, the ones run to their end
-    std::uint64_t lastSave = 0; // the count queued up to the last save
-    bool closing = false;       // the store is finishing: the thread ends once no job is left
+    std::uint64_t queued = 0; // jobs ever queued
+    std::uint64_t done = 0;   // of those, the ones run to their end
+    bool closing = false;     // the store is finishing: the thread ends once no job is left
     bool ended = false;
     OptionsRecord launchOptions; // the play window's record; the thread's alone
 
@@ -44,18 +43,16 @@ struct OptionsStore::Queue {
         ended = true;
     }
 
-    // False once the thread has ended: nothing would run the job.
-    bool add(std::function<void()> job, bool isSave = false)
+    // The job's place in the order, counted from 1; 0 once the thread has ended, when nothing
+    // would run it.
+    std::uint64_t add(std::function<void()> job)
     {
         const std::lock_guard lock(mutex);
         if (ended)
-            return false;
+            return 0;
         jobs.push_back(std::move(job));
-        ++queued;
-        if (isSave)
-            lastSave = queued;
         changed.notify_all();
-        return true;
+        return ++queued;
     }
 };
 
@@ -82,7 +79,7 @@ std::optional<WriteResult> OptionsStore::finish()
     m_queue->closing = true;
     m_queue->changed.notify_all();
     // A click just before the program ends is still saved.
-    if (m_queue->changed.wait_for(lock, m_limit, [this] { return m_queue->done >= m_queue->lastSave; }))
+    if (m_queue->changed.wait_for(lock, m_limit, [this] { return m_queue->done >= m_lastSave; }))
         return std::nullopt;
     return WriteResult{m_file, noAnswerWithin(m_limit)};
 }
@@ -98,9 +95,9 @@ void OptionsStore::enqueue(QObject* context, Failed failed, std::function<void()
                            });
     if (!m_line)
         m_line = AnswerLine::to(QCoreApplication::instance());
-    m_queue->add(
-        [queue = m_queue.get(), line = m_line, record = m_record, target = &m_record, answered,
-         context = QPointer(context), failed, loaded]() mutable {
+    const std::uint64_t place =
+        m_queue->add([queue = m_queue.get(), line = m_line, record = m_record, target = &m_record, answered,
+                      context = QPointer(context), failed, loaded]() mutable {
             WriteResult result;
             if (loaded)
                 queue->load(record);
@@ -115,8 +112,9 @@ void OptionsStore::enqueue(QObject* context, Failed failed, std::function<void()
                     failed(result);
                 }
             });
-        },
-        !loaded);
+        });
+    if (!loaded)
+        m_lastSave = place;
 }
 
 void OptionsStore::read(QObject* context, std::function<void()> loaded, Failed late)

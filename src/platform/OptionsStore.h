@@ -9,6 +9,7 @@
 #include <QObject>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -75,6 +76,7 @@ private:
     // Made at the first read or save, to the application: the store may be made before it and
     // outlive it, and nothing may be answered once the application is gone.
     std::shared_ptr<AnswerLine> m_line;
+    std::uint64_t m_lastSave = 0; // the place of the last save queued
     bool m_finished = false;
     OptionsRecord m_record;
 };

@@ -13,23 +13,22 @@ class UniqueFd {
 public:
     explicit UniqueFd(int fd = -1) : m_fd(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
+    // The descriptor held until now goes with `other`.
     UniqueFd& operator=(UniqueFd&& other) noexcept
     {
-        reset(other.release());
+        std::swap(m_fd, other.m_fd);
         return *this;
     }
-    ~UniqueFd() { reset(); }
+    ~UniqueFd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
 
     int get() const { return m_fd; }
     explicit operator bool() const { return m_fd >= 0; }
     // Gives the descriptor up, for a close whose failure counts.
     int release() { return std::exchange(m_fd, -1); }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
 
 private:
     int m_fd;

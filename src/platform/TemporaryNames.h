@@ -19,10 +19,11 @@ inline std::string temporaryName(std::string_view name, unsigned long pid, unsig
     return temporaryPrefix(name).append(std::to_string(pid)).append(".").append(std::to_string(number));
 }
 
-// True for a name of our temporaries' shape, so nothing else in the folder is ever removed.
-// A pid has at most 10 digits on any system.
-inline bool isTemporaryName(std::string_view leaf, std::string_view prefix)
+// True for a name of the shape of `name`'s temporaries, so nothing else in the folder is ever
+// removed. A pid has at most 10 digits on any system.
+inline bool isTemporaryName(std::string_view leaf, std::string_view name)
 {
+    const std::string prefix = temporaryPrefix(name);
     const auto isNumber = [](std::string_view text) {
         return !text.empty() && text.size() <= 10 &&
                text.find_first_not_of("0123456789") == std::string_view::npos;
