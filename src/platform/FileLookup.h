@@ -25,5 +25,5 @@ std::optional<std::filesystem::path> findEntryIgnoringCase(const std::filesystem
                                                            std::string_view name);
 
 // Every regular file (or link to one) in `folder` whose name is `name` in any letter case, in
-// byte order.
+// byte order. Linux only: a Windows folder holds one spelling of a name at most.
 std::vector<std::string> fileSpellings(const std::filesystem::path& folder, std::string_view name);

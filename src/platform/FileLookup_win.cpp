@@ -5,7 +5,6 @@
 #include "FileLookup.h"
 #include "WindowsText.h"
 
-#include <algorithm>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -55,10 +54,4 @@ std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string
 {
     const std::optional<fs::path> found = findEntryIgnoringCase(folder, name);
     return found && isRegularFile(*found) ? found : std::nullopt;
-}
-
-std::vector<std::string> fileSpellings(const fs::path& folder, std::string_view name)
-{
-    const std::optional<fs::path> found = findFileIgnoringCase(folder, name);
-    return found ? std::vector<std::string>{utf8Path(found->filename())} : std::vector<std::string>();
 }
