@@ -215,6 +215,14 @@ class TestWindowsStart : public QObject {
 private slots:
     void initTestCase()
     {
+        // The program's windows are measured and read in the screen's own pixels. A thread
+        // that knew nothing of dots per inch would be shown them scaled back to 96 dpi, as
+        // Wine 10 shows other programs' windows to such a thread. Wine 8 starts every process
+        // aware already, and refuses a second setting for the whole process; the rows all run
+        // on this thread.
+        ::SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+        QCOMPARE(::GetAwarenessFromDpiAwarenessContext(::GetThreadDpiAwarenessContext()),
+                 DPI_AWARENESS_PER_MONITOR_AWARE);
         QVERIFY(m_work.isValid());
         QVERIFY2(QFileInfo::exists(m_dosbox + QStringLiteral("/DOSBox.exe")),
                  "DOSBox for Windows is not installed");
