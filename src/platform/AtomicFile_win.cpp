@@ -4,44 +4,17 @@
 // own folder only onto a file the caller accepts there.
 #include "AtomicFile.h"
 #include "TemporaryNames.h"
+#include "WindowsFiles.h"
 #include "WindowsText.h"
 
-#include <memory>
 #include <random>
 #include <string_view>
-#include <windows.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kMaxTemporaryNameAttempts = 100;
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// A file handle closed with its scope; empty where the system gave none.
-using Handle = std::unique_ptr<void, decltype(&::CloseHandle)>;
-
-Handle own(HANDLE handle)
-{
-    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle, &::CloseHandle);
-}
-
-Handle openExisting(const fs::path& path, DWORD access, DWORD flags = 0)
-{
-    return own(::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
-                             flags | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-}
-
-// The attributes of a file on a disk; nothing for a folder, a device or a pipe.
-std::optional<DWORD> regularAttributes(const Handle& file)
-{
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (file && ::GetFileType(file.get()) == FILE_TYPE_DISK &&
-        ::GetFileInformationByHandle(file.get(), &info) &&
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        return info.dwFileAttributes;
-    return std::nullopt;
-}
 
 // The path the system itself gives the open file or folder, "\\?\" left off.
 std::optional<std::wstring> finalPath(const Handle& handle)

@@ -3,6 +3,7 @@
 #include "AsciiCase.h"
 #include "EmulatorPrograms.h"
 #include "FileLookup.h"
+#include "WindowsFiles.h"
 #include "WindowsPrograms.h"
 #include "WindowsText.h"
 
@@ -49,18 +50,15 @@ std::span<const std::uint8_t> readAt(HANDLE file, std::span<std::uint8_t> buffer
 // Windows program is a program of this machine.
 std::variant<ProgramKind, const char*> kindOf(const fs::path& path)
 {
-    const HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const Handle file = openExisting(path, GENERIC_READ);
+    if (!file)
         return ::GetLastError() == ERROR_ACCESS_DENIED ? "it cannot be read" : "there is no such file";
     std::array<std::uint8_t, kProgramHeadSize> headBuffer{};
     std::array<std::uint8_t, 4> signatureBuffer{};
-    const std::span<const std::uint8_t> head = readAt(file, headBuffer, 0);
+    const std::span<const std::uint8_t> head = readAt(file.get(), headBuffer, 0);
     std::span<const std::uint8_t> signature;
     if (const std::optional<std::uint32_t> offset = newHeaderOffset(head))
-        signature = readAt(file, signatureBuffer, *offset);
-    ::CloseHandle(file);
+        signature = readAt(file.get(), signatureBuffer, *offset);
     const ProgramKind kind = programKind(head, signature, false);
     return kind == ProgramKind::Windows ? ProgramKind::Native : kind;
 }

@@ -3,36 +3,17 @@
 // is to tell files from folders and to report each name as the folder spells it.
 #include "AsciiCase.h"
 #include "FileLookup.h"
+#include "WindowsFiles.h"
 #include "WindowsText.h"
 
-#include <windows.h>
-
 namespace fs = std::filesystem;
-
-namespace {
-
-// A regular file, or a link to one: the link is followed, and a folder, a device or a pipe
-// does not count.
-bool isRegularFile(const fs::path& path)
-{
-    const HANDLE file = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    BY_HANDLE_FILE_INFORMATION info{};
-    const bool regular = file != INVALID_HANDLE_VALUE && ::GetFileType(file) == FILE_TYPE_DISK &&
-                         ::GetFileInformationByHandle(file, &info) &&
-                         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    if (file != INVALID_HANDLE_VALUE)
-        ::CloseHandle(file);
-    return regular;
-}
-
-} // namespace
 
 bool isExecutableFile(const std::string& path)
 {
     // Windows runs a program by its name's ending; the emulators are .exe files.
     const std::string upper = upperAscii(path);
-    return (upper.ends_with(".EXE") || upper.ends_with(".COM")) && isRegularFile(pathFromUtf8(path));
+    return (upper.ends_with(".EXE") || upper.ends_with(".COM")) &&
+           regularAttributes(openExisting(pathFromUtf8(path), 0));
 }
 
 std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::string_view name)
@@ -53,5 +34,5 @@ std::optional<fs::path> findEntryIgnoringCase(const fs::path& folder, std::strin
 std::optional<fs::path> findFileIgnoringCase(const fs::path& folder, std::string_view name)
 {
     const std::optional<fs::path> found = findEntryIgnoringCase(folder, name);
-    return found && isRegularFile(*found) ? found : std::nullopt;
+    return found && regularAttributes(openExisting(*found, 0)) ? found : std::nullopt;
 }
