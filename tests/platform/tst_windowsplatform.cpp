@@ -155,7 +155,8 @@ private slots:
         ::CloseHandle(reader);
         QVERIFY2(written, written.failure.c_str());
         QCOMPARE(support::readFile(work.filePath("ORVELANE.DAT")), QByteArray("new"));
-        QCOMPARE(QDir(work.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        // No temporary of ours is left (Wine's own failed replace leaves one of its own, "rf*.tmp").
+        QCOMPARE(QDir(work.path()).entryList({".ORVELANE.DAT.*"}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     void readOnlyFileIsLeftAlone()
