@@ -127,6 +127,16 @@ check "puts back only the missing guide" \
     eval 'started_in "$work/games/mine" && cmp -s "$data/ORVELANE.TXT" "$work/games/mine/ORVELANE.TXT" &&
           cmp -s "$work/mine.dat" "$work/games/mine/ORVELANE.DAT"'
 
+# Orvelane finds its companion files whatever their letter case: a settings file named
+# orvelane.dat, from an old disc, is the one it reads, unless an ORVELANE.DAT stands beside it.
+mkdir -p "$work/games/lower"
+cp "$work/mine.dat" "$work/games/lower/orvelane.dat"
+printf 'my own notes\n' > "$work/games/lower/Orvelane.txt"
+run -- "$work/games/lower"
+check "an orvelane.dat or Orvelane.txt in any letter case is kept as the user's own, with no second copy" \
+    eval 'started_in "$work/games/lower" && [ ! -e "$work/games/lower/ORVELANE.DAT" ] &&
+          [ ! -e "$work/games/lower/ORVELANE.TXT" ] && cmp -s "$work/mine.dat" "$work/games/lower/orvelane.dat"'
+
 mkdir -p "$work/games/dangling"
 ln -s "$work/elsewhere.dat" "$work/games/dangling/ORVELANE.DAT"
 run -- "$work/games/dangling"

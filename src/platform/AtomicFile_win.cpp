@@ -87,8 +87,9 @@ DWORD writeAll(const Handle& file, std::span<const std::uint8_t> bytes)
     return ::FlushFileBuffers(file.get()) ? 0 : ::GetLastError();
 }
 
-// Where no file can be made beside the target (a folder the user may not write), the file
-// itself is rewritten: one write from its start, then its end cut there.
+// Where no file can be made beside the target (a folder the user may not write) or put in its
+// place (another program holds it open), the file itself is rewritten: one write from its
+// start, then its end cut there.
 DWORD rewriteInPlace(const fs::path& target, std::span<const std::uint8_t> bytes)
 {
     const Handle file = openExisting(target, GENERIC_WRITE);
@@ -138,6 +139,10 @@ DWORD replaceBeside(const fs::path& target, bool exists, std::span<const std::ui
                                ::GetFileAttributesW(temporary.c_str()) == INVALID_FILE_ATTRIBUTES;
         if (!takenAway) {
             ::DeleteFileW(temporary.c_str());
+            // Another program holds the file open sharing reading and writing but not its
+            // deletion, as most do: it cannot be replaced, but it can be rewritten in place.
+            if (exists && (error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED))
+                return rewriteInPlace(target, bytes);
             return error;
         }
     }

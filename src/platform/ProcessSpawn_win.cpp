@@ -59,7 +59,7 @@ Spawned spawnDetached(const Launch& launch)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
+    startup.wShowWindow = SW_SHOW; // 5: a normal visible window, as the shell's open asks for one
     PROCESS_INFORMATION process{};
     // Detached: no console of ours, a process group of its own, and no handle of ours.
     const DWORD flags =

@@ -44,5 +44,7 @@ void OrvelaneApplication::showError(const QString& message)
     // window rather than anywhere on the screen.
     QWidget* front = activeModalWidget() ? activeModalWidget() : activeWindow();
     QMessageBox box(QMessageBox::Critical, applicationName(), message + ".", QMessageBox::Ok, front);
+    // The message may name a file, whose name may look like markup: it shows as written.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -13,6 +13,15 @@
 
 namespace {
 
+// An error box with the error icon and caption "Orvelane". Its text names files, whose names
+// may look like markup ("<b>", "&lt;"): it is shown as written, never read as rich text.
+void showErrorBox(QWidget* over, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvelane"), text, QMessageBox::Ok, over);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 bool isEnter(const QKeyEvent* event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
@@ -86,7 +95,7 @@ void centreOnScreen(QWidget* window)
 
 void SecondaryWindow::showError(const QString& text)
 {
-    QMessageBox::critical(this, QStringLiteral("Orvelane"), text);
+    showErrorBox(this, text);
 }
 
 void SecondaryWindow::showError(const std::string& text)
@@ -130,7 +139,6 @@ void SecondaryWindow::startProgram(Host& host, const StartRequest& request)
             else if (open)
                 open->showError(outcome.message);
             else if (!outcome.started)
-                QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Orvelane"),
-                                      QString::fromStdString(outcome.message));
+                showErrorBox(QApplication::activeWindow(), QString::fromStdString(outcome.message));
         });
 }

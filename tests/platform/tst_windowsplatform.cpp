@@ -142,6 +142,23 @@ private slots:
         QCOMPARE(QDir(QFileInfo(work.filePath(name)).path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
+    // Most programs open a file sharing reading and writing but not its deletion (Qt's QFile,
+    // an editor, a backup tool): one that holds ORVELANE.DAT so still lets it be saved.
+    void aReaderHoldingTheFileDoesNotStopTheSave()
+    {
+        support::WorkFolder work;
+        QVERIFY(support::writeFile(work.filePath("ORVELANE.DAT"), "an older and longer content"));
+        const HANDLE reader = ::CreateFileW(L"ORVELANE.DAT", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        QVERIFY(reader != INVALID_HANDLE_VALUE);
+        const WriteResult written = replaceFileAtomically("ORVELANE.DAT", bytesOf("new"));
+        ::CloseHandle(reader);
+        QVERIFY2(written, written.failure.c_str());
+        QCOMPARE(support::readFile(work.filePath("ORVELANE.DAT")), QByteArray("new"));
+        // No temporary of ours is left (Wine's own failed replace leaves one of its own, "rf*.tmp").
+        QCOMPARE(QDir(work.path()).entryList({".ORVELANE.DAT.*"}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
     void readOnlyFileIsLeftAlone()
     {
         support::WorkFolder work;

@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyleOptionSlider>
+#include <QTextDocument>
 #include <QTimer>
 #include <QWindow>
 
@@ -28,6 +29,13 @@ QString transientParentOf(const QWidget* window)
     return {};
 }
 
+MessageBoxSeen seen(const QMessageBox* shown)
+{
+    const bool asWritten = shown->textFormat() == Qt::PlainText ||
+                           (shown->textFormat() == Qt::AutoText && !Qt::mightBeRichText(shown->text()));
+    return {shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown), asWritten};
+}
+
 } // namespace
 
 QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action)
@@ -38,7 +46,7 @@ QList<MessageBoxSeen> catchBoxes(const std::function<void()>& action)
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&boxes] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes.append({shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown)});
+            boxes.append(seen(shown));
             shown->accept();
         }
     });
@@ -81,7 +89,7 @@ MessageBoxSeen catchBoxUntil(const std::function<void()>& action, const std::fun
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&box] {
         if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            box = {shown->windowTitle(), shown->text(), shown->icon(), transientParentOf(shown)};
+            box = seen(shown);
             shown->accept();
         }
     });

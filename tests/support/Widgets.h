@@ -32,6 +32,8 @@ struct MessageBoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     // The class of the window the box is a transient child of.
     QString over;
+    // The text shows as written, not read as markup: a file's name may look like some.
+    bool asWritten = true;
 };
 
 // Runs `action`, accepting each message box it shows as soon as it shows; the boxes in order.

@@ -222,7 +222,7 @@ private slots:
         press(QString("%1emu%1MSLUG%1MSLUG.038").arg(separator).toStdString());
         QCOMPARE(m_host.starts.size(), std::size_t(1));
 
-        const auto [caption, text, icon, over] = catchBox([&] { press(path.toStdString()); });
+        const auto [caption, text, icon, over, asWritten] = catchBox([&] { press(path.toStdString()); });
         QCOMPARE(icon, QMessageBox::Critical);
         QCOMPARE(caption, QString("Orvelane"));
         QVERIFY2(text.contains("own folder") && text.contains(QString("EMULATOR%1GAME").arg(separator)),
@@ -244,6 +244,10 @@ private slots:
             << QStringList{"-c", "C:\\NEORAGE.EXE C:\\MSLUG MSLUG.038", "-c", "exit"} << "";
         QTest::newRow("no emulator") << false << "/emu/MSLUG/MSLUG.038" << QStringList()
                                      << "Cannot start neorage.exe in /emu: there is no such file.";
+        // A folder's name may look like markup: the box names it as it is.
+        QTest::newRow("no emulator, a folder named like markup")
+            << false << "/<b>emu/MSLUG/MSLUG.038" << QStringList()
+            << "Cannot start neorage.exe in /<b>emu: there is no such file.";
     }
 
     // A start that cannot happen is said, and "Loading ..." is not shown for it.
@@ -276,6 +280,7 @@ private slots:
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.caption, QString("Orvelane"));
         QVERIFY2(box.text.startsWith(error), qPrintable(box.text));
+        QVERIFY(box.asWritten);
         QVERIFY(m_host.starts.empty());
         QVERIFY(label("Label1")->text().isEmpty());
 

@@ -1,6 +1,6 @@
 /* A stand-in emulator for the Windows tests, as neorage.exe and as DOSBox.exe: appends its
-   working folder, the command line it received and each argument as the C runtime splits
-   it, all as UTF-8, to ARGS.TXT beside itself, then ends. */
+   working folder, the command line it received, the show command it was given and each
+   argument as the C runtime splits it, all as UTF-8, to ARGS.TXT beside itself, then ends. */
 #include <stdio.h>
 #include <wchar.h>
 #include <windows.h>
@@ -29,6 +29,9 @@ int wmain(int argc, wchar_t** argv)
         folder[0] = L'\0';
     put(out, "folder", folder);
     put(out, "cmdline", GetCommandLineW());
+    STARTUPINFOW startup;
+    GetStartupInfoW(&startup);
+    fprintf(out, "show=%d\n", (startup.dwFlags & STARTF_USESHOWWINDOW) ? (int)startup.wShowWindow : -1);
     for (int i = 0; i < argc; ++i)
         put(out, "arg", argv[i]);
     fprintf(out, "end\n");

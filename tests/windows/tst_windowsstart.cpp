@@ -332,6 +332,8 @@ private slots:
         const QString args = m_folder + QStringLiteral("/ARGS.TXT");
         QTRY_VERIFY_WITH_TIMEOUT(support::readFile(args).contains("end\n"), kWait);
         QCOMPARE(recorded(args), expected);
+        // The show command of a normal visible window, as the shell's open gives it: SW_SHOW.
+        QVERIFY2(support::readFile(args).contains("\nshow=5\n"), support::readFile(args).constData());
     }
 
     // The DOS program gets its command tail byte for byte, DOSBox closes when it ends, and
