@@ -5,16 +5,24 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QToolTip>
 #include <QWidget>
 
 namespace {
 
 constexpr int kTooltipDurationMs = 2500;
+// Moving on from a control whose tooltip was showing, the next one shows once the pointer has
+// rested this long; Qt asks for it after 20 ms already.
+constexpr qint64 kMoveOnDelayMs = 50;
 
 } // namespace
 
-HintTooltips::HintTooltips(QObject* parent) : QObject(parent) {}
+HintTooltips::HintTooltips(QObject* parent) : QObject(parent)
+{
+    m_sinceMove.start();
+}
 
 bool HintTooltips::showsHints(const QWidget* widget)
 {
@@ -39,16 +47,26 @@ QString HintTooltips::tooltipFor(const QWidget* widget)
 
 bool HintTooltips::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::MouseMove)
+        m_sinceMove.start();
     if (event->type() != QEvent::ToolTip || !watched->isWidgetType())
         return QObject::eventFilter(watched, event);
-    const auto* widget = static_cast<QWidget*>(watched);
+    show(static_cast<QWidget*>(watched), static_cast<QHelpEvent*>(event)->globalPos());
+    return true;
+}
+
+void HintTooltips::show(QWidget* widget, QPoint at)
+{
     const QString text = tooltipFor(widget);
     if (text.isEmpty() || QGuiApplication::applicationState() != Qt::ApplicationActive) {
         QToolTip::hideText();
+    } else if (const qint64 rested = m_sinceMove.elapsed(); rested < kMoveOnDelayMs) {
+        // Any move meanwhile brings another request from Qt, and this one lapses.
+        QTimer::singleShot(kMoveOnDelayMs - rested, widget, [this, widget, at] {
+            if (m_sinceMove.elapsed() >= kMoveOnDelayMs)
+                show(widget, at);
+        });
     } else {
-        const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), text, const_cast<QWidget*>(widget), QRect(),
-                           kTooltipDurationMs);
+        QToolTip::showText(at, text, widget, QRect(), kTooltipDurationMs);
     }
-    return true;
 }

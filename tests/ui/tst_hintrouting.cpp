@@ -9,12 +9,14 @@
 #include "Widgets.h"
 
 #include <QCursor>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <memory>
 
@@ -242,6 +244,23 @@ private slots:
         QFETCH(QString, control);
         QFETCH(QString, tooltip);
         QCOMPARE(HintTooltips::tooltipFor(this->control(qPrintable(control))), tooltip);
+    }
+
+    // Qt asks for the next tooltip 20 ms after the pointer moved on from one that was showing;
+    // it shows only once the pointer has rested 50 ms.
+    void aTooltipAskedForAtOnceWaitsUntilThePointerRested()
+    {
+        control<QAction>("Barradeherramientas1")->trigger();
+        auto* button = control("SpeedButton6");
+        QVERIFY(!HintTooltips::tooltipFor(button).isEmpty());
+        QToolTip::hideText();
+        support::movePointerOnto(button);
+        const QPoint middle = button->rect().center();
+        QHelpEvent ask(QEvent::ToolTip, middle, button->mapToGlobal(middle));
+        QCoreApplication::sendEvent(button, &ask);
+        QVERIFY(!QToolTip::isVisible());
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), HintTooltips::tooltipFor(button));
     }
 
     void tooltipsAreOffInsideSecondaryWindows()
