@@ -42,9 +42,12 @@ void OrvelaneApplication::showError(const QString& message)
 {
     // Over the window in front, as its transient child: a Wayland compositor keeps it above that
     // window rather than anywhere on the screen.
-    QWidget* front = activeModalWidget() ? activeModalWidget() : activeWindow();
-    QMessageBox box(QMessageBox::Critical, applicationName(), message + ".", QMessageBox::Ok, front);
-    // The message may name a file, whose name may look like markup: it shows as written.
+    showErrorBox(activeModalWidget() ? activeModalWidget() : activeWindow(), message + ".");
+}
+
+void OrvelaneApplication::showErrorBox(QWidget* over, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvelane"), text, QMessageBox::Ok, over);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -14,4 +14,9 @@ public:
 
     // Shows the message box for an error that escaped an event handler.
     static void showError(const QString& message);
+
+    // Every error box of the program: error icon, caption "Orvelane", an OK button, over
+    // `over`. Its text names files, whose names may look like markup ("<b>", "&lt;"): it is
+    // shown as written, never read as rich text.
+    static void showErrorBox(QWidget* over, const QString& text);
 };

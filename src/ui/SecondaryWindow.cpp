@@ -1,26 +1,17 @@
 #include "SecondaryWindow.h"
 
 #include "FormLooks.h"
+#include "OrvelaneApplication.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
 namespace {
-
-// An error box with the error icon and caption "Orvelane". Its text names files, whose names
-// may look like markup ("<b>", "&lt;"): it is shown as written, never read as rich text.
-void showErrorBox(QWidget* over, const QString& text)
-{
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvelane"), text, QMessageBox::Ok, over);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
 
 bool isEnter(const QKeyEvent* event)
 {
@@ -95,7 +86,7 @@ void centreOnScreen(QWidget* window)
 
 void SecondaryWindow::showError(const QString& text)
 {
-    showErrorBox(this, text);
+    OrvelaneApplication::showErrorBox(this, text);
 }
 
 void SecondaryWindow::showError(const std::string& text)
@@ -121,24 +112,25 @@ void SecondaryWindow::startProgram(Host& host, const StartRequest& request)
     const bool hadFocus = m_playButton->hasFocus();
     const QMetaObject* kind = metaObject();
     m_playButton->setEnabled(false);
-    host.startProgram(
-        request, QCoreApplication::instance(), [asking, hadFocus, kind](const StartOutcome& outcome) {
-            SecondaryWindow* open = nullptr;
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* window = qobject_cast<SecondaryWindow*>(widget);
-                if (!window || window->metaObject() != kind || !window->m_playButton)
-                    continue;
-                window->m_playButton->setEnabled(true);
-                if (window->isVisible())
-                    open = window;
-            }
-            if (open && open == asking && hadFocus)
-                open->m_playButton->setFocus();
-            if (open && outcome.started)
-                open->showStarted(outcome);
-            else if (open)
-                open->showError(outcome.message);
-            else if (!outcome.started)
-                showErrorBox(QApplication::activeWindow(), QString::fromStdString(outcome.message));
-        });
+    host.startProgram(request, QCoreApplication::instance(),
+                      [asking, hadFocus, kind](const StartOutcome& outcome) {
+                          SecondaryWindow* open = nullptr;
+                          for (QWidget* widget : QApplication::topLevelWidgets()) {
+                              auto* window = qobject_cast<SecondaryWindow*>(widget);
+                              if (!window || window->metaObject() != kind || !window->m_playButton)
+                                  continue;
+                              window->m_playButton->setEnabled(true);
+                              if (window->isVisible())
+                                  open = window;
+                          }
+                          if (open && open == asking && hadFocus)
+                              open->m_playButton->setFocus();
+                          if (open && outcome.started)
+                              open->showStarted(outcome);
+                          else if (open)
+                              open->showError(outcome.message);
+                          else if (!outcome.started)
+                              OrvelaneApplication::showErrorBox(QApplication::activeWindow(),
+                                                                QString::fromStdString(outcome.message));
+                      });
 }
